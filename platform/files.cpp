@@ -1,0 +1,25 @@
+#include "platform/files.h"
+
+namespace hbx::platform {
+
+bool readWholeFile(FilePort& files, const std::wstring& path, std::vector<std::uint8_t>& out,
+                   std::uint32_t& error) {
+  OpenResult opened = files.createFile(path, access::kGenericRead, share::kRead,
+                                       creation::kOpenExisting, 0);
+  if (opened.handle == kInvalidHandle) {
+    error = opened.error;
+    return false;
+  }
+  std::int64_t size = 0;
+  bool ok = files.fileSize(opened.handle, size, error) && size >= 0 && size <= 0x7FFFFFFF;
+  if (ok) {
+    out.assign(static_cast<std::size_t>(size), 0);
+    FileIoResult read = files.readFile(opened.handle, out.data(), static_cast<std::uint32_t>(size));
+    ok = read.ok && read.bytes == size;
+    if (!ok) error = read.error;
+  }
+  files.closeFile(opened.handle);
+  return ok;
+}
+
+}  // namespace hbx::platform

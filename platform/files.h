@@ -1,0 +1,49 @@
+#pragma once
+// Files where Windows semantics matter: share modes, CREATE_NEW, the access
+// test, folders. Paths are Windows paths; the program joins them with "\".
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/device_io.h"
+#include "platform/os_types.h"
+
+namespace hbx::platform {
+
+struct FileIoResult {
+  bool ok = false;
+  std::uint32_t bytes = 0;
+  std::uint32_t error = 0;
+};
+
+class FilePort {
+ public:
+  virtual ~FilePort() = default;
+
+  // CreateFileW on a file: access (GENERIC_*), share mode, creation
+  // disposition and flags. Fails with the system error (80 for CREATE_NEW on
+  // an existing file, 32 for a sharing violation, 2/3 for a missing path).
+  virtual OpenResult createFile(const std::wstring& path, std::uint32_t access,
+                                std::uint32_t shareMode, std::uint32_t creation,
+                                std::uint32_t flags) = 0;
+  virtual FileIoResult readFile(OsHandle file, std::uint8_t* buffer, std::uint32_t length) = 0;
+  virtual FileIoResult writeFile(OsHandle file, const std::uint8_t* data, std::uint32_t length) = 0;
+  // GetFileSizeEx.
+  virtual bool fileSize(OsHandle file, std::int64_t& size, std::uint32_t& error) = 0;
+  virtual void closeFile(OsHandle file) = 0;
+  // DeleteFileW / CreateDirectoryW / RemoveDirectoryW (empty folders only).
+  virtual bool deleteFile(const std::wstring& path, std::uint32_t& error) = 0;
+  virtual bool createDirectory(const std::wstring& path, std::uint32_t& error) = 0;
+  virtual bool removeDirectory(const std::wstring& path, std::uint32_t& error) = 0;
+  // _waccess(path, mode): mode 0 existence, 2 write, 4 read, 6 read and
+  // write. Returns 0 when allowed, else -1 with `crtErrno` (ENOENT 2,
+  // EACCES 13) and the system error.
+  virtual int access(const std::wstring& path, int mode, int& crtErrno,
+                     std::uint32_t& error) = 0;
+};
+
+// Reads a whole file through the port; false with the system error on failure.
+bool readWholeFile(FilePort& files, const std::wstring& path, std::vector<std::uint8_t>& out,
+                   std::uint32_t& error);
+
+}  // namespace hbx::platform

@@ -1,0 +1,70 @@
+#pragma once
+// System services: module path, folders, OS version, WOW64, restart,
+// file version resources, ANSI code page, debug output and the console.
+#include <cstdint>
+#include <string>
+
+#include "platform/os_types.h"
+
+namespace hbx::platform {
+
+// What GetVersionExW fills into OSVERSIONINFOW (276 bytes).
+struct OsVersionInfo {
+  bool ok = true;
+  std::uint32_t majorVersion = 0;
+  std::uint32_t minorVersion = 0;
+  std::uint32_t buildNumber = 0;
+  std::uint32_t platformId = 2;  // VER_PLATFORM_WIN32_NT
+};
+
+inline constexpr std::uint32_t kVerPlatformWin32Nt = 2;
+
+class SystemPort {
+ public:
+  virtual ~SystemPort() = default;
+
+  // GetModuleFileNameW(NULL) cut to `capacity` characters.
+  virtual std::wstring moduleFileName(std::uint32_t capacity) = 0;
+  // SetCurrentDirectoryW; GetCurrentDirectoryW.
+  virtual bool setCurrentDirectory(const std::wstring& path) = 0;
+  virtual std::wstring currentDirectory() = 0;
+  // GetTempPathW (ends with "\"); GetSystemDirectoryW (no trailing "\").
+  virtual std::wstring tempPath() = 0;
+  virtual std::wstring systemDirectory() = 0;
+  // GetVersionExW.
+  virtual OsVersionInfo versionEx() = 0;
+  // IsWow64Process is exported by kernel32 / its answer for this process.
+  virtual bool hasIsWow64Process() = 0;
+  virtual bool isWow64Process() = 0;
+  // Wow64DisableWow64FsRedirection / Wow64RevertWow64FsRedirection.
+  // `token` is the value the disable call hands back.
+  virtual bool disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) = 0;
+  virtual bool revertFsRedirection(std::uintptr_t token, std::uint32_t& error) = 0;
+  // OpenProcessToken + LookupPrivilegeValueW + AdjustTokenPrivileges for
+  // SeShutdownPrivilege. Returns false when the token cannot be opened;
+  // `lastError` is GetLastError() after the adjustment.
+  virtual bool enableShutdownPrivilege(std::uint32_t& lastError) = 0;
+  // ExitWindowsEx(flags, reason).
+  virtual bool exitWindows(std::uint32_t flags, std::uint32_t reason) = 0;
+  // GetFileVersionInfoW + VerQueryValueW("\\"): the fixed file version as
+  // (MS, LS) double words. False when the file has no version resource.
+  virtual bool fileVersion(const std::wstring& path, std::uint32_t& versionMs,
+                           std::uint32_t& versionLs) = 0;
+  // WideCharToMultiByte(CP_ACP) and back: characters the ANSI code page
+  // cannot hold come back replaced.
+  virtual std::wstring ansiRoundTrip(const std::wstring& text) = 0;
+  // OutputDebugStringW.
+  virtual void outputDebugString(const std::wstring& text) = 0;
+  // AllocConsole + binding standard output to it / FreeConsole.
+  virtual bool allocConsole() = 0;
+  virtual void freeConsole() = 0;
+  // Narrow text to the process's standard output (the console when one is
+  // bound; nowhere otherwise).
+  virtual void consoleWrite(const std::string& text) = 0;
+  // Gives the console window the focus.
+  virtual void focusConsole() = 0;
+  // GetLastError of the calling thread for a failure the port did not return.
+  virtual std::uint32_t lastError() = 0;
+};
+
+}  // namespace hbx::platform

@@ -1,0 +1,19 @@
+// The program on Linux: the simulated Windows host stands in for the platform.
+#include <string>
+
+#include "app/log/format.h"
+#include "app/program.h"
+#include "sim/sim_host.h"
+
+int main(int argc, char** argv) {
+  hbx::sim::SimHost host(hbx::sim::optionsFromEnvironment(argc > 0 ? argv[0] : nullptr));
+  // Windows hands the program its arguments as one line.
+  std::wstring commandLine;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += L' ';
+    commandLine += hbx::fromUtf8(argv[i]);
+  }
+  const int code = hbx::app::runProgram(host.ports(), commandLine);
+  // The exit status is the run's code as an 8-bit value (-10 is 246).
+  return code & 0xFF;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Files on the simulated host, with the Windows semantics the program relies
+// on: share modes between open handles, creation dispositions, the read-only
+// attribute (a file without its owner-write bit), and the access test.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/files.h"
+#include "sim/win_paths.h"
+
+namespace hbx::sim {
+
+class SimFiles : public platform::FilePort {
+ public:
+  explicit SimFiles(WinPaths& paths);
+  ~SimFiles() override;
+
+  platform::OpenResult createFile(const std::wstring& path, std::uint32_t access,
+                                  std::uint32_t shareMode, std::uint32_t creation,
+                                  std::uint32_t flags) override;
+  platform::FileIoResult readFile(platform::OsHandle file, std::uint8_t* buffer,
+                                  std::uint32_t length) override;
+  platform::FileIoResult writeFile(platform::OsHandle file, const std::uint8_t* data,
+                                   std::uint32_t length) override;
+  bool fileSize(platform::OsHandle file, std::int64_t& size, std::uint32_t& error) override;
+  void closeFile(platform::OsHandle file) override;
+  bool deleteFile(const std::wstring& path, std::uint32_t& error) override;
+  bool createDirectory(const std::wstring& path, std::uint32_t& error) override;
+  bool removeDirectory(const std::wstring& path, std::uint32_t& error) override;
+  int access(const std::wstring& path, int mode, int& crtErrno, std::uint32_t& error) override;
+
+ private:
+  struct OpenFile {
+    int fd = -1;
+    std::filesystem::path hostPath;
+    std::uint32_t access = 0;
+    std::uint32_t share = 0;
+  };
+  bool sharingAllows(const std::filesystem::path& path, std::uint32_t access,
+                     std::uint32_t share) const;
+
+  WinPaths& paths_;
+  mutable std::mutex mutex_;
+  std::map<platform::OsHandle, OpenFile> open_;
+  platform::OsHandle nextHandle_ = 0x1000;
+};
+
+}  // namespace hbx::sim

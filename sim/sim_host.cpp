@@ -1,0 +1,137 @@
+#include "sim/sim_host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+#include "app/log/format.h"
+#include "sim/sim_clock.h"
+#include "sim/sim_devices.h"
+#include "sim/sim_files.h"
+#include "sim/sim_payloads.h"
+#include "sim/sim_processes.h"
+#include "sim/sim_registry.h"
+#include "sim/sim_system.h"
+#include "sim/sim_windows.h"
+#include "sim/win_paths.h"
+
+namespace hbx::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring folderOf(const std::wstring& windowsPath) {
+  const std::size_t cut = windowsPath.find_last_of(L'\\');
+  return cut == std::wstring::npos ? windowsPath : windowsPath.substr(0, cut);
+}
+
+std::wstring baseNameOf(const std::wstring& windowsPath) {
+  const std::size_t cut = windowsPath.find_last_of(L'\\');
+  return cut == std::wstring::npos ? windowsPath : windowsPath.substr(cut + 1);
+}
+
+fs::path makePrivateDriveC() {
+  std::string pattern = (fs::temp_directory_path() / "hbx-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) return fs::temp_directory_path() / "hbx-bench";
+  return pattern;
+}
+
+// The Windows folders every simulated computer has.
+void createStandardFolders(const fs::path& driveC) {
+  std::error_code ec;
+  fs::create_directories(driveC / "Windows" / "system32" / "drivers", ec);
+  fs::create_directories(driveC / "Windows" / "SysWOW64" / "drivers", ec);
+  fs::create_directories(driveC / "Windows" / "Temp", ec);
+}
+
+void seedRegistry(SimRegistry& registry) {
+  const std::wstring currentVersion = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  registry.setDword(currentVersion, L"CurrentMajorVersionNumber", 10);
+  registry.setString(currentVersion, L"CurrentBuildNumber", L"19045");
+}
+
+}  // namespace
+
+SimHostOptions optionsFromEnvironment(const char* argv0) {
+  SimHostOptions options;
+  if (const char* bench = std::getenv("HBX_BENCH"); bench && *bench) options.benchFolder = fs::path(bench);
+  options.timeScale = SimClock::scaleFromText(std::getenv("HBX_TIME_SCALE"));
+  if (const char* log = std::getenv("HBX_DEBUG_LOG"); log && *log) options.debugLogFile = fs::path(log);
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec && argv0) self = fs::absolute(argv0, ec);
+  // Windows names a program by its file name with ".exe".
+  if (!self.has_extension()) self += ".exe";
+  options.moduleFileName = WinPaths::fromHost(self);
+  options.terminalAttached = ::isatty(0) == 1;
+  return options;
+}
+
+SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
+  if (!options_.standardOutput) {
+    options_.standardOutput = [](const std::string& text) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      std::fflush(stdout);
+    };
+  }
+  if (options_.benchFolder) {
+    driveC_ = *options_.benchFolder / "drive_c";
+    std::error_code ec;
+    fs::create_directories(driveC_, ec);
+  } else {
+    driveC_ = makePrivateDriveC();
+    ownsDriveC_ = true;
+  }
+  createStandardFolders(driveC_);
+
+  const std::wstring programFolder = folderOf(options_.moduleFileName);
+  clock_ = std::make_unique<SimClock>(options_.timeScale);
+  paths_ = std::make_unique<WinPaths>(driveC_, programFolder);
+  if (const auto host = paths_->toHost(programFolder)) {
+    std::error_code ec;
+    fs::create_directories(*host, ec);
+  }
+  files_ = std::make_unique<SimFiles>(*paths_);
+  auto out = [this](const std::string& text) { writeStandardOutput(text); };
+  system_ = std::make_unique<SimSystem>(*paths_, options_.moduleFileName, out);
+  if (options_.debugLogFile) system_->setDebugLogFile(*options_.debugLogFile);
+  SimWindows::Ask ask;
+  if (options_.terminalAttached) ask = options_.askUser;
+  windows_ = std::make_unique<SimWindows>(out, ask);
+  payloads_ = std::make_unique<SimPayloads>();
+  registry_ = std::make_unique<SimRegistry>();
+  seedRegistry(*registry_);
+  processes_ = std::make_unique<SimProcesses>(baseNameOf(options_.moduleFileName));
+  deviceIo_ = std::make_unique<SimDeviceIo>();
+  hubIo_ = std::make_unique<SimHubIo>();
+  setupApi_ = std::make_unique<SimSetupApi>();
+}
+
+SimHost::~SimHost() {
+  files_.reset();
+  if (ownsDriveC_) {
+    std::error_code ec;
+    fs::remove_all(driveC_, ec);
+  }
+}
+
+platform::Ports SimHost::ports() {
+  return platform::Ports{*deviceIo_, *hubIo_, *setupApi_, *registry_, *processes_,
+                         *system_,   *files_, *payloads_, *clock_,    *windows_};
+}
+
+const fs::path& SimHost::driveC() const { return driveC_; }
+
+fs::path SimHost::hostPath(const std::wstring& windowsPath) const {
+  return paths_->toHost(windowsPath).value_or(fs::path());
+}
+
+void SimHost::writeStandardOutput(const std::string& text) {
+  std::lock_guard<std::mutex> lock(outputMutex_);
+  options_.standardOutput(text);
+}
+
+}  // namespace hbx::sim

@@ -1,0 +1,94 @@
+#pragma once
+// The simulated Windows host: one simulated computer (a bench) with its
+// registry, OS identity, processes, file system, clock and output channels.
+// It implements every port, so the program runs on it unchanged.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+
+namespace hbx::sim {
+
+class SimClock;
+class WinPaths;
+class SimFiles;
+class SimSystem;
+class SimWindows;
+class SimPayloads;
+class SimRegistry;
+class SimProcesses;
+class SimDeviceIo;
+class SimHubIo;
+class SimSetupApi;
+
+struct SimHostOptions {
+  // The bench folder (HBX_BENCH); empty: the built-in bench, in memory, with
+  // drive C: in a private temporary folder removed with the host.
+  std::optional<std::filesystem::path> benchFolder;
+  double timeScale = 1.0;                                 // HBX_TIME_SCALE
+  std::optional<std::filesystem::path> debugLogFile;      // HBX_DEBUG_LOG
+  // The program's own path as a Windows path (GetModuleFileNameW).
+  std::wstring moduleFileName = L"C:\\HBX\\8634FWUpgradeTool.exe";
+  // Message boxes ask on the terminal only when one is attached.
+  bool terminalAttached = false;
+  // Receives standard output (message boxes, console lines). Unset: stdout.
+  std::function<void(const std::string&)> standardOutput;
+  // Answers a message box when a terminal is attached. Unset: the default.
+  std::function<int(const std::wstring& caption, const std::wstring& text, std::uint32_t flags)>
+      askUser;
+};
+
+// Reads HBX_BENCH, HBX_TIME_SCALE and HBX_DEBUG_LOG, and the program's path
+// from the running executable.
+SimHostOptions optionsFromEnvironment(const char* argv0);
+
+class SimHost {
+ public:
+  explicit SimHost(SimHostOptions options);
+  ~SimHost();
+  SimHost(const SimHost&) = delete;
+  SimHost& operator=(const SimHost&) = delete;
+
+  platform::Ports ports();
+
+  SimClock& clock() { return *clock_; }
+  WinPaths& paths() { return *paths_; }
+  SimSystem& system() { return *system_; }
+  SimWindows& windows() { return *windows_; }
+  SimPayloads& payloads() { return *payloads_; }
+  SimRegistry& registry() { return *registry_; }
+  SimProcesses& processes() { return *processes_; }
+  SimFiles& files() { return *files_; }
+
+  // The host folder of drive C:.
+  const std::filesystem::path& driveC() const;
+  // The host path of a Windows path (for tests and tools).
+  std::filesystem::path hostPath(const std::wstring& windowsPath) const;
+
+  void writeStandardOutput(const std::string& text);
+
+ private:
+  SimHostOptions options_;
+  std::filesystem::path driveC_;
+  bool ownsDriveC_ = false;
+  std::mutex outputMutex_;
+  std::unique_ptr<SimClock> clock_;
+  std::unique_ptr<WinPaths> paths_;
+  std::unique_ptr<SimFiles> files_;
+  std::unique_ptr<SimSystem> system_;
+  std::unique_ptr<SimWindows> windows_;
+  std::unique_ptr<SimPayloads> payloads_;
+  std::unique_ptr<SimRegistry> registry_;
+  std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<SimDeviceIo> deviceIo_;
+  std::unique_ptr<SimHubIo> hubIo_;
+  std::unique_ptr<SimSetupApi> setupApi_;
+};
+
+}  // namespace hbx::sim

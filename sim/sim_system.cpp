@@ -1,0 +1,117 @@
+#include "sim/sim_system.h"
+
+#include <vector>
+
+#include "app/log/format.h"
+#include "sim/pe_version.h"
+#include "sim/win_paths.h"
+
+namespace hbx::sim {
+
+SimSystem::SimSystem(WinPaths& paths, std::wstring moduleFileName,
+                     std::function<void(const std::string&)> standardOutput)
+    : paths_(paths), moduleFileName_(std::move(moduleFileName)), standardOutput_(std::move(standardOutput)) {}
+
+void SimSystem::setDebugLogFile(const std::filesystem::path& file) {
+  std::lock_guard<std::mutex> lock(debugMutex_);
+  debugLog_.open(file, std::ios::binary | std::ios::app);
+}
+
+std::wstring SimSystem::moduleFileName(std::uint32_t capacity) {
+  // GetModuleFileNameW truncates to the buffer (terminator included).
+  if (capacity == 0) return L"";
+  return moduleFileName_.substr(0, capacity - 1);
+}
+
+bool SimSystem::setCurrentDirectory(const std::wstring& path) {
+  const auto host = paths_.toHost(path);
+  std::error_code ec;
+  if (!host || !std::filesystem::is_directory(*host, ec)) return false;
+  paths_.setCurrentDirectory(path);
+  return true;
+}
+
+std::wstring SimSystem::currentDirectory() { return paths_.currentDirectory(); }
+
+std::wstring SimSystem::tempPath() { return L"C:\\Windows\\Temp\\"; }
+
+std::wstring SimSystem::systemDirectory() { return L"C:\\Windows\\system32"; }
+
+platform::OsVersionInfo SimSystem::versionEx() {
+  return {true, identity_.majorVersion, identity_.minorVersion, identity_.buildNumber, identity_.platformId};
+}
+
+bool SimSystem::hasIsWow64Process() { return identity_.hasIsWow64Process; }
+
+bool SimSystem::isWow64Process() { return identity_.wow64; }
+
+bool SimSystem::disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) {
+  if (!identity_.wow64) {
+    error = 1;  // ERROR_INVALID_FUNCTION on a 32-bit Windows
+    return false;
+  }
+  token = 0x5157;
+  redirectionDisabled_ = true;
+  return true;
+}
+
+bool SimSystem::revertFsRedirection(std::uintptr_t token, std::uint32_t& error) {
+  if (token != 0x5157) {
+    error = platform::err::kInvalidParameter;
+    return false;
+  }
+  redirectionDisabled_ = false;
+  return true;
+}
+
+bool SimSystem::enableShutdownPrivilege(std::uint32_t& lastError) {
+  lastError = identity_.shutdownPrivilegeGranted ? 0 : 1300;  // ERROR_NOT_ALL_ASSIGNED
+  return true;
+}
+
+bool SimSystem::exitWindows(std::uint32_t /*flags*/, std::uint32_t /*reason*/) {
+  // Recorded only: the simulated computer never restarts this machine.
+  ++restartRequests_;
+  return identity_.restartAccepted;
+}
+
+bool SimSystem::fileVersion(const std::wstring& path, std::uint32_t& versionMs, std::uint32_t& versionLs) {
+  const auto host = paths_.toHost(path);
+  if (!host) return false;
+  const auto version = readPeFileVersion(*host);
+  if (!version) return false;
+  versionMs = version->ms;
+  versionLs = version->ls;
+  return true;
+}
+
+std::wstring SimSystem::ansiRoundTrip(const std::wstring& text) {
+  // Windows-1252 keeps ASCII and the Latin-1 letters; the rest comes back as '?'.
+  std::wstring out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    const auto v = static_cast<std::uint32_t>(c);
+    out += (v < 0x80 || (v >= 0xA0 && v <= 0xFF)) ? c : L'?';
+  }
+  return out;
+}
+
+void SimSystem::outputDebugString(const std::wstring& text) {
+  std::lock_guard<std::mutex> lock(debugMutex_);
+  if (!debugLog_.is_open()) return;
+  debugLog_ << toUtf8(text);
+  debugLog_.flush();
+}
+
+bool SimSystem::allocConsole() {
+  consoleAllocated_ = true;
+  return true;
+}
+
+void SimSystem::freeConsole() { consoleAllocated_ = false; }
+
+void SimSystem::consoleWrite(const std::string& text) {
+  if (consoleAllocated_ && standardOutput_) standardOutput_(text);
+}
+
+}  // namespace hbx::sim

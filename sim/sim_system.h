@@ -1,0 +1,81 @@
+#pragma once
+// System services of the simulated host: the program's path and folders, the
+// OS identity, WOW64, the restart request (recorded, never carried out), file
+// version resources, the ANSI code page, the debug-output channel and the
+// console.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/system.h"
+
+namespace hbx::sim {
+
+class WinPaths;
+class SimFiles;
+
+struct SimOsIdentity {
+  std::uint32_t majorVersion = 6;  // what GetVersionExW reports (6.2 from Windows 8 on)
+  std::uint32_t minorVersion = 2;
+  std::uint32_t buildNumber = 9200;
+  std::uint32_t platformId = platform::kVerPlatformWin32Nt;
+  bool hasIsWow64Process = true;
+  bool wow64 = true;  // a 32-bit program on 64-bit Windows
+  bool shutdownPrivilegeGranted = true;
+  bool restartAccepted = true;
+};
+
+class SimSystem : public platform::SystemPort {
+ public:
+  SimSystem(WinPaths& paths, std::wstring moduleFileName,
+            std::function<void(const std::string&)> standardOutput);
+
+  void setIdentity(const SimOsIdentity& identity) { identity_ = identity; }
+  const SimOsIdentity& identity() const { return identity_; }
+  // Every string sent to the debug-output channel is appended to this file.
+  void setDebugLogFile(const std::filesystem::path& file);
+  // How many forced restarts the program asked for.
+  int restartRequests() const { return restartRequests_.load(); }
+  bool consoleAllocated() const { return consoleAllocated_.load(); }
+  bool fsRedirectionDisabled() const { return redirectionDisabled_.load(); }
+
+  std::wstring moduleFileName(std::uint32_t capacity) override;
+  bool setCurrentDirectory(const std::wstring& path) override;
+  std::wstring currentDirectory() override;
+  std::wstring tempPath() override;
+  std::wstring systemDirectory() override;
+  platform::OsVersionInfo versionEx() override;
+  bool hasIsWow64Process() override;
+  bool isWow64Process() override;
+  bool disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) override;
+  bool revertFsRedirection(std::uintptr_t token, std::uint32_t& error) override;
+  bool enableShutdownPrivilege(std::uint32_t& lastError) override;
+  bool exitWindows(std::uint32_t flags, std::uint32_t reason) override;
+  bool fileVersion(const std::wstring& path, std::uint32_t& versionMs,
+                   std::uint32_t& versionLs) override;
+  std::wstring ansiRoundTrip(const std::wstring& text) override;
+  void outputDebugString(const std::wstring& text) override;
+  bool allocConsole() override;
+  void freeConsole() override;
+  void consoleWrite(const std::string& text) override;
+  void focusConsole() override {}
+  std::uint32_t lastError() override { return 0; }
+
+ private:
+  WinPaths& paths_;
+  std::wstring moduleFileName_;
+  std::function<void(const std::string&)> standardOutput_;
+  SimOsIdentity identity_;
+  std::mutex debugMutex_;
+  std::ofstream debugLog_;
+  std::atomic<int> restartRequests_{0};
+  std::atomic<bool> consoleAllocated_{false};
+  std::atomic<bool> redirectionDisabled_{false};
+};
+
+}  // namespace hbx::sim

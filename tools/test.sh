@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a normal build, a
+# sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), and the
+# portability check that compiles the portable core with 32-bit mingw-w64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+jobs=$(nproc)
+
+echo "== build and test"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHBX_WERROR=ON >/dev/null
+cmake --build build/release -j "$jobs"
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== sanitizer build and test"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHBX_SANITIZE=ON -DHBX_WERROR=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== portable core with i686-w64-mingw32"
+cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DHBX_CORE_ONLY=ON -DHBX_WERROR=ON >/dev/null
+cmake --build build/mingw -j "$jobs"
+echo "portable core compiled for 32-bit Windows"
