@@ -1,0 +1,89 @@
+#pragma once
+// CHubUtility: the program's one utility object. It holds the hub filters of
+// the run, the walk state, the locks and the host services, and it is reached
+// everywhere as pUtility. Members belong to several subsystems; each section
+// below names the folder whose sources define it.
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/ports.h"
+
+namespace hbx {
+
+class CHubUtility {
+ public:
+  explicit CHubUtility(platform::Ports ports);
+  ~CHubUtility();
+  CHubUtility(const CHubUtility&) = delete;
+  CHubUtility& operator=(const CHubUtility&) = delete;
+
+  platform::Ports& ports() { return ports_; }
+
+  // ---- Hub filters of the run (filled by start-up and the options) --------
+  std::uint8_t m_ucUsbMode = 0;  // 0 both speeds, 2 USB 3.0 only, 1 USB 2.0 only
+  std::wstring m_strVID_Indetify;
+  std::wstring m_strFW_Indetify;
+  std::wstring m_strPID30_Indetify;
+  std::wstring m_strPID20_Indetify;
+  std::wstring m_strManuString_Indetify;
+  std::uint8_t m_bCheckManuString = 0;
+  std::wstring m_strPartOfFWVersion;
+  std::uint8_t m_ucPartOfFWVersionStart = 0;
+  std::uint8_t m_ucPartOfFWVersionLength = 0;
+  std::uint8_t m_ucRequestedHubNumber = 0;
+  std::uint8_t m_bRequestedHubNumber = 0;
+  std::wstring m_strFWBinFilePath;
+
+  // The hexadecimal reader: each of 0-9 and A-F (and a-f) adds a digit as
+  // value * 16 + digit; every other character is passed over.
+  static std::uint32_t ulHexTextToValue(const std::wstring& text);
+
+  // ---- Host services (host/) ----------------------------------------------
+  // The folder of the program's own executable, without a trailing "\".
+  const std::wstring& strProgramFolder() const { return m_strProgramFolder; }
+  const std::wstring& strModulePath() const { return m_strModulePath; }
+  std::uint8_t ucOSCode() const { return m_ucOSCode; }
+  std::int64_t llCounterFrequency() const { return m_llCounterFrequency; }
+
+  bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
+  bool bRegistryReadWrite(const std::wstring& wSubKey, const std::wstring& wKeyName, void* data,
+                          std::uint8_t write, std::uint8_t type);
+  std::uint8_t GetOSVersion();
+  bool IsWow64();
+  int DetectProcess(const std::wstring& pName);
+  std::uint32_t GetProcessID(const std::wstring& pName);
+  bool KillProcess(std::uint32_t pId, std::uint32_t exitCode);
+  int bRebootSystem();
+  std::wstring vGetFileVersionInfo(const std::wstring& path);
+  std::wstring WideStrToMultiStr(const std::wstring& text);
+  void vInitializeCriticalSection();
+  void vDeleteCriticalSection();
+  bool bWait5Seconds();
+
+  // The run's locks.
+  std::mutex m_UpdateConfigurationCriticalSection;
+  std::mutex m_UpdateFirmwareCriticalSection;
+  std::mutex m_CPURSTCriticalSection;
+  std::mutex m_EnumCriticalSection;
+  std::mutex m_VerifyFWCriticalSection;
+  std::mutex m_ThreadCriticalSection;
+
+  // Remembered positions of the hubs (all bytes 0xFF at start).
+  std::array<std::uint32_t, 8> m_ulOldPositionIndex{};
+
+ private:
+  platform::Ports ports_;
+  std::wstring m_strProgramFolder;
+  std::wstring m_strModulePath;
+  std::uint8_t m_ucOSCode = 255;
+  std::int64_t m_llCounterFrequency = 0;
+  bool m_bRedirectionDisabled = false;
+  std::uintptr_t m_RedirectionToken = 0;
+};
+
+// The process-wide utility object (set by the program at start).
+extern CHubUtility* pUtility;
+
+}  // namespace hbx
