@@ -4,6 +4,8 @@
 // everywhere as pUtility. Members belong to several subsystems; each section
 // below names the folder whose sources define it.
 #include <array>
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -47,7 +49,19 @@ class CHubUtility {
   std::uint8_t ucOSCode() const { return m_ucOSCode; }
   std::int64_t llCounterFrequency() const { return m_llCounterFrequency; }
 
+  // Unattended runs must not block on a box nobody answers: in silent or
+  // console mode the plain box's text goes to the log instead (and, in console
+  // mode, to the console). Set by the application once the options are known.
+  void setUnattendedMode(bool silent, bool console);
+  // The plain box: OK button, the program's name as caption. Returns the
+  // button pressed (IDOK when the box was not shown).
+  int nShowPlainMessage(const std::wstring& text);
+
   bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
+  // `data`: for REG_DWORD a 4-byte buffer (a write takes its first 16-bit
+  // unit); for the text types a zero-filled buffer of kRegistryTextChars
+  // wchar_t. A read that fails leaves the buffer as it was.
+  static constexpr std::size_t kRegistryTextChars = 260;
   bool bRegistryReadWrite(const std::wstring& wSubKey, const std::wstring& wKeyName, void* data,
                           std::uint8_t write, std::uint8_t type);
   std::uint8_t GetOSVersion();
@@ -58,8 +72,12 @@ class CHubUtility {
   int bRebootSystem();
   std::wstring vGetFileVersionInfo(const std::wstring& path);
   std::wstring WideStrToMultiStr(const std::wstring& text);
+  // The locks are members that always exist; these two mark the span of a
+  // run in which they are in use and report a lock still held at the end.
   void vInitializeCriticalSection();
   void vDeleteCriticalSection();
+  bool bLocksInitialized() const { return m_bLocksInitialized.load(); }
+  // Sleeps 5000 ms and returns true.
   bool bWait5Seconds();
 
   // The run's locks.
@@ -81,6 +99,9 @@ class CHubUtility {
   std::int64_t m_llCounterFrequency = 0;
   bool m_bRedirectionDisabled = false;
   std::uintptr_t m_RedirectionToken = 0;
+  std::atomic<bool> m_bSilentMode{false};
+  std::atomic<bool> m_bConsoleMode{false};
+  std::atomic<bool> m_bLocksInitialized{false};
 };
 
 // The process-wide utility object (set by the program at start).
