@@ -1,5 +1,8 @@
 # Writes a C++ source holding the carried files as byte arrays.
 # Input: OUT (the .cpp to write), ENTRIES (a ;-list of TYPE|ID|FILE).
+# The build passes the list with escaped separators ("\;"): undo that here,
+# or every entry after the first would be taken as part of the first.
+string(REPLACE "\\;" ";" ENTRIES "${ENTRIES}")
 set(body "// Generated at build time from payload/: the files carried inside the program.\n#include \"payload/embedded.h\"\n\nnamespace hbx::payload {\nnamespace {\n")
 set(table "")
 set(n 0)
