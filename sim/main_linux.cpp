@@ -1,12 +1,23 @@
 // The program on Linux: the simulated Windows host stands in for the platform.
+#include <cstdio>
 #include <string>
 
 #include "app/log/format.h"
 #include "app/program.h"
 #include "sim/sim_host.h"
 
+namespace {
+// Not one of the program's own exit codes (0, -4, -5, -7, -9, -10, -20).
+constexpr int kBenchRefused = 2;
+}  // namespace
+
 int main(int argc, char** argv) {
   hbx::sim::SimHost host(hbx::sim::optionsFromEnvironment(argc > 0 ? argv[0] : nullptr));
+  if (!host.benchError().empty()) {
+    // Never run on a bench that was only partly understood.
+    std::fprintf(stderr, "8634FWUpgradeTool: bench refused: %s\n", host.benchError().c_str());
+    return kBenchRefused;
+  }
   // Windows hands the program its arguments as one line.
   std::wstring commandLine;
   for (int i = 1; i < argc; ++i) {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/log/format.h"
+#include "sim/bench.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"
 #include "sim/sim_files.h"
@@ -47,10 +48,11 @@ void createStandardFolders(const fs::path& driveC) {
   fs::create_directories(driveC / "Windows" / "Temp", ec);
 }
 
-void seedRegistry(SimRegistry& registry) {
-  const std::wstring currentVersion = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-  registry.setDword(currentVersion, L"CurrentMajorVersionNumber", 10);
-  registry.setString(currentVersion, L"CurrentBuildNumber", L"19045");
+void seedRegistry(SimRegistry& registry, const std::vector<BenchRegistryValue>& values) {
+  for (const BenchRegistryValue& v : values) {
+    if (v.value) registry.setRaw(v.key, v.name, *v.value);
+    else registry.createKey(v.key);
+  }
 }
 
 }  // namespace
@@ -71,6 +73,14 @@ SimHostOptions optionsFromEnvironment(const char* argv0) {
 }
 
 SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
+  // The whole bench description is read before anything uses it.
+  if (options_.benchFolder) {
+    BenchLoad load = loadBenchFolder(*options_.benchFolder);
+    if (load.bench) bench_ = std::make_unique<Bench>(std::move(*load.bench));
+    else benchError_ = load.error;
+  }
+  const bool benchInUse = bench_ != nullptr;
+  if (!bench_) bench_ = std::make_unique<Bench>(defaultBench());
   if (!options_.standardOutput) {
     options_.standardOutput = [](const std::string& text) {
       std::fwrite(text.data(), 1, text.size(), stdout);
@@ -98,13 +108,18 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   auto out = [this](const std::string& text) { writeStandardOutput(text); };
   system_ = std::make_unique<SimSystem>(*paths_, options_.moduleFileName, out);
   if (options_.debugLogFile) system_->setDebugLogFile(*options_.debugLogFile);
+  system_->setIdentity(bench_->os);
+  if (benchInUse) system_->setRestartLog(*options_.benchFolder / "restart-requests.log");
   SimWindows::Ask ask;
   if (options_.terminalAttached) ask = options_.askUser;
   windows_ = std::make_unique<SimWindows>(out, ask);
   payloads_ = std::make_unique<SimPayloads>();
   registry_ = std::make_unique<SimRegistry>();
-  seedRegistry(*registry_);
-  processes_ = std::make_unique<SimProcesses>(baseNameOf(options_.moduleFileName));
+  seedRegistry(*registry_, bench_->registry ? *bench_->registry : defaultRegistry());
+  std::optional<fs::path> processFolder;
+  if (benchInUse) processFolder = *options_.benchFolder / "processes";
+  processes_ = std::make_unique<SimProcesses>(baseNameOf(options_.moduleFileName), processFolder,
+                                              bench_->processes, bench_->processStatusLibrary);
   deviceIo_ = std::make_unique<SimDeviceIo>();
   hubIo_ = std::make_unique<SimHubIo>();
   setupApi_ = std::make_unique<SimSetupApi>();
@@ -124,6 +139,8 @@ platform::Ports SimHost::ports() {
 }
 
 const fs::path& SimHost::driveC() const { return driveC_; }
+
+const nlohmann::json& SimHost::benchDocument() const { return bench_->document; }
 
 fs::path SimHost::hostPath(const std::wstring& windowsPath) const {
   return paths_->toHost(windowsPath).value_or(fs::path());

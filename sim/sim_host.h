@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "platform/ports.h"
 
 namespace hbx::sim {
@@ -26,10 +28,13 @@ class SimProcesses;
 class SimDeviceIo;
 class SimHubIo;
 class SimSetupApi;
+struct Bench;
 
 struct SimHostOptions {
   // The bench folder (HBX_BENCH); empty: the built-in bench, in memory, with
-  // drive C: in a private temporary folder removed with the host.
+  // drive C: in a private temporary folder removed with the host. A bench
+  // folder holds bench.json (docs/bench.md), drive_c/, processes/ and
+  // restart-requests.log.
   std::optional<std::filesystem::path> benchFolder;
   double timeScale = 1.0;                                 // HBX_TIME_SCALE
   std::optional<std::filesystem::path> debugLogFile;      // HBX_DEBUG_LOG
@@ -73,10 +78,21 @@ class SimHost {
 
   void writeStandardOutput(const std::string& text);
 
+  // Empty when the bench was read whole; otherwise why bench.json was
+  // refused (naming the place). A refused bench leaves the host on the
+  // built-in bench, and the program must not run on it.
+  const std::string& benchError() const { return benchError_; }
+  // The parsed bench.json, every section included (an empty object for the
+  // built-in bench), for the parts of the simulator that read their own.
+  const nlohmann::json& benchDocument() const;
+  const std::optional<std::filesystem::path>& benchFolder() const { return options_.benchFolder; }
+
  private:
   SimHostOptions options_;
   std::filesystem::path driveC_;
   bool ownsDriveC_ = false;
+  std::string benchError_;
+  std::unique_ptr<Bench> bench_;
   std::mutex outputMutex_;
   std::unique_ptr<SimClock> clock_;
   std::unique_ptr<WinPaths> paths_;

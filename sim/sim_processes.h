@@ -1,23 +1,43 @@
 #pragma once
-// Processes of the simulated computer.
+// Processes of the simulated computer. A bench is one computer: every tool
+// running on a bench folder registers itself in <bench>/processes/<id>, so
+// tools on the same bench see (and may end) each other, while tools on other
+// benches, or on the built-in bench, never do. The bench may also list
+// simulated processes that exist only in its description.
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/processes.h"
+#include "sim/bench.h"
 
 namespace hbx::sim {
 
+// One registered real process, as its registration file records it.
+struct ProcessRegistration {
+  std::uint32_t realPid = 0;         // the process on this machine
+  std::uint64_t startTime = 0;       // its start time, to tell a reused pid
+  std::wstring image;
+};
+
 class SimProcesses : public platform::ProcessPort {
  public:
-  explicit SimProcesses(std::wstring ownImageName);
+  // `registryFolder` is the bench's processes/ folder; empty for the built-in
+  // bench, which sees only its own process and the simulated ones.
+  SimProcesses(std::wstring ownImageName, std::optional<std::filesystem::path> registryFolder,
+               std::vector<BenchProcess> simulated, bool processStatusLibrary);
+  ~SimProcesses() override;
+  SimProcesses(const SimProcesses&) = delete;
+  SimProcesses& operator=(const SimProcesses&) = delete;
 
-  bool processStatusAvailable() override { return true; }
+  bool processStatusAvailable() override { return processStatusLibrary_; }
   std::optional<std::vector<std::uint32_t>> enumProcesses(std::uint32_t capacity) override;
   std::optional<std::wstring> processBaseName(std::uint32_t pid) override;
-  std::uint32_t currentProcessId() override;
+  std::uint32_t currentProcessId() override { return ownId_; }
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
@@ -25,8 +45,28 @@ class SimProcesses : public platform::ProcessPort {
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
                                               std::uint32_t waitMs) override;
 
+  // True while this process's own registration is on the bench (false on the
+  // built-in bench, and after another tool on the bench ended it).
+  bool ownRegistrationPresent() const;
+
+  // Registers a real process of this machine under `id` in `folder`; false
+  // when the id is taken or the file cannot be written.
+  static bool registerProcess(const std::filesystem::path& folder, std::uint32_t id,
+                              std::uint32_t realPid, const std::wstring& image);
+  // The start time of a running process, empty when it does not run.
+  static std::optional<std::uint64_t> processStartTime(std::uint32_t realPid);
+
  private:
+  std::optional<ProcessRegistration> liveRegistration(std::uint32_t id) const;
+  void registerSelf();
+
   std::wstring ownImageName_;
+  std::optional<std::filesystem::path> folder_;
+  bool processStatusLibrary_;
+  std::uint32_t ownId_ = 0;
+  bool registered_ = false;
+  mutable std::mutex mutex_;
+  std::vector<BenchProcess> simulated_;
 };
 
 }  // namespace hbx::sim

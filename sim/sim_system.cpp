@@ -69,10 +69,21 @@ bool SimSystem::enableShutdownPrivilege(std::uint32_t& lastError) {
   return true;
 }
 
-bool SimSystem::exitWindows(std::uint32_t /*flags*/, std::uint32_t /*reason*/) {
+void SimSystem::setRestartLog(const std::filesystem::path& file) {
+  std::lock_guard<std::mutex> lock(restartMutex_);
+  restartLog_ = file;
+}
+
+bool SimSystem::exitWindows(std::uint32_t flags, std::uint32_t reason) {
   // Recorded only: the simulated computer never restarts this machine.
   ++restartRequests_;
-  return identity_.restartAccepted;
+  const bool accepted = identity_.restartAccepted;
+  std::lock_guard<std::mutex> lock(restartMutex_);
+  if (restartLog_) {
+    std::ofstream log(*restartLog_, std::ios::binary | std::ios::app);
+    log << nformat("ExitWindowsEx flags=0x%X reason=0x%X accepted=%d\n", flags, reason, accepted ? 1 : 0);
+  }
+  return accepted;
 }
 
 bool SimSystem::fileVersion(const std::wstring& path, std::uint32_t& versionMs, std::uint32_t& versionLs) {

@@ -39,8 +39,10 @@ class SimSystem : public platform::SystemPort {
   const SimOsIdentity& identity() const { return identity_; }
   // Every string sent to the debug-output channel is appended to this file.
   void setDebugLogFile(const std::filesystem::path& file);
-  // How many forced restarts the program asked for.
+  // How many forced restarts the program asked for. On a bench folder each
+  // request is also appended as a line to `file`.
   int restartRequests() const { return restartRequests_.load(); }
+  void setRestartLog(const std::filesystem::path& file);
   bool consoleAllocated() const { return consoleAllocated_.load(); }
   bool fsRedirectionDisabled() const { return redirectionDisabled_.load(); }
 
@@ -74,6 +76,8 @@ class SimSystem : public platform::SystemPort {
   std::mutex debugMutex_;
   std::ofstream debugLog_;
   std::atomic<int> restartRequests_{0};
+  std::mutex restartMutex_;
+  std::optional<std::filesystem::path> restartLog_;
   std::atomic<bool> consoleAllocated_{false};
   std::atomic<bool> redirectionDisabled_{false};
 };
