@@ -1,7 +1,24 @@
 #include "app/program.h"
 
+#include "app/fw_upgrade_app.h"
+#include "app/log/debug_log.h"
+#include "host/hub_utility.h"
+
 namespace hbx::app {
 
-int runProgram(platform::Ports /*ports*/, const std::wstring& /*rawCommandLine*/) { return 0; }
+int runProgram(platform::Ports ports, const std::wstring& rawCommandLine) {
+  // The log channel is set before the utility object, whose construction logs.
+  log::setDebugOutput(&ports.system);
+  int exitCode = 0;
+  {
+    CHubUtility utility(ports);
+    pUtility = &utility;
+    CMy763FWUpgradeToolApp application(ports, utility);
+    exitCode = application.InitInstance(rawCommandLine);
+    pUtility = nullptr;
+  }
+  log::setDebugOutput(nullptr);
+  return exitCode;
+}
 
 }  // namespace hbx::app

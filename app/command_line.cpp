@@ -1,0 +1,185 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+
+#include "app/fw_update_dlg.h"
+#include "app/log/debug_log.h"
+#include "app/text_util.h"
+#include "host/hub_utility.h"
+
+namespace hbx {
+
+namespace cmdline {
+
+namespace {
+// Stands for the firmware argument while options are searched: a private-use
+// character, never part of an option text.
+constexpr wchar_t kPlaceholder = L'\xE000';
+}  // namespace
+
+std::wstring strCollect(const std::wstring& raw) {
+  std::wstring line;
+  for (wchar_t c : raw) {
+    if (c != L'\t' && c != L'\n') line += c;
+  }
+  return line;
+}
+
+std::wstring strPrepare(const std::wstring& initCmd) {
+  std::wstring s = text::upper(initCmd);
+  text::removeAll(s, L"\"");
+  return s;
+}
+
+bool bAsksSilent(const std::wstring& raw) { return text::containsNoCase(raw, L"/SILENT"); }
+bool bAsksConsole(const std::wstring& raw) { return text::containsNoCase(raw, L"/DOS"); }
+
+std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at) {
+  const std::size_t end = s.find(L'/', at + 1);
+  return s.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+}
+
+void FirmwareArgument::setAside(std::wstring& s) {
+  if (s.find(kPlaceholder) != std::wstring::npos) return;
+  // "/UN" is an option of its own, not the firmware file.
+  std::size_t option = s.find(L"/U");
+  while (option != std::wstring::npos && option + 2 < s.size() && s[option + 2] == L'N') {
+    option = s.find(L"/U", option + 1);
+  }
+  if (option == std::wstring::npos) return;
+  const std::size_t begin = option + 2;
+  const std::size_t bin = s.find(L".BIN", begin);
+  if (bin == std::wstring::npos) return;
+  const std::size_t end = bin + 4;
+  text_ = s.substr(begin, end - begin);
+  s.replace(begin, end - begin, 1, kPlaceholder);
+  setAside_ = true;
+}
+
+void FirmwareArgument::restore(std::wstring& s) const {
+  if (!setAside_) return;
+  const std::size_t at = s.find(kPlaceholder);
+  if (at != std::wstring::npos) s.replace(at, 1, text_);
+}
+
+}  // namespace cmdline
+
+namespace {
+
+// The low byte of a hexadecimal option value.
+std::uint8_t hexByte(const std::wstring& value) {
+  return static_cast<std::uint8_t>(CHubUtility::ulHexTextToValue(value) & 0xFF);
+}
+
+}  // namespace
+
+StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
+  CHubUtility& utility = utility_;
+  cmdline::FirmwareArgument firmware;
+  firmware.setAside(S);
+  std::size_t at = 0;
+
+  if (S.find(L"/?") != std::wstring::npos) {
+    m_bHelp = 1;
+    return vShowUsage(exitcode::kOk);
+  }
+
+  if ((at = S.find(L"/DBG")) != std::wstring::npos) {
+    std::wstring piece = cmdline::strPieceToNextSlash(S, at);
+    text::removeAll(S, piece);
+    text::removeAll(piece, L"/DBG");
+    log::vDEBUG_SetLevel(hexByte(text::trim(piece)));
+  }
+  m_bUpdate = 1;
+
+  if (text::removeAll(S, L"/DOS") > 0) {
+    m_bConsole = 1;
+    ports_.system.allocConsole();
+    if (S.empty()) return vShowUsage(exitcode::kOk);
+  }
+  if (text::removeAll(S, L"/MP") > 0) m_bMP = 1;
+  if (text::removeAll(S, L"/SILENT") > 0) {
+    m_bSilent = 1;
+    SetWindowPos(ui::swp::kHideWindow);
+    m_ucMsgBoxLevel = 0xFF;
+  }
+  // From here on the plain boxes of the utility object follow the run mode.
+  utility.setUnattendedMode(m_bSilent != 0, m_bConsole != 0);
+
+  if (text::removeAll(S, L"/A") > 0) m_bAuto = 1;
+  if (text::removeAll(S, L"/O") > 0) {
+    m_bOutputVer = 1;
+    m_Model.setItemText(ui::ctrl::kVersionCaption, L"Output Hub Version:");
+  }
+
+  if ((at = S.find(L"/VID")) != std::wstring::npos) {
+    const std::wstring taken = S.substr(at, 4 + 5);
+    text::removeAll(S, taken);
+    m_bAssignVID = 1;
+    utility.m_strVID_Indetify = text::trim(std::wstring_view(taken).substr(4));
+    HBX_LOG_MSG(L"%s:%d:  Assign Target VID Hubs!!, pUtility.m_strVID_Indetify=[%s]",
+                utility.m_strVID_Indetify);
+  }
+
+  // "/P3" and "/P2" take four characters after a separator and exclude each other.
+  const auto takeProductId = [&](const wchar_t* option, const wchar_t* other, std::wstring& target) {
+    const std::size_t found = S.find(option);
+    const std::wstring value = found + 4 < S.size() ? S.substr(found + 4, 4) : std::wstring();
+    S.erase(found, std::min(S.size() - found, 4 + value.size()));
+    target = text::trim(value);
+    if (S.find(other) == std::wstring::npos) return StepResult::goOn();
+    nShowMessage(L"You can not check /P3 /P2 at the same time!!! ", msgkind::kError, platform::mb::kOk);
+    return StepResult::endProcess(exitcode::kCommandLineError);
+  };
+  if (S.find(L"/P3") != std::wstring::npos) {
+    if (const StepResult r = takeProductId(L"/P3", L"/P2", utility.m_strPID30_Indetify); r.endsProcess()) return r;
+  } else if (S.find(L"/P2") != std::wstring::npos) {
+    if (const StepResult r = takeProductId(L"/P2", L"/P3", utility.m_strPID20_Indetify); r.endsProcess()) return r;
+  }
+
+  if ((at = S.find(L"/MSTR")) != std::wstring::npos) {
+    const std::wstring piece = cmdline::strPieceToNextSlash(S, at);
+    S.erase(at, piece.size());
+    utility.m_bCheckManuString = 1;
+    utility.m_strManuString_Indetify = text::trim(std::wstring_view(piece).substr(5));
+  }
+
+  if ((at = S.find(L"/N")) != std::wstring::npos) {
+    std::wstring piece = cmdline::strPieceToNextSlash(S, at);
+    text::removeAll(piece, L"/N");
+    const std::wstring value = text::trim(piece);
+    utility.m_ucRequestedHubNumber = hexByte(value);
+    utility.m_bRequestedHubNumber = 1;
+    text::removeAll(S, L"/N " + value);
+  }
+
+  if (text::removeAll(S, L"/UN") > 0) m_bNoUninstall = 1;
+  if (S.find(L"/I") != std::wstring::npos) {
+    m_bCmpSN = 1;
+    m_Model.setItemText(ui::ctrl::kVersionCaption, L"Compare Serial Number:");
+  }
+  if (text::removeAll(S, L"/E") > 0) m_bExport = 1;
+
+  if ((at = S.find(L"/C")) != std::wstring::npos) {
+    std::wstring piece = cmdline::strPieceToNextSlash(S, at);
+    text::removeAll(S, piece);
+    text::removeAll(piece, L"_");
+    text::removeAll(piece, L"/C");
+    const std::wstring version = text::trim(piece);
+    m_bUpdate = 0;
+    m_bCheckFW = 1;
+    m_Model.setItemText(ui::ctrl::kVersionCaption, L"Check FW Version:");
+    if (version.size() != 12) {
+      nShowMessage(L"Please Input Correctly FW Version!!! ", msgkind::kError, platform::mb::kOk);
+      return vShowUsage(exitcode::kCommandLineError);
+    }
+    m_strChkFWVer = version;
+    m_Model.setItemText(ui::ctrl::kVersionText, version);
+  }
+
+  firmware.restore(S);
+  if (S.find(L"/U") != std::wstring::npos || m_bUpdate) return SelectFirmwareSource(S);
+  return StepResult::goOn();
+}
+
+}  // namespace hbx

@@ -1,0 +1,39 @@
+#pragma once
+// The command line: collecting it, preparing it for the option search, and
+// the helpers of the option parser (ZAr763ORIdirevaVodoRev::ParseCommandLine).
+#include <cstddef>
+#include <string>
+
+namespace hbx::cmdline {
+
+// The raw line split at tab and line feed only, the pieces joined again: an
+// ordinary line with spaces arrives whole.
+std::wstring strCollect(const std::wstring& raw);
+// Upper case, every double quote removed: the text the options are searched in.
+std::wstring strPrepare(const std::wstring& initCmd);
+
+// The run modes the raw line asks for, for what happens before the options
+// are parsed (the settings file).
+bool bAsksSilent(const std::wstring& raw);
+bool bAsksConsole(const std::wstring& raw);
+
+// The text from `at` up to the next "/" after it, or to the end.
+std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at);
+
+// The firmware file argument: the text after "/U" up to and including the
+// first ".BIN" after it. It is set aside while the options are searched, so
+// that option texts inside a file name ("/U ./CONFIG_X.BIN" holds "/C") are
+// not taken for options, and put back before the file is taken.
+class FirmwareArgument {
+ public:
+  // Replaces the argument in `s` by a placeholder.
+  void setAside(std::wstring& s);
+  // Puts the argument back where the placeholder is.
+  void restore(std::wstring& s) const;
+
+ private:
+  std::wstring text_;
+  bool setAside_ = false;
+};
+
+}  // namespace hbx::cmdline

@@ -1,0 +1,64 @@
+// Choosing the firmware source of an update run from what the option parser
+// left of the command line.
+#include "app/fw_update_dlg.h"
+#include "app/log/debug_log.h"
+#include "app/text_util.h"
+#include "host/hub_utility.h"
+
+namespace hbx {
+
+StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
+  CHubUtility& utility = utility_;
+  vExtractBinFiles();
+
+  if (m_bExport) {
+    nShowMessage(L"Export FW  and Update FW can not be enabled at the same time!!", msgkind::kError,
+                 platform::mb::kOk);
+    return StepResult::endProcess(exitcode::kCommandLineError);
+  }
+  if (m_Ini.force_disable_fwupdate == 1) {
+    nShowMessage(L"This tool version cannot do FW udpate !!Please contact Corvane when you want to do FW udpate ",
+                 msgkind::kError, platform::mb::kOk);
+    return StepResult::endProcess(exitcode::kCommandLineError);
+  }
+
+  m_bUpdate = 1;
+  const std::size_t option = S.find(L"/U");
+  std::wstring file;
+  if (option != std::wstring::npos) {
+    file = S.substr(option + 2);
+  } else if (!S.empty()) {
+    file = S.substr(1);
+  }
+  text::removeAll(S, L"/U");
+  const std::size_t bin = file.find(L".BIN");
+  file = bin != std::wstring::npos ? file.substr(0, bin + 4) : m_strDefaultFWFile;
+
+  file = text::trim(file);
+  if (file.empty()) {
+    nShowMessage(L"Please Input FW File!!! ", msgkind::kError, platform::mb::kOk);
+    return vShowUsage(exitcode::kCommandLineError);
+  }
+  if (file.starts_with(L"./")) text::removeAll(file, L"./");
+
+  // An absolute path is taken as it is: no existence check, no validation.
+  if (file.find(L':') != std::wstring::npos) {
+    utility.m_strFWBinFilePath = file;
+    return StepResult::goOn();
+  }
+
+  utility.m_strFWBinFilePath = utility.strProgramFolder() + L"\\" + file;
+  if (!utility.bCheckFilePathExists(utility.m_strFWBinFilePath, 1)) {
+    nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
+    return vShowUsage(exitcode::kCommandLineError);
+  }
+  m_bMajorType = vIsValidHubFirmware(utility.m_strFWBinFilePath);
+
+  // The version is in the name: "Config_250318_25_01_0C.bin" gives 25031825010C.
+  std::wstring version = text::upper(file);
+  for (const wchar_t* part : {L"CONFIG_", L"_", L".BIN", L".ROM"}) text::removeAll(version, part);
+  m_strCurFileFWVer = version;
+  return StepResult::goOn();
+}
+
+}  // namespace hbx

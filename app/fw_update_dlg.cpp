@@ -1,0 +1,95 @@
+#include "app/fw_update_dlg.h"
+
+#include <exception>
+
+#include "app/log/debug_log.h"
+#include "app/text_util.h"
+#include "app/usage_text.h"
+#include "host/hub_utility.h"
+
+namespace hbx {
+
+ZAr763ORIdirevaVodoRev* pFWUpdateDlg = nullptr;
+
+namespace {
+
+struct MessageStyle {
+  const wchar_t* caption;
+  std::uint32_t icon;
+};
+
+MessageStyle styleOf(std::uint8_t kind) {
+  switch (kind) {
+    case msgkind::kError: return {L"Error", platform::mb::kIconError};
+    case msgkind::kTimeOut: return {L"TimeOut", platform::mb::kIconError};
+    case msgkind::kWarning: return {L"Warning", platform::mb::kIconWarning};
+    case msgkind::kInformation: return {L"Information", platform::mb::kIconInformation};
+    case msgkind::kQuestion: return {L"Question", platform::mb::kIconQuestion};
+    default: return {L"", 0};
+  }
+}
+
+constexpr int kQuitCodeOnClose = 18;
+
+}  // namespace
+
+ZAr763ORIdirevaVodoRev::ZAr763ORIdirevaVodoRev(platform::Ports ports, CHubUtility& utility)
+    : m_Ini(ports.files, ports.payloads), ports_(ports), utility_(utility) {
+  m_Ini.setPlainMessage([this](const std::wstring& text) { utility_.nShowPlainMessage(text); });
+}
+
+StepResult ZAr763ORIdirevaVodoRev::vShowUsage(int exitCode) {
+  if (!m_bConsole) {
+    nShowMessage(strUsageText(g_strInitCmd, m_Ini.force_disable_fwupdate), msgkind::kQuestion, platform::mb::kOk);
+  }
+  vRemoveBinFiles();
+  return StepResult::endProcess(exitCode);
+}
+
+int ZAr763ORIdirevaVodoRev::nShowMessage(const std::wstring& text, std::uint8_t kind, std::uint32_t flags) {
+  if (m_bConsole || kind < m_ucMsgBoxLevel) return -1;
+  const MessageStyle style = styleOf(kind);
+  return ports_.windows.messageBox(text, style.caption, flags | style.icon);
+}
+
+void ZAr763ORIdirevaVodoRev::SetExitcode(int iExitcode) {
+  m_iRet = iExitcode;
+  HBX_LOG_MSG(L"%s:%d:  iExitcode[ %d]", iExitcode);
+}
+
+bool ZAr763ORIdirevaVodoRev::vRemoveBinFiles() {
+  const std::wstring& path = utility_.m_strFWBinFilePath;
+  // Only files the program wrote for this run: never a file the user named.
+  const bool carriedCopy = !m_strDefaultFWFile.empty() &&
+                           text::equalsNoCase(path, utility_.strProgramFolder() + L"\\" + m_strDefaultFWFile);
+  const bool exportedImage = !m_strExportedImageFile.empty() && text::equalsNoCase(path, m_strExportedImageFile);
+  if (path.empty() || !(carriedCopy || exportedImage)) return true;
+  if (!utility_.bCheckFilePathExists(path, 0)) return true;
+  std::uint32_t error = 0;
+  ports_.files.deleteFile(path, error);
+  HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %d", path, error);
+  return true;
+}
+
+void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {
+  vRemoveBinFiles();
+  HBX_LOG_MSG(L"%s:%d:  m_iRet[ %d]", m_iRet);
+  m_Model.endDialog(platform::idanswer::kOk);
+}
+
+void ZAr763ORIdirevaVodoRev::OnClose() {
+  try {
+    vRemoveBinFiles();
+    m_Model.postQuit(kQuitCodeOnClose);
+    m_Model.endDialog(platform::idanswer::kCancel);
+  } catch (const std::exception&) {
+    HBX_LOG_ERR(L"%s:%d: OnClose: dwErrorCode %d", ports_.system.lastError());
+  }
+}
+
+void ZAr763ORIdirevaVodoRev::SetWindowPos(std::uint32_t flags) { m_Model.setWindowPos(flags, bHiddenMode()); }
+
+// Stand-in until the dialog's display is built: there are no hub rows yet.
+void ZAr763ORIdirevaVodoRev::vShowHubInfo(std::uint8_t /*ucHubNum*/) {}
+
+}  // namespace hbx

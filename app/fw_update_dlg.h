@@ -1,0 +1,118 @@
+#pragma once
+// ZAr763ORIdirevaVodoRev: the main dialog. It owns the run-state record (every
+// run option and result), the settings record and the dialog model, and it is
+// reached everywhere as pFWUpdateDlg.
+#include <cstdint>
+#include <string>
+
+#include "app/ini.h"
+#include "app/step_result.h"
+#include "platform/ports.h"
+#include "ui/dialog_model.h"
+
+namespace hbx {
+
+class CHubUtility;
+
+// Message kinds of nShowMessage.
+namespace msgkind {
+inline constexpr std::uint8_t kError = 1;
+inline constexpr std::uint8_t kTimeOut = 2;
+inline constexpr std::uint8_t kWarning = 3;
+inline constexpr std::uint8_t kInformation = 4;
+inline constexpr std::uint8_t kQuestion = 5;
+}  // namespace msgkind
+
+// Exit codes the frame itself ends the process with.
+namespace exitcode {
+inline constexpr int kOk = 0;
+inline constexpr int kNoHubFound = -4;
+inline constexpr int kExtraFilesFailed = -5;
+inline constexpr int kCommandLineError = -10;
+inline constexpr int kFilterDriverMissing = -20;
+}  // namespace exitcode
+
+class ZAr763ORIdirevaVodoRev {
+ public:
+  static constexpr const wchar_t* kProgramFileName = L"8634FWUpgradeTool.exe";
+  static constexpr const wchar_t* kToolVersion = L"3, 2, 2, 0";
+  static constexpr const wchar_t* kCaption = L"Corvane USB 3.2 Hub Firmware Update Tool Ver 3, 2, 2, 0";
+
+  ZAr763ORIdirevaVodoRev(platform::Ports ports, CHubUtility& utility);
+  ZAr763ORIdirevaVodoRev(const ZAr763ORIdirevaVodoRev&) = delete;
+  ZAr763ORIdirevaVodoRev& operator=(const ZAr763ORIdirevaVodoRev&) = delete;
+
+  // ---- Run-state record ----------------------------------------------------
+  std::wstring g_strInitCmd;  // the command line as received, tabs and LFs removed
+  std::uint8_t m_bMP = 0;
+  std::uint8_t m_bHelp = 0;
+  std::uint8_t m_bSilent = 0;
+  std::uint8_t m_bAuto = 0;
+  std::uint8_t m_bOutputVer = 0;
+  std::uint8_t m_bAssignVID = 0;
+  std::uint8_t m_bCheckFW = 0;
+  std::uint8_t m_bExport = 0;
+  std::uint8_t m_bCmpSN = 0;
+  std::uint8_t m_bUpdate = 0;
+  std::uint8_t m_bNoUninstall = 0;
+  std::uint8_t m_bConsole = 0;
+  int m_iRet = 0;
+  std::uint8_t m_ucMsgBoxLevel = 0;  // boxes of a lower kind are suppressed
+  std::uint8_t m_ucFWType = 0;       // 0 firmware file, 1 configuration file
+  std::wstring m_strCurFileFWVer;
+  std::wstring m_strChkFWVer;
+  std::uint8_t m_bMajorType = 0;
+  std::wstring m_strDefaultFWFile;
+
+  // ---- Settings and window ---------------------------------------------------
+  Ini m_Ini;
+  ui::DialogModel m_Model;
+
+  // ---- Start-up (startup.cpp) -------------------------------------------------
+  // The dialog's initialisation: the whole start-up sequence.
+  StepResult OnInitDialog();
+
+  // ---- Options (command_line.cpp, firmware_source.cpp) ---------------------------
+  // Parses the prepared command line S into the run state and the hub
+  // filters, and chooses the firmware source when the run updates.
+  StepResult ParseCommandLine(std::wstring S);
+  StepResult SelectFirmwareSource(std::wstring S);
+
+  // ---- Messages and exit (fw_update_dlg.cpp) ---------------------------------------
+  // Shows the help text (not in console mode), deletes the image file of the
+  // run and ends the process with `exitCode`.
+  StepResult vShowUsage(int exitCode);
+  // The one way to show a message box: caption and icon by kind. -1 when the
+  // box is suppressed (console mode, or kind below the message level).
+  int nShowMessage(const std::wstring& text, std::uint8_t kind, std::uint32_t flags);
+  void SetExitcode(int iExitcode);
+  // Deletes the firmware image file of the run when the program wrote it.
+  bool vRemoveBinFiles();
+  void OnBnClickedButtonOk();
+  void OnClose();
+  // Window-position requests pass the hidden-mode hook.
+  void SetWindowPos(std::uint32_t flags);
+  bool bHiddenMode() const { return m_bSilent != 0 || m_bConsole != 0; }
+
+  // The image file the main task writes from an exported image; deleted at the
+  // end of the run like the copy of the carried image.
+  std::wstring m_strExportedImageFile;
+
+  // ---- Display and images (ui/, image/) --------------------------------------
+  // Lays out the hub rows for `ucHubNum` hubs.
+  void vShowHubInfo(std::uint8_t ucHubNum);
+  // Writes the carried firmware image into the program folder and sets
+  // m_strDefaultFWFile.
+  bool vExtractBinFiles();
+  // The major type of a firmware source (0-3), or an error value.
+  std::uint8_t vIsValidHubFirmware(const std::wstring& path);
+
+ private:
+  platform::Ports ports_;
+  CHubUtility& utility_;
+};
+
+// The process-wide dialog (set by the application while it runs).
+extern ZAr763ORIdirevaVodoRev* pFWUpdateDlg;
+
+}  // namespace hbx
