@@ -1,0 +1,96 @@
+#pragma once
+// A simulated computer with the utility object and the main dialog, for
+// running start-up and its pieces in-process.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/fw_update_dlg.h"
+#include "app/log/debug_log.h"
+#include "host/hub_utility.h"
+#include "sim/sim_host.h"
+#include "sim/sim_payloads.h"
+#include "sim/sim_system.h"
+#include "sim/sim_windows.h"
+
+namespace hbx::testing {
+
+// The carried image's name: the copy start-up restores into the program folder.
+inline constexpr const wchar_t* kCarriedImage = L"Config_250318_25_01_0C.bin";
+inline constexpr const wchar_t* kProgramFolder = L"C:\\HBX";
+
+class AppTest : public ::testing::Test {
+ protected:
+  AppTest() {
+    sim::SimHostOptions options;
+    options.standardOutput = [this](const std::string& text) {
+      std::lock_guard<std::mutex> lock(outputMutex_);
+      output_ += text;
+    };
+    host_ = std::make_unique<sim::SimHost>(options);
+    log::setDebugOutput(&host_->ports().system);
+    utility_ = std::make_unique<CHubUtility>(host_->ports());
+    pUtility = utility_.get();
+    dialog_ = std::make_unique<ZAr763ORIdirevaVodoRev>(host_->ports(), *utility_);
+    pFWUpdateDlg = dialog_.get();
+  }
+  ~AppTest() override {
+    pFWUpdateDlg = nullptr;
+    dialog_.reset();
+    pUtility = nullptr;
+    utility_.reset();
+    log::setDebugOutput(nullptr);
+    log::vDEBUG_SetLevel(0);
+  }
+
+  // Start-up on `line` as the application runs it; the carried image is in
+  // the program folder, as its restore leaves it.
+  StepResult start(const std::wstring& line) {
+    writeFile(std::wstring(kProgramFolder) + L"\\" + kCarriedImage, "image");
+    dialog_->m_strDefaultFWFile = kCarriedImage;
+    dialog_->g_strInitCmd = cmdline::strCollect(line);
+    return dialog_->OnInitDialog();
+  }
+
+  // Replaces the settings file the program carries.
+  void carrySettings(const std::string& content) {
+    host_->payloads().replace(Ini::kResourceType, Ini::kResourceId,
+                              std::vector<std::uint8_t>(content.begin(), content.end()));
+  }
+
+  void writeFile(const std::wstring& windowsPath, const std::string& content) {
+    const std::filesystem::path path = host_->hostPath(windowsPath);
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  bool exists(const std::wstring& windowsPath) { return std::filesystem::exists(host_->hostPath(windowsPath)); }
+  std::string readFile(const std::wstring& windowsPath) {
+    std::ifstream in(host_->hostPath(windowsPath), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // "[Caption] text" of every box shown so far.
+  std::vector<std::wstring> boxes() const {
+    std::vector<std::wstring> out;
+    for (const sim::ShownMessageBox& box : host_->windows().shown()) out.push_back(L"[" + box.caption + L"] " + box.text);
+    return out;
+  }
+  std::string output() {
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    return output_;
+  }
+
+  std::mutex outputMutex_;
+  std::string output_;
+  std::unique_ptr<sim::SimHost> host_;
+  std::unique_ptr<CHubUtility> utility_;
+  std::unique_ptr<ZAr763ORIdirevaVodoRev> dialog_;
+};
+
+}  // namespace hbx::testing

@@ -1,0 +1,259 @@
+// The option parser, the firmware source choice and the help text, run
+// through start-up as the program runs them.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/usage_text.h"
+#include "app_fixture.h"
+
+namespace hbx::testing {
+namespace {
+
+using Dlg = ZAr763ORIdirevaVodoRev;
+
+std::wstring programFile(const std::wstring& name) { return std::wstring(kProgramFolder) + L"\\" + name; }
+
+TEST(CommandLineText, CollectAndPrepare) {
+  EXPECT_EQ(cmdline::strCollect(L"/DBG\t3\n/MP /A"), L"/DBG3/MP /A");
+  EXPECT_EQ(cmdline::strPrepare(L"/u \"./fw file.bin\" /mstr Acme"), L"/U ./FW FILE.BIN /MSTR ACME");
+}
+
+class OptionTest : public AppTest {};
+
+TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
+  struct Case {
+    std::wstring line;
+    std::function<void(const Dlg&, const CHubUtility&)> check;
+  };
+  const Case cases[] = {
+      {L"",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bUpdate, 1);
+         EXPECT_EQ(d.m_bCheckFW, 0);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(kCarriedImage));
+         EXPECT_EQ(d.m_strCurFileFWVer, L"25031825010C");
+         EXPECT_EQ(u.m_strVID_Indetify, L"2E8B");
+       }},
+      {L"/MP /A /UN /E /C 2503_1825_010c",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bMP, 1);
+         EXPECT_EQ(d.m_bAuto, 1);
+         EXPECT_EQ(d.m_bNoUninstall, 1);
+         EXPECT_EQ(d.m_bExport, 1);
+         EXPECT_EQ(d.m_bCheckFW, 1);
+         EXPECT_EQ(d.m_bUpdate, 0);
+         EXPECT_EQ(d.m_strChkFWVer, L"25031825010C");
+         EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionCaption), L"Check FW Version:");
+         EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionText), L"25031825010C");
+         EXPECT_TRUE(u.m_strFWBinFilePath.empty());  // no firmware source in check mode
+       }},
+      {L"/MP/A/UN",
+       [](const Dlg& d, const CHubUtility&) {
+         EXPECT_EQ(d.m_bMP, 1);
+         EXPECT_EQ(d.m_bAuto, 1);
+         EXPECT_EQ(d.m_bNoUninstall, 1);
+       }},
+      {L"/O",
+       [](const Dlg& d, const CHubUtility&) {
+         EXPECT_EQ(d.m_bOutputVer, 1);
+         EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionCaption), L"Output Hub Version:");
+       }},
+      {L"/I",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bCmpSN, 1);
+         EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionCaption), L"Compare Serial Number:");
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(kCarriedImage));
+       }},
+      {L"/vid 103c /a",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bAssignVID, 1);
+         EXPECT_EQ(u.m_strVID_Indetify, L"103C");
+         EXPECT_EQ(d.m_bAuto, 1);
+       }},
+      {L"/P3 0570", [](const Dlg&, const CHubUtility& u) { EXPECT_EQ(u.m_strPID30_Indetify, L"0570"); }},
+      {L"/P2 0571 /MP",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(u.m_strPID20_Indetify, L"0571");
+         EXPECT_TRUE(u.m_strPID30_Indetify.empty());
+         EXPECT_EQ(d.m_bMP, 1);
+       }},
+      {L"/MSTR Acme Hubs /A",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(u.m_bCheckManuString, 1);
+         EXPECT_EQ(u.m_strManuString_Indetify, L"ACME HUBS");
+         EXPECT_EQ(d.m_bAuto, 1);
+       }},
+      // Values are hexadecimal: 10 is 16; only 0-9 and A-F count.
+      {L"/N 10",
+       [](const Dlg&, const CHubUtility& u) {
+         EXPECT_EQ(u.m_bRequestedHubNumber, 1);
+         EXPECT_EQ(u.m_ucRequestedHubNumber, 16);
+       }},
+      {L"/N 1G2", [](const Dlg&, const CHubUtility& u) { EXPECT_EQ(u.m_ucRequestedHubNumber, 0x12); }},
+      {L"/N 1FF", [](const Dlg&, const CHubUtility& u) { EXPECT_EQ(u.m_ucRequestedHubNumber, 0xFF); }},
+      {L"/DBG 10", [](const Dlg&, const CHubUtility&) { EXPECT_EQ(log::debugLevel(), 16); }},
+      {L"/DBG /MP",
+       [](const Dlg& d, const CHubUtility&) {
+         EXPECT_EQ(log::debugLevel(), 0);
+         EXPECT_EQ(d.m_bMP, 1);
+       }},
+      {L"/MP /DBG 3", [](const Dlg&, const CHubUtility&) { EXPECT_EQ(log::debugLevel(), 3); }},
+      {L"/SILENT",
+       [](const Dlg& d, const CHubUtility&) {
+         EXPECT_EQ(d.m_bSilent, 1);
+         EXPECT_EQ(d.m_ucMsgBoxLevel, 0xFF);
+         EXPECT_FALSE(d.m_Model.isVisible());
+       }},
+      // The firmware file argument hides option texts: "/C" inside the name
+      // is not check mode, and options after the file still count.
+      {L"/U ./Config_250318_25_01_0C.bin /MP",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bCheckFW, 0);
+         EXPECT_EQ(d.m_bUpdate, 1);
+         EXPECT_EQ(d.m_bMP, 1);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+         EXPECT_EQ(d.m_strCurFileFWVer, L"25031825010C");
+       }},
+      {L"/A/U\"./Config_250318_25_01_0C.bin\"/UN",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bCheckFW, 0);
+         EXPECT_EQ(d.m_bAuto, 1);
+         EXPECT_EQ(d.m_bNoUninstall, 1);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+       }},
+      // An absolute path is taken as it is.
+      {L"/U Z:/nowhere/Fw_1.bin",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(u.m_strFWBinFilePath, L"Z:/NOWHERE/FW_1.BIN");
+         EXPECT_EQ(d.m_bMajorType, 0);
+         EXPECT_TRUE(d.m_strCurFileFWVer.empty());
+       }},
+      // A name without ".BIN" falls back on the carried image.
+      {L"/U something",
+       [](const Dlg&, const CHubUtility& u) { EXPECT_EQ(u.m_strFWBinFilePath, programFile(kCarriedImage)); }},
+      // Check mode and an explicit file: both run.
+      {L"/C 250318250100 /U ./Config_250318_25_01_0C.bin",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bCheckFW, 1);
+         EXPECT_EQ(d.m_bUpdate, 1);
+         EXPECT_EQ(d.m_strChkFWVer, L"250318250100");
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    // A fresh dialog and filters for every line.
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    utility_->m_strPID20_Indetify.clear();
+    utility_->m_strPID30_Indetify.clear();
+    const StepResult r = start(c.line);
+    EXPECT_FALSE(r.endsProcess());
+    c.check(*dialog_, *utility_);
+  }
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(OptionTest, ErrorsEndTheProcess) {
+  const std::wstring usageOf = L"[Question] " + strUsageText(L"", 0).substr(0, 34);
+  struct Case {
+    std::wstring line;
+    int exitCode;
+    std::vector<std::wstring> boxPrefixes;
+  };
+  const Case cases[] = {
+      {L"/?", 0, {usageOf}},
+      {L"/MP /? /P3 1 /P2 2", 0, {usageOf}},
+      {L"/DOS", 0, {}},
+      {L"/P3 1234 /P2 5678", -10, {L"[Error] You can not check /P3 /P2 at the same time!!! "}},
+      {L"/P2 5678 /P3 1234", -10, {L"[Error] You can not check /P3 /P2 at the same time!!! "}},
+      {L"/C 12345", -10, {L"[Error] Please Input Correctly FW Version!!! ", usageOf}},
+      {L"/C 25031825010", -10, {L"[Error] Please Input Correctly FW Version!!! ", usageOf}},
+      {L"/E", -10, {L"[Error] Export FW  and Update FW can not be enabled at the same time!!"}},
+      {L"/U missing.bin",
+       -10,
+       {L"[8634FWUpgradeTool] C:\\HBX\\MISSING.BIN File/Path Not Exist", L"[Error] Input FW File is not exist!!! ",
+        usageOf}},
+      // No box in the hidden modes; the exits stay.
+      {L"/SILENT /P3 1234 /P2 5678", -10, {}},
+      {L"/DOS /C 1", -10, {}},
+      {L"/SILENT /U missing.bin", -10, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    const std::size_t before = boxes().size();
+    const StepResult r = start(c.line);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), c.exitCode);
+    std::vector<std::wstring> shown = boxes();
+    shown.erase(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(before));
+    ASSERT_EQ(shown.size(), c.boxPrefixes.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_TRUE(shown[i].starts_with(c.boxPrefixes[i])) << shown[i];
+  }
+}
+
+TEST_F(OptionTest, DosAloneAllocatesTheConsoleAndEndsWithZero) {
+  const StepResult r = start(L"/DOS");
+  ASSERT_TRUE(r.endsProcess());
+  EXPECT_EQ(r.exitCode(), 0);
+  EXPECT_EQ(dialog_->m_bConsole, 1);
+  EXPECT_TRUE(host_->system().consoleAllocated());
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(OptionTest, NoUpdateLineWhenUpdatingIsForbidden) {
+  carrySettings("force disable fwupdate=1\n");
+  StepResult r = start(L"/U ./Config_250318_25_01_0C.bin");
+  ASSERT_TRUE(r.endsProcess());
+  EXPECT_EQ(r.exitCode(), -10);
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0],
+            L"[Error] This tool version cannot do FW udpate !!Please contact Corvane when you want to do FW udpate ");
+
+  // 2 only hides the help line; updating still works.
+  carrySettings("force disable fwupdate=2\n");
+  dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+  EXPECT_FALSE(start(L"").endsProcess());
+  EXPECT_EQ(utility_->m_strFWBinFilePath, programFile(kCarriedImage));
+  dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+  EXPECT_TRUE(start(L"/?").endsProcess());
+  EXPECT_EQ(boxes().back(), L"[Question] " + strUsageText(L"/?", 2));
+  EXPECT_EQ(boxes().back().find(L"/U [file]"), std::wstring::npos);
+}
+
+TEST(UsageText, IsTheHelpOfTheTool) {
+  const std::wstring full = strUsageText(L"/C \"x\"", 0);
+  EXPECT_EQ(full,
+            L"8634FWUpgradeTool.exe 3, 2, 2, 0\r\n"
+            L"Your Input: /C \"x\"\r\n"
+            L"Usage: 8634FWUpgradeTool.exe\t[ /? | /DBG [Level] | /DOS | /MP | /SILENT | /A | /O | /VID | /P3 PID | "
+            L"/P2 PID | /MSTR [M string] | /N | /UN | /I | /E | /C [version] | /U file ] \r\n\r\n"
+            L"OPTIONS\r\n"
+            L"/?\tDisplay help message.\r\n"
+            L"/DBG [Level]\tSet Message Level \r\n"
+            L"/DOS\tEnable Console Windows \r\n"
+            L"/MP\tMP Version: do not check firmware \r\n"
+            L"/SILENT\tSilent Install: do not show any messages/operaions\r\n"
+            L"/A\tAuto Mode: do not Need to press \"OK\" button \r\n"
+            L"/O\tOutput version text file \r\n"
+            L"/VID [VID]\tAssign target VID Hubs \r\n"
+            L"/P3 [U3 PID]\tAssign target USB 3.0 PID Hubs  \r\n"
+            L"/P2 [U2 PID]\tAssign target USB 2.0 PID Hubs  \r\n"
+            L"/MSTR [M String] Assign target Hub's Manufacturing string  \r\n"
+            L"/N [No.]\tSet Hubs Number \r\n"
+            L"/UN\tDo not unstaill Filter Driver after program finished. \r\n"
+            L"/I\tCompare serial number\t\r\n"
+            L"/E [Target Number]\tExport SPI-ROM in HBX763xFW.bin file\r\n"
+            L"/C [FW version]\tCheck Firmware Version\r\n"
+            L"/U [file]\tUpdate FW \r\n");
+  const std::wstring last = L"/U [file]\tUpdate FW \r\n";
+  for (std::uint8_t force : {1, 2, 255}) {
+    EXPECT_EQ(strUsageText(L"/C \"x\"", force), full.substr(0, full.size() - last.size())) << int(force);
+  }
+}
+
+}  // namespace
+}  // namespace hbx::testing
