@@ -2,32 +2,161 @@
 
 namespace hbx::ui {
 
-DialogModel::DialogModel() : caption_(L"763FWUpgradeTool") {
-  texts_[ctrl::kVersionCaption] = L"Update Version:";
-  texts_[ctrl::kVersionText] = L"FW Version";
-  texts_[ctrl::kStatusText] = L"Update Status";
-  texts_[ctrl::kHubCount] = L"Display Device Number";
-}
+DialogModel::DialogModel() : controls_(mainDialogTemplate()) {}
 
 void DialogModel::setItemText(int id, const std::wstring& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  texts_[id] = text;
+  uiThread_.invoke([&] {
+    if (CWndControl* control = controls_.item(id)) control->SetWindowText(text);
+  });
 }
 
 std::wstring DialogModel::itemText(int id) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = texts_.find(id);
-  return it == texts_.end() ? std::wstring() : it->second;
+  std::wstring text;
+  uiThread_.invoke([&] {
+    if (const CWndControl* control = controls_.item(id)) text = control->GetWindowText();
+  });
+  return text;
 }
 
 void DialogModel::setCaption(const std::wstring& caption) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  caption_ = caption;
+  uiThread_.invoke([&] { controls_.setCaption(caption); });
 }
 
 std::wstring DialogModel::caption() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return caption_;
+  std::wstring text;
+  uiThread_.invoke([&] { text = controls_.caption(); });
+  return text;
+}
+
+DialogModel::HubInfoOutcome DialogModel::showHubInfo(std::uint8_t ucHubNum, std::uint8_t majorType,
+                                                     const std::vector<HubRow>& hubs) {
+  HubInfoOutcome outcome;
+  uiThread_.invoke([&] {
+    const Font font = boldArial(24);
+    for (std::size_t row = 0; row < ctrl::kHubRows; ++row) {
+      controls_.item(ctrl::kHubLabels[row])->ShowWindow(false);
+      controls_.item(ctrl::kHubSpeeds[row])->ShowWindow(false);
+      controls_.item(ctrl::kHubVersions[row])->ShowWindow(false);
+      controls_.item(ctrl::kHubBars[row])->ShowWindow(false);
+      controls_.item(ctrl::kHubVersions[row])->SetFont(font);
+    }
+    if (ucHubNum == 0 || ucHubNum > ctrl::kHubRows) {
+      outcome.invalidCount = true;
+      return;
+    }
+    if (ucHubNum > 3) return;  // at most three rows are ever shown
+    for (std::size_t i = 0; i < ucHubNum; ++i) {
+      // A hub the device list does not hold cannot be shown either.
+      if (i >= hubs.size() || hubs[i].ucChipType != majorType) {
+        outcome.mismatchedHubs.push_back(static_cast<int>(i));
+        continue;
+      }
+      controls_.item(ctrl::kHubLabels[i])->ShowWindow(true);
+      CWndControl* version = controls_.item(ctrl::kHubVersions[i]);
+      version->ShowWindow(true);
+      version->SetWindowText(strHubVersionText(hubs[i].strFWVersion));
+      CTextProgressCtrl* bar = controls_.progress(ctrl::kHubBars[i]);
+      bar->ShowWindow(true);
+      bar->SetPos(0);
+    }
+  });
+  return outcome;
+}
+
+bool DialogModel::showUpdateResult(const std::wstring& text, std::uint8_t kind, std::uint8_t height) {
+  bool ok = false;
+  uiThread_.invoke([&] {
+    try {
+      CColorStaticST* status = controls_.colorStatic(ctrl::kStatusText);
+      statusFont_.reset();
+      status->vSetTextBlink(0, 2);
+      statusFont_ = boldArial(height);
+      status->vSetTextColor(colourOfKind(kind));
+      status->SetFont(statusFont_);
+      status->SetWindowText(text);
+      ok = true;
+    } catch (const std::exception&) {
+      ok = false;
+    }
+  });
+  return ok;
+}
+
+void DialogModel::finishHubBars(Colour colour, int count) {
+  uiThread_.invoke([&] {
+    for (int i = 0; i < count && i < ctrl::kHubRows; ++i) {
+      CTextProgressCtrl* bar = controls_.progress(ctrl::kHubBars[static_cast<std::size_t>(i)]);
+      bar->SetBarColor(colour);
+      bar->SetPos(100);
+    }
+  });
+}
+
+void DialogModel::setHubBar(int row, int position, std::optional<Colour> colour) {
+  if (row < 0 || row >= ctrl::kHubRows) return;
+  uiThread_.invoke([&] {
+    CTextProgressCtrl* bar = controls_.progress(ctrl::kHubBars[static_cast<std::size_t>(row)]);
+    if (colour) bar->SetBarColor(*colour);
+    bar->SetPos(position);
+  });
+}
+
+void DialogModel::setUpControls() {
+  uiThread_.invoke([&] {
+    controls_.colorStatic(ctrl::kHubCount)->vSetTextColor(kBlack);
+    controls_.item(ctrl::kAttention)->ShowWindow(false);
+    CColorStaticST* status = controls_.colorStatic(ctrl::kStatusText);
+    status->vSetTextBlink(0, 2);
+    status->SetFont(statusFont_);
+    CTextProgressCtrl* overall = controls_.progress(ctrl::kOverallBar);
+    overall->WindowProc(PBM_SETRANGE32, 0, 100);
+    overall->WindowProc(PBM_SETSTEP, 1, 0);
+    overall->WindowProc(TPC_SHOWPERCENT, 0, 0);
+    overall->SetBarColor(kGreen);
+    for (int id : ctrl::kHubBars) {
+      CTextProgressCtrl* bar = controls_.progress(id);
+      bar->WindowProc(PBM_SETRANGE, 0, 0x640000);
+      bar->WindowProc(PBM_SETSTEP, 1, 0);
+      bar->SetBarColor(kGreen);
+    }
+    timerRunning_ = true;
+  });
+}
+
+void DialogModel::showAttention(bool show) {
+  uiThread_.invoke([&] { controls_.item(ctrl::kAttention)->ShowWindow(show); });
+}
+
+void DialogModel::enableOk(bool enable) {
+  uiThread_.invoke([&] { controls_.item(ctrl::kButtonOk)->EnableWindow(enable); });
+}
+
+bool DialogModel::timerRunning() const {
+  bool running = false;
+  uiThread_.invoke([&] { running = timerRunning_; });
+  return running;
+}
+
+bool DialogModel::onTimerTick(std::uint8_t state, bool allPass) {
+  bool finished = false;
+  uiThread_.invoke([&] {
+    if (!timerRunning_) return;
+    CTextProgressCtrl* overall = controls_.progress(ctrl::kOverallBar);
+    if (state == 8) {
+      overall->SetBarColor(allPass ? kGreen : kRed);
+      timerRunning_ = false;
+      overall->SetPos(100);
+      finished = true;
+      return;
+    }
+    const int pos = overall->GetPos();
+    overall->SetPos(pos >= 100 ? 0 : pos + 1);
+  });
+  return finished;
+}
+
+void DialogModel::withControls(const std::function<void(DialogControls&)>& read) {
+  uiThread_.invoke([&] { read(controls_); });
 }
 
 std::uint32_t DialogModel::windowPosFlags(std::uint32_t requested, bool hiddenMode) {

@@ -1,25 +1,23 @@
 #pragma once
-// A platform-neutral model of the main dialog: the texts of its controls, its
-// caption, whether the window is shown, and how the dialog ended. The window
-// system shows what the model holds; tests read it directly.
+// A platform-neutral model of the main dialog: its controls (built from
+// template 102), its caption, whether the window is shown, and how the
+// dialog ended. Every control change runs on the model's UI thread; callers
+// on other threads wait until it is done. Renderers and tests read the
+// controls through withControls().
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "ui/control_ids.h"
+#include "ui/dialog_controls.h"
+#include "ui/status_display.h"
+#include "ui/ui_thread.h"
 
 namespace hbx::ui {
 
-// Control ids of dialog template 102.
-namespace ctrl {
-inline constexpr int kHubCount = 1000;
-inline constexpr int kButtonStart = 1001;
-inline constexpr int kOverallBar = 1002;
-inline constexpr int kStatusText = 1003;
-inline constexpr int kVersionText = 1005;
-inline constexpr int kButtonOk = 1008;
-inline constexpr int kVersionCaption = 1034;
-inline constexpr int kAttention = 1035;
-}  // namespace ctrl
 
 // SetWindowPos flags the hidden-mode hook works on.
 namespace swp {
@@ -52,6 +50,45 @@ class DialogModel {
   void setWindowPos(std::uint32_t flags, bool hiddenMode);
   bool isVisible() const;
 
+  // ---- Status presentation -------------------------------------------------
+  // One hub of the device list as its row needs it.
+  struct HubRow {
+    std::uint8_t ucChipType = 0;
+    std::wstring strFWVersion;
+  };
+  // What vShowHubInfo found wrong, for the dialog to log.
+  struct HubInfoOutcome {
+    bool invalidCount = false;
+    std::vector<int> mismatchedHubs;  // hub indexes left hidden
+  };
+  // Hides every row; then, for 1 to 3 hubs, shows the row of each hub whose
+  // chip type is `majorType` with its version and an empty bar. 0 and more
+  // than 5 are invalid; 4 and 5 show nothing.
+  HubInfoOutcome showHubInfo(std::uint8_t ucHubNum, std::uint8_t majorType, const std::vector<HubRow>& hubs);
+  // The status text in the colour of `kind` and a bold font of `height`.
+  // False when it could not be changed (the display stays as it was).
+  bool showUpdateResult(const std::wstring& text, std::uint8_t kind, std::uint8_t height);
+  // The bars of the first `count` hubs: `colour`, at 100.
+  void finishHubBars(Colour colour, int count);
+  // A hub bar's position and colour, as a worker moves it.
+  void setHubBar(int row, int position, std::optional<Colour> colour = std::nullopt);
+  // Set-up of the controls: the coloured statics, the hidden notice, the
+  // bars' ranges, steps and colours, and timer 1 at 80 ms.
+  void setUpControls();
+  void showAttention(bool show);
+  void enableOk(bool enable);
+
+  // Timer 1 of the dialog.
+  static constexpr std::uint32_t kTimerPeriodMs = 80;
+  bool timerRunning() const;
+  // One tick: in state 8 (finished) the overall bar turns green (`allPass`)
+  // or red, stops at 100 and the timer ends (returns true); otherwise the
+  // bar advances by one, from 100 back to 0.
+  bool onTimerTick(std::uint8_t state, bool allPass);
+
+  // Runs `read` on the UI thread with the controls (for renderers, tests).
+  void withControls(const std::function<void(DialogControls&)>& read);
+
   // EndDialog(result): the modal loop ends with this result.
   void endDialog(int result);
   bool hasEnded() const;
@@ -62,8 +99,11 @@ class DialogModel {
 
  private:
   mutable std::mutex mutex_;
-  std::map<int, std::wstring> texts_;
-  std::wstring caption_;
+  // Declared before the thread so that they outlive it.
+  DialogControls controls_;
+  std::optional<Font> statusFont_;
+  bool timerRunning_ = false;
+  mutable UiThread uiThread_;
   bool visible_ = false;
   bool ended_ = false;
   int result_ = 0;
