@@ -144,7 +144,7 @@ FontScale::FontScale(const Font& font) {
   if (cellHeight_ < 1) cellHeight_ = 1;
   unitY_ = cellHeight_ / kCellUnits;
   const bool narrow = containsNoCase(font.face, L"narrow");
-  unitX_ = unitY_ * (narrow ? 0.5 : 0.67);
+  unitX_ = unitY_ * (narrow ? 0.55 : 0.6);
   bold_ = font.weight >= FW_BOLD;
 }
 
