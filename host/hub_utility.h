@@ -11,6 +11,10 @@
 #include <string>
 
 #include "platform/ports.h"
+// Hub device operations (hubdev/)
+#include "hubdev/hub_records.h"
+#include "hubdev/zelt_filter.h"
+#include "hubdev/zelt_usb_lib.h"
 
 namespace hbx {
 
@@ -90,6 +94,36 @@ class CHubUtility {
 
   // Remembered positions of the hubs (all bytes 0xFF at start).
   std::array<std::uint32_t, 8> m_ulOldPositionIndex{};
+
+  // ---- Hub device operations (hubdev/) ------------------------------------
+  // These work on a handle the caller opened (INVALID_HANDLE_VALUE is
+  // refused) and send every register request through ZELTFILTER1.
+  // Reads `count` bytes at `address` every 100 ms until they equal `expected`;
+  // false on a failed read or once the whole-second clock has moved on by
+  // more than `timeoutSeconds`.
+  bool PollingRegStatus(platform::OsHandle hDevice, std::uint16_t address, const std::uint8_t* expected,
+                        std::uint8_t count, std::uint32_t timeoutSeconds);
+  // Low byte to 0x07FB, high byte to 0x07FC. 0, -1, or -10 for an invalid handle.
+  int WriteSignatureWORD(platform::OsHandle hDevice, std::uint16_t word);
+  // Clears the signature, writes mark * 256 + 0x5A and checks it. 0, -1 or -10.
+  int MarkSignatureforIdentify(platform::OsHandle hDevice, std::uint8_t mark);
+  // 1 marked, 0 not, 0xFF read failed, 0xF6 invalid handle.
+  std::uint8_t bIsSignatureMarked(platform::OsHandle hDevice);
+  // The mark number, 0xFF read failed, 0xF6 invalid handle.
+  std::uint8_t ucGetSignatureMarked(platform::OsHandle hDevice);
+  // Reads the record's version block and accepts it when its chip family is known.
+  bool bGet763xFWVersion(DriverInfo& info);
+  // Action 0 reads the table, 1 erases and writes it, 2 erases; true when the
+  // last step returned 0. Without the variant flag image 1 is used.
+  bool vWrRdConfiguration(std::uint8_t index, std::uint8_t action, std::uint8_t* table, std::uint8_t image,
+                          std::uint8_t variant);
+  int vCPURST(std::uint8_t index, std::uint8_t byRegisters);
+
+  // The filter-driver instance of the utility object's hub operations; it
+  // holds only the ports (bound here, used once the object is built).
+  CZELTFILTER0 ZELTFILTER1{ports_};
+  // Creates and holds the hub device object (CZeltHubDev, with ZELTFILTER0).
+  CZeltUSBLib m_ZeltUSBLib{*this};
 
  private:
   platform::Ports ports_;

@@ -1,30 +1,14 @@
 #pragma once
-// Device access on the simulated host: the filter driver's device objects,
-// the USB hub I/O controls and SetupAPI. This bench has no USB devices yet:
-// every device object is missing and every interface list is empty.
+// Device access on the simulated host: the filter driver's device objects
+// (SimDeviceIo, the simulated filter driver of sim/hub/), the USB hub I/O
+// controls and SetupAPI. The USB tree is not simulated yet: every hub
+// interface list is empty.
 #include "platform/device_io.h"
+#include "sim/hub/filter_driver.h"
 #include "platform/hub_io.h"
 #include "platform/setup_api.h"
 
 namespace hbx::sim {
-
-class SimDeviceIo : public platform::DeviceIoPort {
- public:
-  platform::OpenResult openDevice(const std::wstring&, std::uint32_t, std::uint32_t, std::uint32_t) override {
-    return {platform::kInvalidHandle, platform::err::kFileNotFound};
-  }
-  platform::OsHandle createEvent(bool, bool) override { return platform::kNullHandle; }
-  platform::IoctlStart deviceIoControl(platform::OsHandle, std::uint32_t, const std::uint8_t*, std::uint32_t,
-                                       std::uint8_t*, std::uint32_t, platform::OsHandle,
-                                       platform::OverlappedSlot&) override {
-    return {false, platform::err::kInvalidHandle};
-  }
-  bool getOverlappedResult(platform::OsHandle, platform::OverlappedSlot&, std::uint32_t&, std::uint32_t& error) override {
-    error = platform::err::kInvalidHandle;
-    return false;
-  }
-  void closeHandle(platform::OsHandle) override {}
-};
 
 class SimHubIo : public platform::HubIoPort {
  public:

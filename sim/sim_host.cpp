@@ -16,6 +16,7 @@
 #include "sim/sim_registry.h"
 #include "sim/sim_system.h"
 #include "sim/sim_windows.h"
+#include "sim/hub/hub_bench.h"
 #include "sim/win_paths.h"
 
 namespace hbx::sim {
@@ -53,6 +54,22 @@ void seedRegistry(SimRegistry& registry, const std::vector<BenchRegistryValue>& 
     if (v.value) registry.setRaw(v.key, v.name, *v.value);
     else registry.createKey(v.key);
   }
+}
+
+// The hubs of the bench: those of its "hubs" section, with their flash files
+// in the bench folder, or the built-in hubs in memory. A "hubs" section that
+// cannot be read leaves the computer without hubs.
+std::unique_ptr<hub::HubBench> makeHubBench(const nlohmann::json& document,
+                                            const std::optional<fs::path>& folder) {
+  const hub::HubBenchLoad load = hub::parseHubSection(document.contains("hubs") ? document["hubs"] : nlohmann::json());
+  std::string error = load.error;
+  std::unique_ptr<hub::HubBench> bench;
+  if (load.bench) bench = hub::HubBench::create(*load.bench, folder, error);
+  if (!bench) {
+    std::fprintf(stderr, "bench hubs: %s\n", error.c_str());
+    bench = hub::HubBench::create(hub::HubBenchConfig{}, std::nullopt, error);
+  }
+  return bench;
 }
 
 }  // namespace
@@ -120,7 +137,8 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   if (benchInUse) processFolder = *options_.benchFolder / "processes";
   processes_ = std::make_unique<SimProcesses>(baseNameOf(options_.moduleFileName), processFolder,
                                               bench_->processes, bench_->processStatusLibrary);
-  deviceIo_ = std::make_unique<SimDeviceIo>();
+  hubBench_ = makeHubBench(bench_->document, benchInUse ? options_.benchFolder : std::nullopt);
+  deviceIo_ = std::make_unique<SimDeviceIo>(*clock_, *hubBench_);
   hubIo_ = std::make_unique<SimHubIo>();
   setupApi_ = std::make_unique<SimSetupApi>();
 }

@@ -28,6 +28,9 @@ class SimProcesses;
 class SimDeviceIo;
 class SimHubIo;
 class SimSetupApi;
+namespace hub {
+class HubBench;  // the simulated hubs (sim/hub/)
+}
 struct Bench;
 
 struct SimHostOptions {
@@ -70,6 +73,9 @@ class SimHost {
   SimRegistry& registry() { return *registry_; }
   SimProcesses& processes() { return *processes_; }
   SimFiles& files() { return *files_; }
+  // The simulated hubs and their filter driver.
+  hub::HubBench& hubBench() { return *hubBench_; }
+  SimDeviceIo& deviceIo() { return *deviceIo_; }
 
   // The host folder of drive C:.
   const std::filesystem::path& driveC() const;
@@ -102,6 +108,7 @@ class SimHost {
   std::unique_ptr<SimPayloads> payloads_;
   std::unique_ptr<SimRegistry> registry_;
   std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<hub::HubBench> hubBench_;  // before deviceIo_, which uses it
   std::unique_ptr<SimDeviceIo> deviceIo_;
   std::unique_ptr<SimHubIo> hubIo_;
   std::unique_ptr<SimSetupApi> setupApi_;

@@ -1,0 +1,16 @@
+#include "hubdev/hub_records.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace hbx {
+
+void vClearDriverInfo(DriverInfo& info) { std::memset(&info, 0, sizeof info); }
+
+void vSetField(wchar_t (&field)[kNameChars], const std::wstring& text) {
+  const std::size_t n = std::min(text.size(), kNameChars - 1);
+  std::copy_n(text.data(), n, field);
+  field[n] = L'\0';
+}
+
+}  // namespace hbx

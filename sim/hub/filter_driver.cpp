@@ -1,0 +1,125 @@
+#include "sim/hub/filter_driver.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "hubdev/filter_protocol.h"
+#include "sim/sim_clock.h"
+
+namespace hbx::sim {
+
+namespace {
+
+constexpr std::uint32_t kSlotMagic = 0x51A7C0DE;
+
+// What a pending request keeps in the caller's OVERLAPPED storage.
+struct PendingRequest {
+  std::uint32_t magic;
+  std::uint32_t error;
+  std::uint32_t bytes;
+  std::int64_t completesAt;  // simulated ticks
+};
+static_assert(sizeof(PendingRequest) <= sizeof(platform::OverlappedSlot::storage));
+
+}  // namespace
+
+SimDeviceIo::SimDeviceIo(SimClock& clock, hub::HubBench& bench) : clock_(clock), bench_(bench) {}
+
+hub::Ticks SimDeviceIo::now() { return clock_.performanceCounter(); }
+
+platform::OpenResult SimDeviceIo::openDevice(const std::wstring& name, std::uint32_t, std::uint32_t,
+                                             std::uint32_t flags) {
+  hub::HubChip* chip = nullptr;
+  hub::Connection connection = hub::Connection::Usb3;
+  {
+    std::lock_guard<std::mutex> lock(bench_.mutex());
+    if (!bench_.driverInstalled()) return {platform::kInvalidHandle, hub::simerr::kFileNotFound};
+    chip = bench_.findObject(name, connection);
+    if (chip == nullptr || !chip->present(now())) return {platform::kInvalidHandle, hub::simerr::kFileNotFound};
+    if (chip->faults().openError != 0) return {platform::kInvalidHandle, chip->faults().openError};
+  }
+  std::lock_guard<std::mutex> lock(handlesMutex_);
+  const platform::OsHandle handle = nextHandle_++;
+  handles_[handle] = OpenObject{chip, connection, (flags & platform::fileflag::kOverlapped) != 0, false};
+  return {handle, 0};
+}
+
+platform::OsHandle SimDeviceIo::createEvent(bool, bool) {
+  if (eventsFail_) return platform::kNullHandle;
+  std::lock_guard<std::mutex> lock(handlesMutex_);
+  const platform::OsHandle handle = nextHandle_++;
+  handles_[handle] = OpenObject{nullptr, hub::Connection::Usb3, false, true};
+  return handle;
+}
+
+platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std::uint32_t code,
+                                                  const std::uint8_t* in, std::uint32_t inLength, std::uint8_t* out,
+                                                  std::uint32_t outLength, platform::OsHandle event,
+                                                  platform::OverlappedSlot& slot) {
+  OpenObject object;
+  {
+    std::lock_guard<std::mutex> lock(handlesMutex_);
+    const auto found = handles_.find(device);
+    const auto ev = handles_.find(event);
+    if (found == handles_.end() || found->second.isEvent) return {false, 6};  // ERROR_INVALID_HANDLE
+    // The driver completes asynchronously: without an overlapped handle and an
+    // event the request could not be waited for.
+    if (!found->second.overlapped || ev == handles_.end() || !ev->second.isEvent) return {false, hub::simerr::kInvalidParameter};
+    object = found->second;
+  }
+  std::lock_guard<std::mutex> lock(bench_.mutex());
+  const hub::Ticks start = now();
+  const hub::Reply reply = object.chip->request(object.connection, code, in, inLength, out, outLength, start);
+  if (bench_.tracing()) {
+    hub::TraceEntry entry;
+    entry.hub = object.chip->config().name;
+    entry.connection = object.connection;
+    entry.code = code;
+    for (std::size_t i = 0; i < 6 && in != nullptr && 4 * i + 4 <= inLength; ++i) entry.words[i] = filter::getU32(in + 4 * i);
+    entry.inLength = inLength;
+    entry.payloadLength = inLength > filter::kHeaderSize ? inLength - filter::kHeaderSize : 0;
+    if (entry.payloadLength > 0) entry.payload.assign(in + filter::kHeaderSize, in + inLength);
+    entry.outLength = outLength;
+    entry.error = reply.error;
+    entry.replyBytes = reply.bytes;
+    bench_.record(std::move(entry));
+  }
+  if (reply.immediate) return {false, reply.error};
+  const PendingRequest pending{kSlotMagic, reply.error, reply.bytes,
+                               start + static_cast<hub::Ticks>(object.chip->config().requestMicros) * 10};
+  std::memcpy(slot.storage, &pending, sizeof pending);
+  return {false, platform::err::kIoPending};
+}
+
+bool SimDeviceIo::getOverlappedResult(platform::OsHandle, platform::OverlappedSlot& slot, std::uint32_t& bytes,
+                                      std::uint32_t& error) {
+  PendingRequest pending;
+  std::memcpy(&pending, slot.storage, sizeof pending);
+  if (pending.magic != kSlotMagic) {
+    error = hub::simerr::kInvalidParameter;
+    return false;
+  }
+  std::memset(slot.storage, 0, sizeof pending);
+  // Wait for the completion time on the simulated clock (scaled like every wait).
+  const hub::Ticks remaining = pending.completesAt - now();
+  if (remaining > 0) {
+    const double realNs = static_cast<double>(remaining) * 100.0 * clock_.timeScale();
+    std::this_thread::sleep_for(std::chrono::nanoseconds(static_cast<std::int64_t>(realNs)));
+  }
+  bytes = pending.bytes;
+  error = pending.error;
+  return pending.error == 0;
+}
+
+void SimDeviceIo::closeHandle(platform::OsHandle handle) {
+  std::lock_guard<std::mutex> lock(handlesMutex_);
+  handles_.erase(handle);
+}
+
+std::size_t SimDeviceIo::openHandles() {
+  std::lock_guard<std::mutex> lock(handlesMutex_);
+  return handles_.size();
+}
+
+}  // namespace hbx::sim

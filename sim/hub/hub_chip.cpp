@@ -1,0 +1,326 @@
+#include "sim/hub/hub_chip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "hubdev/filter_protocol.h"
+
+namespace hbx::sim::hub {
+
+namespace {
+
+constexpr Ticks kTicksPerMs = 10'000;
+constexpr std::uint32_t kDescriptorSize = 18;
+constexpr std::uint8_t kManufacturerIndex = 1;
+constexpr std::uint8_t kProductIndex = 2;
+constexpr std::uint8_t kSerialIndex = 3;
+constexpr std::uint32_t kMaxImageRead = 64;
+
+Reply refuse(std::uint32_t error = simerr::kInvalidParameter) { return Reply{error, true, 0}; }
+Reply fail(std::uint32_t error) { return Reply{error, false, 0}; }
+Reply ok(std::uint32_t bytes = 0) { return Reply{0, false, bytes}; }
+
+bool isWritable(std::uint16_t address) {
+  switch (address) {
+    case filter::reg::kSignature:
+    case filter::reg::kSignatureNumber:
+    case 0x3000:
+    case 0x3100:
+    case 0x3200:
+    case 0x3601:
+    case 0x3611:
+    case 0x3621:
+    case filter::reg::kCpuStartPosition:
+    case filter::reg::kWord:
+    case filter::reg::kWord + 1:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::wstring deviceObjectNameFor(const std::wstring& pdoName) {
+  std::wstring form = pdoName.substr(pdoName.find_last_of(L'\\') + 1);
+  std::replace(form.begin(), form.end(), L'-', L'_');
+  return L"\\\\.\\" + form + L"0001";
+}
+
+HubChip::HubChip(HubConfig config) : config_(std::move(config)) {
+  if (config_.firmwareVersion) {
+    const auto image = makeImage(*config_.firmwareVersion);
+    flash_.setImage(0, image);
+    flash_.setImage(1, image);
+  }
+  powerOn(0);
+}
+
+std::optional<std::array<std::uint8_t, 6>> HubChip::validFirmware(const std::uint8_t* image, std::uint8_t chipType) {
+  const std::uint32_t length = image[256] | (image[257] << 8);
+  if (!filter::isValidFirmwareLength(length) || 260 + length > filter::kImageSize) return std::nullopt;
+  const std::uint8_t* code = image + 258;
+  if (code[length] != filter::chipMarkerFor(static_cast<std::uint8_t>(chipType << 4))) return std::nullopt;
+  if (code[length + 1] != static_cast<std::uint8_t>(std::accumulate(code, code + length, 0u))) return std::nullopt;
+  std::array<std::uint8_t, 6> version{};
+  std::copy_n(code + filter::kVersionOffsetInCode, 6, version.begin());
+  return version;
+}
+
+void HubChip::boot() {
+  running_ = Running::Rom;
+  version_ = config_.romVersion;
+  for (std::uint32_t image : {0u, 1u}) {
+    if (const auto v = validFirmware(flash_.image(image), config_.chipType())) {
+      running_ = image == 0 ? Running::Image0 : Running::Image1;
+      version_ = *v;
+      break;
+    }
+  }
+  resetRegisters();
+  download_ = Download{};
+}
+
+void HubChip::resetRegisters() {
+  registers_.fill(0);
+  std::copy(version_.begin(), version_.end(), registers_.begin() + filter::reg::kVersionBlock);
+  std::copy(config_.familyCode.begin(), config_.familyCode.end(), registers_.begin() + filter::reg::kVersionBlock + 8);
+  registers_[filter::reg::kSignature] = filter::kSignatureCleared;
+  registers_[filter::reg::kSignatureNumber] = filter::kSignatureCleared;
+  registers_[0x3000] = config_.reg30x0[0];
+  registers_[0x3100] = config_.reg30x0[1];
+  registers_[0x3200] = config_.reg30x0[2];
+  registers_[0x3601] = config_.reg36x1[0];
+  registers_[0x3611] = config_.reg36x1[1];
+  registers_[0x3621] = config_.reg36x1[2];
+  registers_[filter::reg::kChipRevision] = config_.chipRevision;
+  registers_[filter::reg::kUsbStatus] = config_.usbStatus;
+  registers_[filter::reg::kCpuStartPosition] = config_.cpuStartPosition;
+}
+
+void HubChip::powerOff() {
+  powered_ = false;
+  download_ = Download{};
+}
+
+void HubChip::powerOn(Ticks now) {
+  powered_ = true;
+  offBusUntil_ = now;
+  eraseUntil_ = now;
+  eraseForever_ = false;
+  notErasedWrites_ = 0;
+  boot();
+}
+
+bool HubChip::present(Ticks now) const { return powered_ && now >= offBusUntil_; }
+
+void HubChip::cpuReset(Ticks now) {
+  offBusUntil_ = now + static_cast<Ticks>(config_.offBusMs) * kTicksPerMs;
+  boot();
+}
+
+bool HubChip::eraseBusy(Ticks now) const { return eraseForever_ || now < eraseUntil_; }
+
+std::uint8_t HubChip::readRegister(std::uint16_t address, Ticks now) const {
+  if (address == filter::reg::kEraseStatus) return eraseBusy(now) ? 0 : 1;
+  return registers_[address];
+}
+
+void HubChip::writeRegister(std::uint16_t address, std::uint8_t value) {
+  if (isWritable(address)) registers_[address] = value;
+}
+
+std::optional<Reply> HubChip::injectedFault() {
+  const FaultConfig& f = config_.faults;
+  if (f.failCount == 0 || requests_ < f.failFromRequest) return std::nullopt;
+  if (f.failCount != 0xFFFFFFFFu && requests_ - f.failFromRequest >= f.failCount) return std::nullopt;
+  if (f.immediateError != 0) return refuse(f.immediateError);
+  if (f.completionError != 0) return fail(f.completionError);
+  return std::nullopt;
+}
+
+Reply HubChip::request(Connection connection, std::uint32_t code, const std::uint8_t* in, std::uint32_t inLength,
+                       std::uint8_t* out, std::uint32_t outLength, Ticks now) {
+  if (!present(now)) return refuse(simerr::kDeviceNotConnected);
+  ++requests_;
+  Reply reply;
+  if (const auto fault = injectedFault()) {
+    reply = *fault;
+  } else if (in == nullptr || inLength < filter::kHeaderSize || (outLength != 0 && out == nullptr)) {
+    reply = refuse();
+  } else if (code == filter::kIoctlVendorOut) {
+    reply = vendorOut(in, inLength, outLength, now);
+  } else if (code == filter::kIoctlVendorIn) {
+    reply = vendorIn(in, inLength, out, outLength, now);
+  } else if (code == filter::kIoctlGeneric) {
+    reply = generic(connection, in, inLength, out, outLength, now);
+  } else {
+    reply = refuse(simerr::kInvalidFunction);
+  }
+  if (config_.faults.powerLossAfterRequest != 0 && requests_ == config_.faults.powerLossAfterRequest) powerOff();
+  return reply;
+}
+
+Reply HubChip::vendorOut(const std::uint8_t* in, std::uint32_t inLength, std::uint32_t outLength, Ticks now) {
+  const filter::Header h = filter::decodeHeader(in);
+  if (h.kind != filter::kKindVendor || h.word2 != 0 || outLength != 0) return refuse();
+  const std::uint32_t opcode = h.word3, value = h.word4, address = h.word5;
+  const std::uint32_t payload = inLength - filter::kHeaderSize;
+  switch (opcode) {
+    case filter::op::kRegisterWrite:
+    case filter::op::kWordRegister: {
+      if (payload < 1 || payload > filter::kMaxRegisterLength || address > 0xFFFF) return refuse();
+      if (config_.faults.legacyRegistersOnly) return fail(simerr::kGenFailure);
+      if (opcode == filter::op::kWordRegister) {
+        if (address != filter::reg::kWord || value > 0xFFFF) return refuse();
+        writeRegister(filter::reg::kWord, static_cast<std::uint8_t>(value));
+        writeRegister(filter::reg::kWord + 1, static_cast<std::uint8_t>(value >> 8));
+        return ok();
+      }
+      if (value > 0xFF) return refuse();
+      if (address == filter::reg::kCpuReset && value == 1 && registers_[filter::reg::kCpuStartPosition] == 0) {
+        // The processor restarts before the write completes.
+        cpuReset(now);
+        return fail(simerr::kDeviceNotConnected);
+      }
+      writeRegister(static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(value));
+      return ok();
+    }
+    case filter::op::kConfigWrite:
+    case filter::op::kConfigWrite0:
+    case filter::op::kFirmwareWrite:
+    case filter::op::kFirmwareWrite0:
+      if (inLength != filter::kPacketSize || value > 1) return refuse();
+      return download(opcode, value, address, in + filter::kHeaderSize);
+    case filter::op::kErase: {
+      const std::uint32_t image = value & 0xFF, half = value >> 8;
+      if (payload != 0 || address != 0 || image > 1 || half > 1) return refuse();
+      flash_.eraseHalf(image, half);
+      eraseUntil_ = now + static_cast<Ticks>(config_.eraseMs) * kTicksPerMs;
+      eraseForever_ = eraseForever_ || config_.faults.eraseNeverFinishes;
+      return ok();
+    }
+    case filter::op::kCpuReset:
+      if (payload != 0 || value != 0 || address != 0) return refuse();
+      cpuReset(now);
+      return ok();
+    default:
+      return refuse(simerr::kInvalidFunction);
+  }
+}
+
+Reply HubChip::download(std::uint32_t opcode, std::uint32_t image, std::uint32_t total, const std::uint8_t* data) {
+  const bool config = opcode == filter::op::kConfigWrite || opcode == filter::op::kConfigWrite0;
+  if (config ? total != filter::kConfigTableSize : (total == 0 || total > filter::kImageSize)) return refuse();
+  const bool continues = download_.active && download_.opcode == opcode && download_.image == image;
+  if (continues && download_.total != total) return refuse();
+  if (!continues) download_ = Download{true, opcode, image, total, 0};
+  const std::uint32_t from = download_.nextPacket * filter::kPacketData;
+  const std::uint32_t bytes = std::min(filter::kPacketData, total - from);
+  const std::uint32_t base = config ? 0 : filter::kFirmwareAreaOffset;
+  notErasedWrites_ += flash_.program(image, base + from, data, bytes);
+  ++download_.nextPacket;
+  if (download_.nextPacket * filter::kPacketData >= total) download_.active = false;
+  return ok();
+}
+
+Reply HubChip::vendorIn(const std::uint8_t* in, std::uint32_t inLength, std::uint8_t* out, std::uint32_t outLength,
+                        Ticks now) {
+  const filter::Header h = filter::decodeHeader(in);
+  if (h.kind != filter::kKindVendor || h.word2 != 0 || inLength != filter::kHeaderSize) return refuse();
+  const std::uint32_t opcode = h.word3, value = h.word4, address = h.word5;
+  switch (opcode) {
+    case filter::op::kRegisterRead:
+    case filter::op::kWordRegister:
+      if (outLength < 1 || outLength > filter::kMaxRegisterLength || value != 0 || address + outLength > 0x10000) {
+        return refuse();
+      }
+      if (opcode == filter::op::kWordRegister && address != filter::reg::kWord) return refuse();
+      if (config_.faults.legacyRegistersOnly) return fail(simerr::kGenFailure);
+      for (std::uint32_t i = 0; i < outLength; ++i) out[i] = readRegister(static_cast<std::uint16_t>(address + i), now);
+      return ok(outLength);
+    case filter::op::kImageRead:
+    case filter::op::kImageRead0:
+      if (outLength < 1 || outLength > kMaxImageRead || value > 1 || address + outLength > filter::kImageSize) {
+        return refuse();
+      }
+      flash_.read(value, address, out, outLength);
+      return ok(outLength);
+    default:
+      return refuse(simerr::kInvalidFunction);
+  }
+}
+
+Reply HubChip::generic(Connection connection, const std::uint8_t* in, std::uint32_t inLength, std::uint8_t* out,
+                       std::uint32_t outLength, Ticks now) {
+  if (inLength != filter::kHeaderSize) return refuse();
+  const filter::Header h = filter::decodeHeader(in);
+  if (h.word4 != 0 || h.word5 != 0) return refuse();
+  switch (h.kind) {
+    case filter::kKindGetDeviceDescriptor:
+      if (h.word2 != 0 || h.word3 != 0) return refuse();
+      return deviceDescriptor(connection, out, outLength);
+    case filter::kKindGetStringDescriptor:
+      return stringDescriptor(connection, h.word2, h.word3, out, outLength);
+    case filter::kKindOldRegisterRead:
+    case filter::kKindOldRegisterWrite: {
+      if (outLength < 1 || outLength > filter::kMaxRegisterLength || h.word3 + outLength > 0x10000) return refuse();
+      if (h.kind == filter::kKindOldRegisterWrite) {
+        if (h.word2 > 0xFF) return refuse();
+        writeRegister(static_cast<std::uint16_t>(h.word3), static_cast<std::uint8_t>(h.word2));
+        return ok();
+      }
+      if (h.word2 != 0) return refuse();
+      for (std::uint32_t i = 0; i < outLength; ++i) out[i] = readRegister(static_cast<std::uint16_t>(h.word3 + i), now);
+      return ok(outLength);
+    }
+    default:
+      return refuse(simerr::kInvalidFunction);
+  }
+}
+
+Reply HubChip::deviceDescriptor(Connection connection, std::uint8_t* out, std::uint32_t outLength) const {
+  const auto& c = connection == Connection::Usb3 ? config_.usb3 : config_.usb2;
+  const std::uint16_t pid = c ? c->pid : 0;
+  const std::uint16_t bcdUSB = c ? c->bcdUSB : 0;
+  const std::array<std::uint8_t, kDescriptorSize> d{
+      kDescriptorSize, 1,
+      static_cast<std::uint8_t>(bcdUSB), static_cast<std::uint8_t>(bcdUSB >> 8),
+      9, 0, static_cast<std::uint8_t>(connection == Connection::Usb3 ? 3 : 2),
+      static_cast<std::uint8_t>(connection == Connection::Usb3 ? 9 : 64),
+      static_cast<std::uint8_t>(config_.vid), static_cast<std::uint8_t>(config_.vid >> 8),
+      static_cast<std::uint8_t>(pid), static_cast<std::uint8_t>(pid >> 8),
+      static_cast<std::uint8_t>(config_.bcdDevice), static_cast<std::uint8_t>(config_.bcdDevice >> 8),
+      kManufacturerIndex, kProductIndex, static_cast<std::uint8_t>(config_.serial.empty() ? 0 : kSerialIndex), 1};
+  const std::uint32_t n = std::min<std::uint32_t>(outLength, kDescriptorSize);
+  std::copy_n(d.begin(), n, out);
+  return ok(n);
+}
+
+Reply HubChip::stringDescriptor(Connection, std::uint32_t index, std::uint32_t language, std::uint8_t* out,
+                                std::uint32_t outLength) const {
+  std::vector<std::uint8_t> d;
+  if (index == 0) {
+    if (language != 0) return refuse();
+    d = {4, 3, static_cast<std::uint8_t>(config_.languageId), static_cast<std::uint8_t>(config_.languageId >> 8)};
+  } else {
+    const std::wstring* text = nullptr;
+    if (index == kManufacturerIndex) text = &config_.manufacturer;
+    if (index == kProductIndex) text = &config_.product;
+    if (index == kSerialIndex && !config_.serial.empty()) text = &config_.serial;
+    // A device stalls a request for a string it does not have.
+    if (text == nullptr || language != config_.languageId || index > 0xFF) return fail(simerr::kGenFailure);
+    d = {static_cast<std::uint8_t>(2 + 2 * text->size()), 3};
+    for (wchar_t ch : *text) {
+      const auto unit = static_cast<std::uint32_t>(ch) & 0xFFFF;  // texts of the bench are in the BMP
+      d.push_back(static_cast<std::uint8_t>(unit));
+      d.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+  }
+  const std::uint32_t n = std::min<std::uint32_t>(outLength, static_cast<std::uint32_t>(d.size()));
+  if (n > 0) std::copy_n(d.begin(), n, out);
+  return ok(n);
+}
+
+}  // namespace hbx::sim::hub

@@ -1,0 +1,273 @@
+#include "sim/hub/hub_config.h"
+
+#include <numeric>
+
+#include "app/log/format.h"
+#include "hubdev/filter_protocol.h"
+
+namespace hbx::sim::hub {
+
+using nlohmann::json;
+
+namespace {
+
+struct FamilyName {
+  const char* name;
+  std::array<std::uint8_t, 3> code;
+  std::uint8_t chipType;
+};
+
+constexpr std::array<FamilyName, 4> kFamilies{{
+    {"HBX763x", {7, 6, 3}, 0},
+    {"HBX863x", {8, 6, 3}, 1},
+    {"HBX773x", {7, 7, 3}, 2},
+    {"HBX963x", {9, 6, 3}, 3},
+}};
+
+HubConfig defaultHub(int number, const FamilyName& family) {
+  HubConfig hub;
+  hub.name = "hub" + std::to_string(number);
+  hub.familyCode = family.code;
+  hub.chipRevision = static_cast<std::uint8_t>((family.chipType << 4) | 0x01);
+  hub.romVersion = {0x00, 0x00, 0x00, static_cast<std::uint8_t>(family.chipType << 4), 0x00, 0x00};
+  hub.serial = L"HBX0000" + std::to_wstring(number);
+  hub.product = wformat(L"%S Hub", family.name);
+  const int pdo = 10 + 2 * number;
+  hub.usb3 = ConnectionConfig{static_cast<std::uint16_t>(0x0630 + number), 0x0300, L"\\Device\\USBPDO-" + std::to_wstring(pdo)};
+  hub.usb2 = ConnectionConfig{static_cast<std::uint16_t>(0x0620 + number), 0x0210,
+                              L"\\Device\\USBPDO-" + std::to_wstring(pdo + 1)};
+  hub.firmwareVersion = std::array<std::uint8_t, 6>{0x25, 0x01, 0x15, static_cast<std::uint8_t>((family.chipType << 4) | 5),
+                                                    0x01, static_cast<std::uint8_t>(number)};
+  return hub;
+}
+
+// Parse errors carry the path of the value that was refused.
+struct ParseError {
+  std::string where;
+  std::string what;
+};
+
+std::uint32_t hexValue(const json& v, const std::string& where, std::size_t digits) {
+  if (!v.is_string()) throw ParseError{where, "expected a hexadecimal text"};
+  const std::string text = v.get<std::string>();
+  if (text.empty() || text.size() > digits) throw ParseError{where, "expected at most " + std::to_string(digits) + " hex digits"};
+  std::uint32_t value = 0;
+  for (char c : text) {
+    int d = -1;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (d < 0) throw ParseError{where, "not a hexadecimal digit"};
+    value = value * 16 + static_cast<std::uint32_t>(d);
+  }
+  return value;
+}
+
+std::array<std::uint8_t, 6> versionValue(const json& v, const std::string& where) {
+  if (!v.is_string() || v.get<std::string>().size() != 12) throw ParseError{where, "expected 12 hex digits"};
+  const std::string text = v.get<std::string>();
+  std::array<std::uint8_t, 6> out{};
+  for (std::size_t i = 0; i < 6; ++i) out[i] = static_cast<std::uint8_t>(hexValue(text.substr(2 * i, 2), where, 2));
+  return out;
+}
+
+std::uint32_t numberValue(const json& v, const std::string& where, std::uint32_t max) {
+  if (!v.is_number_unsigned() && !(v.is_number_integer() && v.get<std::int64_t>() >= 0)) {
+    throw ParseError{where, "expected a non-negative integer"};
+  }
+  const auto n = v.get<std::uint64_t>();
+  if (n > max) throw ParseError{where, "out of range"};
+  return static_cast<std::uint32_t>(n);
+}
+
+bool boolValue(const json& v, const std::string& where) {
+  if (!v.is_boolean()) throw ParseError{where, "expected true or false"};
+  return v.get<bool>();
+}
+
+std::wstring textValue(const json& v, const std::string& where) {
+  if (!v.is_string()) throw ParseError{where, "expected a text"};
+  std::wstring text = fromUtf8(v.get<std::string>());
+  if (text.size() > 126) throw ParseError{where, "longer than a string descriptor holds"};
+  return text;
+}
+
+void checkKeys(const json& object, const std::string& where, std::initializer_list<const char*> known) {
+  if (!object.is_object()) throw ParseError{where, "expected an object"};
+  for (const auto& item : object.items()) {
+    bool found = false;
+    for (const char* k : known) found = found || item.key() == k;
+    if (!found) throw ParseError{where + "/" + item.key(), "unknown key"};
+  }
+}
+
+ConnectionConfig parseConnection(const json& v, const std::string& where) {
+  checkKeys(v, where, {"pid", "bcdUSB", "pdo"});
+  ConnectionConfig c;
+  if (!v.contains("pid") || !v.contains("pdo")) throw ParseError{where, "needs pid and pdo"};
+  c.pid = static_cast<std::uint16_t>(hexValue(v["pid"], where + "/pid", 4));
+  if (v.contains("bcdUSB")) c.bcdUSB = static_cast<std::uint16_t>(hexValue(v["bcdUSB"], where + "/bcdUSB", 4));
+  c.pdoName = textValue(v["pdo"], where + "/pdo");
+  if (c.pdoName.empty()) throw ParseError{where + "/pdo", "empty"};
+  return c;
+}
+
+FaultConfig parseFaults(const json& v, const std::string& where) {
+  checkKeys(v, where, {"immediateError", "completionError", "failFromRequest", "failCount", "openError",
+                       "eraseNeverFinishes", "powerLossAfterRequest", "legacyRegistersOnly"});
+  FaultConfig f;
+  const std::uint32_t any = 0xFFFFFFFFu;
+  if (v.contains("immediateError")) f.immediateError = numberValue(v["immediateError"], where + "/immediateError", any);
+  if (v.contains("completionError")) f.completionError = numberValue(v["completionError"], where + "/completionError", any);
+  if (v.contains("failFromRequest")) f.failFromRequest = numberValue(v["failFromRequest"], where + "/failFromRequest", any);
+  if (v.contains("failCount")) f.failCount = numberValue(v["failCount"], where + "/failCount", any);
+  if (v.contains("openError")) f.openError = numberValue(v["openError"], where + "/openError", any);
+  if (v.contains("eraseNeverFinishes")) f.eraseNeverFinishes = boolValue(v["eraseNeverFinishes"], where + "/eraseNeverFinishes");
+  if (v.contains("powerLossAfterRequest")) {
+    f.powerLossAfterRequest = numberValue(v["powerLossAfterRequest"], where + "/powerLossAfterRequest", any);
+  }
+  if (v.contains("legacyRegistersOnly")) f.legacyRegistersOnly = boolValue(v["legacyRegistersOnly"], where + "/legacyRegistersOnly");
+  return f;
+}
+
+HubConfig parseHub(const json& v, const std::string& where) {
+  checkKeys(v, where, {"name", "family", "familyCode", "chipRevision", "usbStatus", "romVersion", "firmwareVersion",
+                       "vid", "bcdDevice", "manufacturer", "product", "serial", "usb3", "usb2", "requestMicros",
+                       "eraseMs", "offBusMs", "faults"});
+  HubConfig hub;
+  if (!v.contains("name") || !v["name"].is_string() || v["name"].get<std::string>().empty()) {
+    throw ParseError{where + "/name", "every hub needs a name"};
+  }
+  hub.name = v["name"].get<std::string>();
+  if (hub.name.find_first_of("/\\.") != std::string::npos) throw ParseError{where + "/name", "not a file name"};
+  hub.firmwareVersion.reset();
+  if (v.contains("family")) {
+    const std::string family = v["family"].is_string() ? v["family"].get<std::string>() : "";
+    const FamilyName* found = nullptr;
+    for (const auto& f : kFamilies) found = family == f.name ? &f : found;
+    if (found == nullptr) throw ParseError{where + "/family", "unknown family"};
+    hub.familyCode = found->code;
+    hub.chipRevision = static_cast<std::uint8_t>((found->chipType << 4) | 0x01);
+  }
+  if (v.contains("familyCode")) {
+    const json& code = v["familyCode"];
+    if (!code.is_array() || code.size() != 3) throw ParseError{where + "/familyCode", "expected three numbers"};
+    for (std::size_t i = 0; i < 3; ++i) {
+      hub.familyCode[i] = static_cast<std::uint8_t>(numberValue(code[i], where + "/familyCode", 255));
+    }
+  }
+  if (v.contains("chipRevision")) hub.chipRevision = static_cast<std::uint8_t>(hexValue(v["chipRevision"], where + "/chipRevision", 2));
+  if (v.contains("usbStatus")) hub.usbStatus = static_cast<std::uint8_t>(hexValue(v["usbStatus"], where + "/usbStatus", 2));
+  if (v.contains("romVersion")) hub.romVersion = versionValue(v["romVersion"], where + "/romVersion");
+  if (v.contains("firmwareVersion") && !v["firmwareVersion"].is_null()) {
+    hub.firmwareVersion = versionValue(v["firmwareVersion"], where + "/firmwareVersion");
+  }
+  if (v.contains("vid")) hub.vid = static_cast<std::uint16_t>(hexValue(v["vid"], where + "/vid", 4));
+  if (v.contains("bcdDevice")) hub.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice", 4));
+  if (v.contains("manufacturer")) hub.manufacturer = textValue(v["manufacturer"], where + "/manufacturer");
+  if (v.contains("product")) hub.product = textValue(v["product"], where + "/product");
+  if (v.contains("serial")) hub.serial = textValue(v["serial"], where + "/serial");
+  if (v.contains("usb3")) hub.usb3 = parseConnection(v["usb3"], where + "/usb3");
+  if (v.contains("usb2")) hub.usb2 = parseConnection(v["usb2"], where + "/usb2");
+  if (!hub.usb3 && !hub.usb2) throw ParseError{where, "a hub needs usb3 or usb2"};
+  if (v.contains("requestMicros")) hub.requestMicros = numberValue(v["requestMicros"], where + "/requestMicros", 10'000'000);
+  if (v.contains("eraseMs")) hub.eraseMs = numberValue(v["eraseMs"], where + "/eraseMs", 600'000);
+  if (v.contains("offBusMs")) hub.offBusMs = numberValue(v["offBusMs"], where + "/offBusMs", 600'000);
+  if (v.contains("faults")) hub.faults = parseFaults(v["faults"], where + "/faults");
+  return hub;
+}
+
+std::string hex(std::uint32_t value, int digits) { return nformat("%0*x", digits, value); }
+
+std::string versionText(const std::array<std::uint8_t, 6>& v) {
+  std::string text;
+  for (std::uint8_t b : v) text += hex(b, 2);
+  return text;
+}
+
+}  // namespace
+
+HubBenchConfig defaultHubBench() {
+  HubBenchConfig bench;
+  int number = 0;
+  for (const auto& family : kFamilies) bench.hubs.push_back(defaultHub(number++, family));
+  return bench;
+}
+
+HubBenchLoad parseHubSection(const json& section) {
+  if (section.is_null()) return {defaultHubBench(), {}};
+  try {
+    checkKeys(section, "hubs", {"driverInstalled", "devices"});
+    HubBenchConfig bench;
+    if (section.contains("driverInstalled")) bench.driverInstalled = boolValue(section["driverInstalled"], "hubs/driverInstalled");
+    if (section.contains("devices")) {
+      const json& devices = section["devices"];
+      if (!devices.is_array()) throw ParseError{"hubs/devices", "expected a list"};
+      for (std::size_t i = 0; i < devices.size(); ++i) {
+        bench.hubs.push_back(parseHub(devices[i], "hubs/devices/" + std::to_string(i)));
+        for (std::size_t j = 0; j + 1 < bench.hubs.size(); ++j) {
+          if (bench.hubs[j].name == bench.hubs.back().name) throw ParseError{"hubs/devices/" + std::to_string(i) + "/name", "used twice"};
+        }
+      }
+    }
+    return {bench, {}};
+  } catch (const ParseError& e) {
+    return {std::nullopt, e.where + ": " + e.what};
+  } catch (const json::exception& e) {
+    return {std::nullopt, std::string("hubs: ") + e.what()};
+  }
+}
+
+json toJson(const HubBenchConfig& bench) {
+  json devices = json::array();
+  for (const HubConfig& hub : bench.hubs) {
+    json h;
+    h["name"] = hub.name;
+    h["familyCode"] = {hub.familyCode[0], hub.familyCode[1], hub.familyCode[2]};
+    h["chipRevision"] = hex(hub.chipRevision, 2);
+    h["usbStatus"] = hex(hub.usbStatus, 2);
+    h["romVersion"] = versionText(hub.romVersion);
+    h["firmwareVersion"] = hub.firmwareVersion ? json(versionText(*hub.firmwareVersion)) : json(nullptr);
+    h["vid"] = hex(hub.vid, 4);
+    h["bcdDevice"] = hex(hub.bcdDevice, 4);
+    h["manufacturer"] = toUtf8(hub.manufacturer);
+    h["product"] = toUtf8(hub.product);
+    h["serial"] = toUtf8(hub.serial);
+    for (const auto& [key, connection] : {std::pair{"usb3", hub.usb3}, std::pair{"usb2", hub.usb2}}) {
+      if (connection) {
+        h[key] = {{"pid", hex(connection->pid, 4)}, {"bcdUSB", hex(connection->bcdUSB, 4)}, {"pdo", toUtf8(connection->pdoName)}};
+      }
+    }
+    h["requestMicros"] = hub.requestMicros;
+    h["eraseMs"] = hub.eraseMs;
+    h["offBusMs"] = hub.offBusMs;
+    devices.push_back(h);
+  }
+  return json{{"driverInstalled", bench.driverInstalled}, {"devices", devices}};
+}
+
+std::vector<std::uint8_t> makeFirmwareArea(const std::array<std::uint8_t, 6>& version, std::uint32_t length) {
+  std::vector<std::uint8_t> code(length);
+  for (std::uint32_t i = 0; i < length; ++i) code[i] = static_cast<std::uint8_t>(i * 7 + 13);
+  for (std::size_t i = 0; i < version.size() && filter::kVersionOffsetInCode + i < length; ++i) {
+    code[filter::kVersionOffsetInCode + i] = version[i];
+  }
+  std::vector<std::uint8_t> area{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8)};
+  area.insert(area.end(), code.begin(), code.end());
+  area.push_back(filter::chipMarkerFor(version[3]));
+  area.push_back(static_cast<std::uint8_t>(std::accumulate(code.begin(), code.end(), 0u)));
+  return area;
+}
+
+std::vector<std::uint8_t> makeImage(const std::array<std::uint8_t, 6>& version, std::uint32_t length) {
+  std::vector<std::uint8_t> image(filter::kConfigTableSize, 0xFF);
+  for (std::uint32_t i = 4; i < 0x40; ++i) image[i] = static_cast<std::uint8_t>(i);
+  image[0xFE] = filter::chipMarkerFor(version[3]);
+  image[0xFF] = static_cast<std::uint8_t>(std::accumulate(image.begin() + 4, image.begin() + 0xFF, 0u));
+  const auto area = makeFirmwareArea(version, length);
+  image.insert(image.end(), area.begin(), area.end());
+  image.resize(filter::kImageSize, 0xFF);
+  return image;
+}
+
+}  // namespace hbx::sim::hub

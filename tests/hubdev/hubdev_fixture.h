@@ -1,0 +1,71 @@
+#pragma once
+// The program's hub layer on the simulated host with its built-in hubs:
+// hub0 HBX763x, hub1 HBX863x, hub2 HBX773x, hub3 HBX963x, each with a USB 3.0
+// and a USB 2.0 device object.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/hub_utility.h"
+#include "hubdev/filter_protocol.h"
+#include "hubdev/zelt_filter.h"
+#include "sim/hub/filter_driver.h"
+#include "sim/hub/hub_bench.h"
+#include "sim/sim_clock.h"
+#include "sim/sim_host.h"
+
+namespace hbx::testing {
+
+inline sim::SimHostOptions scaledOptions(double scale) {
+  sim::SimHostOptions options;
+  options.timeScale = scale;
+  return options;
+}
+
+class HubLayerTest : public ::testing::Test {
+ protected:
+  // Tests that measure waits run at a larger time scale, where a real
+  // scheduling delay costs less simulated time.
+  explicit HubLayerTest(double scale = 0.001)
+      : host(scaledOptions(scale)), ports(host.ports()), utility(ports), filter(ports) {}
+
+  static std::wstring usb3Object(int hub) { return L"\\\\.\\USBPDO_" + std::to_wstring(10 + 2 * hub) + L"0001"; }
+  sim::hub::HubBench& bench() { return host.hubBench(); }
+  sim::hub::HubChip& chip(int hub) { return *bench().hubs()[hub]; }
+
+  platform::OsHandle open(int hub) {
+    const auto opened = ports.deviceIo.openDevice(usb3Object(hub), 0, 0, platform::fileflag::kOverlapped);
+    EXPECT_NE(opened.handle, platform::kInvalidHandle);
+    handles.push_back(opened.handle);
+    return opened.handle;
+  }
+  void TearDown() override {
+    for (auto h : handles) ports.deviceIo.closeHandle(h);
+    EXPECT_EQ(host.deviceIo().openHandles(), 0u) << "a handle or event was left open";
+  }
+
+  // The hub device object with the four hubs listed by their USB 3.0 objects.
+  CZeltHubDev& hubDev() {
+    CZeltHubDev& dev = *utility.m_ZeltUSBLib.ensureHubDev();
+    dev.m_pDevList = &list;
+    dev.m_DriverNum = 4;
+    for (int i = 0; i < 4; ++i) {
+      list.Devs[i].m_strObjectName = usb3Object(i);
+      vSetField(dev.m_DriverInfo[i].DeviceObjectName, usb3Object(i));
+    }
+    list.DevNums = 4;
+    return dev;
+  }
+
+  std::vector<sim::hub::TraceEntry> trace() { return bench().trace(); }
+  std::int64_t virtualMs() { return host.clock().virtualMs(); }
+
+  sim::SimHost host;
+  platform::Ports ports;
+  CHubUtility utility;
+  CZELTFILTER0 filter;
+  DeviceList list;
+  std::vector<platform::OsHandle> handles;
+};
+
+}  // namespace hbx::testing

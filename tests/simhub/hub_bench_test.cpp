@@ -1,0 +1,177 @@
+// The bench of hubs and the simulated filter driver: device objects, the
+// trace, timing on the simulated clock, faults and flash files.
+#include "sim/hub/hub_bench.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "hubdev/filter_protocol.h"
+#include "sim/hub/filter_driver.h"
+#include "sim/sim_clock.h"
+
+namespace hbx::sim::hub {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::wstring kHub0Usb3 = L"\\\\.\\USBPDO_100001";
+const std::wstring kHub0Usb2 = L"\\\\.\\usbpdo_110001";
+
+struct TempFolder {
+  TempFolder() : path(fs::temp_directory_path() / ("hbx-simhub-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+    fs::remove_all(path);
+  }
+  ~TempFolder() { fs::remove_all(path); }
+  fs::path path;
+};
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void make(const HubBenchConfig& config, const std::optional<fs::path>& folder = std::nullopt) {
+    std::string error;
+    bench = HubBench::create(config, folder, error);
+    ASSERT_TRUE(bench) << error;
+    io = std::make_unique<SimDeviceIo>(clock, *bench);
+  }
+  // One request on a fresh handle; returns the completion error (0 success).
+  std::uint32_t roundTrip(const std::wstring& name, std::uint32_t code, const filter::Header& h,
+                          std::uint8_t* out = nullptr, std::uint32_t outLength = 0, std::size_t payload = 0) {
+    const auto opened = io->openDevice(name, 0, 0, platform::fileflag::kOverlapped);
+    if (opened.handle == platform::kInvalidHandle) return opened.error;
+    std::vector<std::uint8_t> in(filter::kHeaderSize + payload, 0);
+    filter::encodeHeader(h, in.data());
+    const auto event = io->createEvent(true, false);
+    platform::OverlappedSlot slot;
+    std::uint32_t error = 0, bytes = 0;
+    const auto start = io->deviceIoControl(opened.handle, code, in.data(), static_cast<std::uint32_t>(in.size()), out,
+                                           outLength, event, slot);
+    if (!start.returnedTrue && start.error != platform::err::kIoPending) error = start.error;
+    else if (!io->getOverlappedResult(opened.handle, slot, bytes, error) && error == 0) error = 0xFFFF;
+    io->closeHandle(event);
+    io->closeHandle(opened.handle);
+    return error;
+  }
+
+  SimClock clock{0.001};
+  std::unique_ptr<HubBench> bench;
+  std::unique_ptr<SimDeviceIo> io;
+};
+
+TEST_F(DriverTest, DeviceObjectsExistPerConnectionWhileTheDriverIsInstalled) {
+  make(defaultHubBench());
+  std::uint8_t block[16] = {};
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorIn, filter::Header::vendor('R', 0, 0x07F0), block, 16), 0u);
+  EXPECT_EQ(block[8], 7);
+  // The other connection reaches the same registers.
+  ASSERT_EQ(roundTrip(kHub0Usb2, filter::kIoctlVendorOut, filter::Header::vendor('S', 0x5A, 0x07FB), nullptr, 0, 1), 0u);
+  EXPECT_EQ(bench->hub("hub0")->readRegister(0x07FB, 0), 0x5A);
+  EXPECT_EQ(io->openDevice(L"\\\\.\\USBPDO_990001", 0, 0, platform::fileflag::kOverlapped).error, 2u);
+  bench->setDriverInstalled(false);
+  EXPECT_EQ(io->openDevice(kHub0Usb3, 0, 0, platform::fileflag::kOverlapped).error, 2u);
+  EXPECT_EQ(io->openHandles(), 0u);
+}
+
+TEST_F(DriverTest, TraceRecordsEveryRequest) {
+  make(defaultHubBench());
+  std::uint8_t out[4];
+  roundTrip(kHub0Usb2, filter::kIoctlVendorIn, filter::Header::vendor('R', 0, 0x5820, 77), out, 1);
+  roundTrip(kHub0Usb2, filter::kIoctlVendorIn, filter::Header::vendor('Z', 0, 0), out, 1);
+  const auto trace = bench->trace();
+  ASSERT_EQ(trace.size(), 2u);
+  EXPECT_EQ(trace[0].hub, "hub0");
+  EXPECT_EQ(trace[0].connection, Connection::Usb2);
+  EXPECT_EQ(trace[0].code, filter::kIoctlVendorIn);
+  EXPECT_EQ(trace[0].words, (std::array<std::uint32_t, 6>{77, 2, 0, 'R', 0, 0x5820}));
+  EXPECT_EQ(trace[0].error, 0u);
+  EXPECT_EQ(trace[0].replyBytes, 1u);
+  EXPECT_EQ(trace[1].error, 1u) << "unknown opcode";
+}
+
+TEST_F(DriverTest, RequestsCompleteAfterTheirTimeOnTheSimulatedClock) {
+  HubBenchConfig config = defaultHubBench();
+  config.hubs[0].requestMicros = 20'000;  // 20 ms each
+  make(config);
+  std::uint8_t out[1];
+  const auto before = clock.virtualMs();
+  for (int i = 0; i < 5; ++i) roundTrip(kHub0Usb3, filter::kIoctlVendorIn, filter::Header::vendor('R', 0, 0x5821), out, 1);
+  EXPECT_GE(clock.virtualMs() - before, 100);
+}
+
+TEST_F(DriverTest, InjectedFaults) {
+  struct Case {
+    const char* name;
+    FaultConfig faults;
+    std::uint32_t want;
+  };
+  const Case cases[] = {
+      {"immediate error 31", FaultConfig{31, 0, 1, 1}, 31},
+      {"immediate other error", FaultConfig{5, 0, 1, 1}, 5},
+      {"failed completion", FaultConfig{0, 1117, 1, 1}, 1117},
+      {"object cannot be opened", FaultConfig{0, 0, 1, 0, 5}, 5},
+  };
+  for (const Case& c : cases) {
+    HubBenchConfig config = defaultHubBench();
+    config.hubs[0].faults = c.faults;
+    make(config);
+    std::uint8_t out[1];
+    EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorIn, filter::Header::vendor('R', 0, 0x5821), out, 1), c.want)
+        << c.name;
+  }
+}
+
+TEST_F(DriverTest, FlashPersistsInTheBenchFolderAndPowerLossKeepsWhatWasProgrammed) {
+  TempFolder folder;
+  HubBenchConfig config = defaultHubBench();
+  config.hubs[0].faults.powerLossAfterRequest = 3;
+  make(config, folder.path);
+  ASSERT_TRUE(fs::exists(folder.path / "hubs" / "hub0.flash"));
+  EXPECT_EQ(fs::file_size(folder.path / "hubs" / "hub0.flash"), 2u * 65536);
+  // Erase part 0 of image 0, then two packets of a configuration table; the
+  // hub loses power after the third request.
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('W', 0, 0)), 0u);
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('Q', 0, 256), nullptr, 0, 32), 0u);
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('Q', 0, 256), nullptr, 0, 32), 0u);
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('Q', 0, 256), nullptr, 0, 32), 2u)
+      << "the hub is gone";
+
+  // A new bench on the same folder finds the flash as it was left.
+  config.hubs[0].faults = {};
+  make(config, folder.path);
+  const std::uint8_t* image0 = bench->hub("hub0")->flash().image(0);
+  EXPECT_EQ(image0[0], 0x00);
+  EXPECT_EQ(image0[63], 0x00);
+  EXPECT_EQ(image0[64], 0xFF);
+  EXPECT_EQ(image0[300], 0xFF) << "the erase reached the firmware area";
+  EXPECT_EQ(bench->hub("hub0")->running(), Running::Image1);
+}
+
+TEST(HubSection, ParsesAndRefusesWithThePlace) {
+  const auto round = parseHubSection(toJson(defaultHubBench()));
+  ASSERT_TRUE(round.bench) << round.error;
+  EXPECT_EQ(round.bench->hubs.size(), 4u);
+  EXPECT_EQ(round.bench->hubs[1].usb2->pdoName, L"\\Device\\USBPDO-13");
+  EXPECT_EQ(round.bench->hubs[3].familyCode, (std::array<std::uint8_t, 3>{9, 6, 3}));
+
+  struct Case {
+    const char* json;
+    const char* where;
+  };
+  const Case cases[] = {
+      {R"({"devices": [{"name": "a"}]})", "hubs/devices/0"},
+      {R"({"devices": [{"name": "a", "usb3": {"pid": "12345", "pdo": "x"}}]})", "hubs/devices/0/usb3/pid"},
+      {R"({"devices": [{"name": "a", "family": "HBX111x", "usb2": {"pid": "1", "pdo": "x"}}]})", "hubs/devices/0/family"},
+      {R"({"devices": [{"name": "../a", "usb2": {"pid": "1", "pdo": "x"}}]})", "hubs/devices/0/name"},
+      {R"({"devices": [{"name": "a", "usb2": {"pid": "1", "pdo": "x"}, "faults": {"never": 1}}]})", "hubs/devices/0/faults/never"},
+      {R"({"driverInstalled": 1})", "hubs/driverInstalled"},
+  };
+  for (const Case& c : cases) {
+    const auto load = parseHubSection(nlohmann::json::parse(c.json));
+    EXPECT_FALSE(load.bench) << c.json;
+    EXPECT_EQ(load.error.rfind(c.where, 0), 0u) << load.error;
+  }
+}
+
+}  // namespace
+}  // namespace hbx::sim::hub
