@@ -98,14 +98,22 @@ class ZAr763ORIdirevaVodoRev {
   // end of the run like the copy of the carried image.
   std::wstring m_strExportedImageFile;
 
-  // ---- Display and images (ui/, image/) --------------------------------------
+  // ---- Display (ui/) ---------------------------------------------------------
   // Lays out the hub rows for `ucHubNum` hubs.
   void vShowHubInfo(std::uint8_t ucHubNum);
-  // Writes the carried firmware image into the program folder and sets
-  // m_strDefaultFWFile.
+
+  // ---- Firmware images (image/) ------------------------------------------------
+  // Writes the carried firmware image into the current (program) folder and
+  // sets m_strDefaultFWFile; false when either carried file is missing or the
+  // image could not be written.
   bool vExtractBinFiles();
-  // The major type of a firmware source (0-3), or an error value.
-  std::uint8_t vIsValidHubFirmware(const std::wstring& path);
+  // The major type of a firmware source (0-3); 0xF2 a configuration file of
+  // the wrong size for its type, 0xF6 a firmware file over 0xFEF8 bytes, 0xFF
+  // not a firmware source (name, unreadable, too short, major type above 3).
+  std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath);
+  // Stages a configuration file: its table into the utility object's
+  // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
+  bool bConfig_File2TempBinFile(const std::wstring& strConfig_File);
 
  private:
   platform::Ports ports_;

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "image/default_config.h"  // Firmware images (image/)
+#include "image/staged_digest.h"
 #include "platform/ports.h"
 // Hub device operations (hubdev/)
 #include "hubdev/hub_records.h"
@@ -45,6 +47,28 @@ class CHubUtility {
   // The hexadecimal reader: each of 0-9 and A-F (and a-f) adds a digit as
   // value * 16 + digit; every other character is passed over.
   static std::uint32_t ulHexTextToValue(const std::wstring& text);
+
+  // ---- Firmware images (image/) --------------------------------------------
+  // Stages a firmware file (code only) as HBXFW_Temp\TempBinData.bin: its
+  // length, the code, the chip marker and the checksum. Records the digest of
+  // what it wrote; false when nothing sound could be staged.
+  bool vCreateTempBinDataFile(const std::wstring& strFWFile);
+  // Sets the register table to its built-in default (the program passes an
+  // empty name; no other source exists).
+  void vLoadRegTableFromFile(const std::wstring& strFile);
+  // Puts the default configuration table into the configuration buffer and
+  // into the table of device-list entry `index`.
+  void vSetMConfigInfo(std::uint8_t index);
+  // Downloads the staged file into one image of hub `index`, one hub at a
+  // time (m_UpdateFirmwareCriticalSection), after checking that the file is
+  // still the one staged; then pauses 800 ms.
+  bool vUpdateFirmware(std::uint8_t index, std::uint8_t image, std::uint8_t variant);
+
+  image::RegisterTable m_ucRegTable = image::kDefaultRegisterTable;
+  // The configuration buffer: the table of the configuration file of the run.
+  image::ConfigTable m_ucMConfigInfo{};
+  // The digest of TempBinData.bin as the last staging wrote it.
+  image::StagedDigest m_TempBinDigest;
 
   // ---- Host services (host/) ----------------------------------------------
   // The folder of the program's own executable, without a trailing "\".

@@ -1,0 +1,42 @@
+#include "image/source_file.h"
+
+#include <new>
+
+namespace hbx::image {
+
+SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, std::uint32_t maxBytes,
+                          std::vector<std::uint8_t>& out) {
+  SourceRead result;
+  out.clear();
+  const platform::OpenResult opened = files.createFile(
+      path, platform::access::kGenericRead, platform::share::kRead, platform::creation::kOpenExisting, 0);
+  if (opened.handle == platform::kInvalidHandle) {
+    result.error = opened.error;
+    return result;
+  }
+  result.step = ReadStep::Size;
+  if (files.fileSize(opened.handle, result.size, result.error) && result.size >= 0) {
+    result.step = ReadStep::TooLarge;
+    if (static_cast<std::uint64_t>(result.size) <= maxBytes) {
+      result.step = ReadStep::Memory;
+      try {
+        out.resize(static_cast<std::size_t>(result.size));
+        result.step = ReadStep::Read;
+      } catch (const std::bad_alloc&) {
+        result.error = platform::err::kNotEnoughMemory;
+      }
+    }
+  }
+  if (result.step == ReadStep::Read) {
+    const auto want = static_cast<std::uint32_t>(result.size);
+    const platform::FileIoResult read = files.readFile(opened.handle, out.data(), want);
+    result.bytesRead = read.ok ? read.bytes : 0;
+    if (read.ok && read.bytes == want) result.step = ReadStep::Done;
+    else result.error = read.error;
+  }
+  files.closeFile(opened.handle);
+  if (result.step != ReadStep::Done) out.clear();
+  return result;
+}
+
+}  // namespace hbx::image
