@@ -120,7 +120,7 @@ std::wstring fromUtf8(std::string_view text) {
 
 namespace {
 
-struct Spec {
+struct Conversion {
   bool left = false, plus = false, space = false, zero = false, alt = false;
   int width = 0;
   int precision = -1;
@@ -147,7 +147,7 @@ std::basic_string<CharT> widen(const std::string& ascii) {
 }
 
 template <class CharT>
-void pad(Writer<CharT>& w, const std::basic_string<CharT>& body, const Spec& s, bool numeric) {
+void pad(Writer<CharT>& w, const std::basic_string<CharT>& body, const Conversion& s, bool numeric) {
   const int len = static_cast<int>(body.size());
   if (len >= s.width) {
     w.put(body);
@@ -174,7 +174,7 @@ void pad(Writer<CharT>& w, const std::basic_string<CharT>& body, const Spec& s, 
   w.put(body);
 }
 
-std::string integerText(const Spec& s, const FormatArg& a) {
+std::string integerText(const Conversion& s, const FormatArg& a) {
   const bool is64 = s.longLong;
   std::string digits;
   std::string sign;
@@ -206,7 +206,7 @@ std::string integerText(const Spec& s, const FormatArg& a) {
   return sign + prefix + digits;
 }
 
-std::string doubleText(const Spec& s, double v) {
+std::string doubleText(const Conversion& s, double v) {
   std::string f = "%";
   if (s.plus) f += '+';
   if (s.space) f += ' ';
@@ -243,7 +243,7 @@ std::basic_string<CharT> formatImpl(std::basic_string_view<CharT> fmt, std::span
       continue;
     }
     const std::size_t start = i++;
-    Spec s;
+    Conversion s;
     for (; i < fmt.size(); ++i) {
       const CharT f = fmt[i];
       if (f == CharT('-')) s.left = true;
