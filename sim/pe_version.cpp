@@ -72,9 +72,10 @@ std::optional<std::uint32_t> findEntry(const Reader& r, std::size_t sectionStart
   const auto ids = r.u16(dir + 14);
   if (!named || !ids) return std::nullopt;
   const std::size_t count = static_cast<std::size_t>(*named) + *ids;
+  // The whole entry table must lie inside the section.
+  if (count * kResourceEntryBytes > sectionSize - dirOffset - kResourceDirectoryBytes) return std::nullopt;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t entry = dir + kResourceDirectoryBytes + i * kResourceEntryBytes;
-    if (entry + kResourceEntryBytes > sectionStart + sectionSize) return std::nullopt;
     const auto name = r.u32(entry);
     const auto target = r.u32(entry + 4);
     if (!name || !target) return std::nullopt;

@@ -1,0 +1,69 @@
+// The simulated registry: keys are opened, never created; values answer
+// ERROR_MORE_DATA when the buffer is too small.
+#include <gtest/gtest.h>
+
+#include "sim/sim_registry.h"
+
+namespace hbx::sim {
+namespace {
+
+using namespace platform;
+
+TEST(SimRegistryTest, OpensExistingKeysOnlyAndIgnoresCase) {
+  SimRegistry registry;
+  registry.setString(L"SYSTEM\\Class\\Usb", L"Name", L"hub");
+  EXPECT_EQ(registry.openKey(L"SYSTEM\\Class\\Missing", keyaccess::kWrite).status,
+            static_cast<std::int32_t>(err::kFileNotFound));
+  EXPECT_FALSE(registry.value(L"SYSTEM\\Class\\Missing", L"x").has_value());
+  const RegOpenResult parent = registry.openKey(L"system\\class", keyaccess::kRead);
+  EXPECT_EQ(parent.status, 0);  // parents exist
+  registry.closeKey(parent.key);
+
+  const RegOpenResult key = registry.openKey(L"\\system\\CLASS\\usb\\", keyaccess::kRead);
+  ASSERT_EQ(key.status, 0);
+  std::vector<std::uint8_t> buffer(64, 0xEE);
+  const RegQueryResult q = registry.queryValue(key.key, L"NAME", buffer);
+  EXPECT_EQ(q.status, 0);
+  EXPECT_EQ(q.type, regtype::kSz);
+  EXPECT_EQ(q.size, 8u);
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + 8),
+            (std::vector<std::uint8_t>{'h', 0, 'u', 0, 'b', 0, 0, 0}));
+  EXPECT_EQ(registry.queryValue(key.key, L"Other", buffer).status, static_cast<std::int32_t>(err::kFileNotFound));
+  // A key opened for reading cannot be written.
+  EXPECT_EQ(registry.setValue(key.key, L"Name", regtype::kDword, {1, 0, 0, 0}),
+            static_cast<std::int32_t>(err::kAccessDenied));
+  registry.closeKey(key.key);
+  EXPECT_EQ(registry.openKeyCount(), 0u);
+  EXPECT_EQ(registry.queryValue(key.key, L"Name", buffer).status, static_cast<std::int32_t>(err::kInvalidHandle));
+}
+
+TEST(SimRegistryTest, TooLongValueAnswersMoreDataAndWritesNothing) {
+  SimRegistry registry;
+  registry.setRaw(L"K", L"Big", RegValue{regtype::kBinary, std::vector<std::uint8_t>(8193, 0x41)});
+  registry.setRaw(L"K", L"Fits", RegValue{regtype::kBinary, std::vector<std::uint8_t>(8192, 0x42)});
+  const RegOpenResult key = registry.openKey(L"K", keyaccess::kRead);
+  std::vector<std::uint8_t> buffer(8192, 0);
+  const RegQueryResult big = registry.queryValue(key.key, L"Big", buffer);
+  EXPECT_EQ(big.status, static_cast<std::int32_t>(err::kMoreData));
+  EXPECT_EQ(big.size, 8193u);
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(registry.queryValue(key.key, L"Fits", buffer).status, 0);
+  EXPECT_EQ(buffer[8191], 0x42);
+  registry.closeKey(key.key);
+}
+
+TEST(SimRegistryTest, WritesThroughAKeyOpenedForWriting) {
+  SimRegistry registry;
+  registry.createKey(L"K");
+  const RegOpenResult key = registry.openKey(L"K", keyaccess::kWrite);
+  EXPECT_EQ(registry.setValue(key.key, L"V", regtype::kDword, {7, 0, 0, 0}), 0);
+  EXPECT_EQ(registry.flushKey(key.key), 0);
+  registry.closeKey(key.key);
+  const auto v = registry.value(L"k", L"v");
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ(v->type, regtype::kDword);
+  EXPECT_EQ(v->bytes, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace hbx::sim
