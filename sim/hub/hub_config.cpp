@@ -247,15 +247,19 @@ json toJson(const HubBenchConfig& bench) {
 }
 
 std::vector<std::uint8_t> makeFirmwareArea(const std::array<std::uint8_t, 6>& version, std::uint32_t length) {
-  std::vector<std::uint8_t> code(length);
-  for (std::uint32_t i = 0; i < length; ++i) code[i] = static_cast<std::uint8_t>(i * 7 + 13);
-  for (std::size_t i = 0; i < version.size() && filter::kVersionOffsetInCode + i < length; ++i) {
-    code[filter::kVersionOffsetInCode + i] = version[i];
+  // Length, code, chip marker, checksum.
+  std::vector<std::uint8_t> area(length + 4);
+  area[0] = static_cast<std::uint8_t>(length);
+  area[1] = static_cast<std::uint8_t>(length >> 8);
+  std::uint32_t sum = 0;
+  for (std::uint32_t i = 0; i < length; ++i) {
+    std::uint8_t b = static_cast<std::uint8_t>(i * 7 + 13);
+    if (i >= filter::kVersionOffsetInCode && i < filter::kVersionOffsetInCode + 6) b = version[i - filter::kVersionOffsetInCode];
+    area[2 + i] = b;
+    sum += b;
   }
-  std::vector<std::uint8_t> area{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8)};
-  area.insert(area.end(), code.begin(), code.end());
-  area.push_back(filter::chipMarkerFor(version[3]));
-  area.push_back(static_cast<std::uint8_t>(std::accumulate(code.begin(), code.end(), 0u)));
+  area[2 + length] = filter::chipMarkerFor(version[3]);
+  area[3 + length] = static_cast<std::uint8_t>(sum);
   return area;
 }
 

@@ -1,0 +1,81 @@
+// hubbench: the simulated hubs of a bench folder.
+//   hubbench init DIR         writes the default hubs into DIR (bench.json's
+//                             "hubs" section and one flash file per hub)
+//   hubbench show DIR         one line per hub: name, running version and the
+//                             firmware version of each image (or "invalid")
+//   hubbench power-cycle DIR  powers every hub off and on again
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/log/format.h"
+#include "sim/hub/hub_bench.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace hbx::sim::hub;
+
+std::string versionText(const std::array<std::uint8_t, 6>& v) {
+  std::string text;
+  for (std::uint8_t b : v) text += hbx::nformat("%02x", b);
+  return text;
+}
+
+std::unique_ptr<HubBench> openBench(const fs::path& folder) {
+  const HubBenchLoad load = loadHubSection(folder);
+  std::string error = load.error;
+  std::unique_ptr<HubBench> bench;
+  if (load.bench) bench = HubBench::create(*load.bench, folder, error);
+  if (!bench) std::fprintf(stderr, "hubbench: %s\n", error.c_str());
+  return bench;
+}
+
+int init(const fs::path& folder) {
+  const HubBenchConfig config = defaultHubBench();
+  std::string error;
+  if (!saveHubSection(folder, config, error)) {
+    std::fprintf(stderr, "hubbench: %s\n", error.c_str());
+    return 1;
+  }
+  // Fresh flash files with the default images.
+  for (const HubConfig& hub : config.hubs) fs::remove(folder / "hubs" / (hub.name + ".flash"));
+  return openBench(folder) ? 0 : 1;
+}
+
+int show(const fs::path& folder) {
+  const auto bench = openBench(folder);
+  if (!bench) return 1;
+  for (HubChip* chip : bench->hubs()) {
+    std::string line = chip->config().name + " running=" + versionText(chip->runningVersion());
+    for (std::uint32_t image : {0u, 1u}) {
+      const auto version = HubChip::validFirmware(chip->flash().image(image), chip->config().chipType());
+      line += " image" + std::to_string(image) + "=" + (version ? versionText(*version) : "invalid");
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  return 0;
+}
+
+int powerCycle(const fs::path& folder) {
+  const auto bench = openBench(folder);
+  if (!bench) return 1;
+  // Opening the bench powers the hubs on from their flash files; a power
+  // cycle leaves nothing else behind.
+  bench->powerCycle(0);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3) {
+    const std::string command = argv[1];
+    const fs::path folder = argv[2];
+    if (command == "init") return init(folder);
+    if (command == "show") return show(folder);
+    if (command == "power-cycle") return powerCycle(folder);
+  }
+  std::fprintf(stderr, "usage: hubbench init|show|power-cycle DIR\n");
+  return 2;
+}
