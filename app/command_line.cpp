@@ -66,6 +66,10 @@ void FirmwareArgument::restore(std::wstring& s) const {
 
 namespace {
 
+// Option parsing is a step of the dialog's initialisation; its log lines
+// carry that method's name.
+constexpr const char* kStartUpMethod = "hbx::ZAr763ORIdirevaVodoRev::OnInitDialog()";
+
 // The low byte of a hexadecimal option value.
 std::uint8_t hexByte(const std::wstring& value) {
   return static_cast<std::uint8_t>(CHubUtility::ulHexTextToValue(value) & 0xFF);
@@ -117,8 +121,8 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     text::removeAll(S, taken);
     m_bAssignVID = 1;
     utility.m_strVID_Indetify = text::trim(std::wstring_view(taken).substr(4));
-    HBX_LOG_MSG(L"%s:%d:  Assign Target VID Hubs!!, pUtility.m_strVID_Indetify=[%s]",
-                utility.m_strVID_Indetify);
+    log::writeAt(log::Level::Msg, kStartUpMethod, __LINE__,
+                 L"%s:%d:  Assign Target VID Hubs!!, pUtility.m_strVID_Indetify=[%s]", utility.m_strVID_Indetify);
   }
 
   // "/P3" and "/P2" take four characters after a separator and exclude each other.

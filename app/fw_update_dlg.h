@@ -34,10 +34,6 @@ inline constexpr int kFilterDriverMissing = -20;
 
 class ZAr763ORIdirevaVodoRev {
  public:
-  static constexpr const wchar_t* kProgramFileName = L"8634FWUpgradeTool.exe";
-  static constexpr const wchar_t* kToolVersion = L"3, 2, 2, 0";
-  static constexpr const wchar_t* kCaption = L"Corvane USB 3.2 Hub Firmware Update Tool Ver 3, 2, 2, 0";
-
   ZAr763ORIdirevaVodoRev(platform::Ports ports, CHubUtility& utility);
   ZAr763ORIdirevaVodoRev(const ZAr763ORIdirevaVodoRev&) = delete;
   ZAr763ORIdirevaVodoRev& operator=(const ZAr763ORIdirevaVodoRev&) = delete;

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/fw_update_dlg.h"
 #include "app/log/debug_log.h"
+#include "app/tool_identity.h"
 #include "host/hub_utility.h"
 
 namespace hbx {
@@ -67,14 +68,14 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   vShowHubInfo(0);
   if (const StepResult parsed = ParseCommandLine(S); parsed.endsProcess()) return parsed;
 
-  m_Model.setCaption(kCaption);
-  HBX_LOG_MSG(L"%s:%d: FWUpgToolVersion [%s], pFWUpdateDlg->g_strInitCmd=[%s]", kCaption, g_strInitCmd);
+  m_Model.setCaption(tool::kCaption);
+  HBX_LOG_MSG(L"%s:%d: FWUpgToolVersion [%s], pFWUpdateDlg->g_strInitCmd=[%s]", tool::kCaption, g_strInitCmd);
 
   // Only one copy runs: an older copy is ended, never the starting one.
-  const int processCount = utility.DetectProcess(kProgramFileName);
+  const int processCount = utility.DetectProcess(tool::kProgramFileName);
   std::uint32_t otherId = 0;
   if (processCount >= 2) {
-    otherId = utility.GetProcessID(kProgramFileName);
+    otherId = utility.GetProcessID(tool::kProgramFileName);
     if (otherId != 0) utility.KillProcess(otherId, 0);
   }
   HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %d", processCount, otherId,

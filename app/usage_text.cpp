@@ -1,20 +1,16 @@
 #include "app/usage_text.h"
 
 #include "app/log/format.h"
+#include "app/tool_identity.h"
 
 namespace hbx {
 
-namespace {
-constexpr const wchar_t* kProgramFileName = L"8634FWUpgradeTool.exe";
-constexpr const wchar_t* kToolVersion = L"3, 2, 2, 0";
-}  // namespace
-
 std::wstring strUsageText(const std::wstring& initCmd, std::uint8_t forceDisableFwUpdate) {
-  std::wstring text = kProgramFileName;
-  text += wformat(L" %s%s", kToolVersion, L"\r\n");
+  std::wstring text = tool::kProgramFileName;
+  text += wformat(L" %s%s", tool::kVersion, L"\r\n");
   text += L"Your Input: " + initCmd + L"\r\n";
   text += L"Usage: ";
-  text += kProgramFileName;
+  text += tool::kProgramFileName;
   text +=
       L"\t[ /? | /DBG [Level] | /DOS | /MP | /SILENT | /A | /O | /VID | /P3 PID | /P2 PID | /MSTR [M string] | "
       L"/N | /UN | /I | /E | /C [version] | /U file ] \r\n\r\n";

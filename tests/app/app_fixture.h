@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,11 @@ inline constexpr const wchar_t* kProgramFolder = L"C:\\HBX";
 
 class AppTest : public ::testing::Test {
  protected:
-  AppTest() {
+  // `benchFolder`: a bench folder for the simulated computer; none, the
+  // built-in bench.
+  explicit AppTest(std::optional<std::filesystem::path> benchFolder = std::nullopt) {
     sim::SimHostOptions options;
+    options.benchFolder = benchFolder;
     options.standardOutput = [this](const std::string& text) {
       std::lock_guard<std::mutex> lock(outputMutex_);
       output_ += text;
