@@ -1,0 +1,103 @@
+// The built program as a user runs it: its standard output, its exit status
+// and its debug log. Each run uses its own copy of the program in its own
+// folder, since start-up writes its settings file beside the program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/log/format.h"
+#include "app/usage_text.h"
+
+namespace hbx::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+  std::string output;
+  int status = -1;
+  std::string log;
+  bool logWritten = false;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() {
+    std::string pattern = (fs::temp_directory_path() / "hbx-program-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
+    fs::copy_file(HBX_PROGRAM_PATH, folder_ / "8634FWUpgradeTool");
+  }
+  ~ProgramTest() override {
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+
+  ProgramRun run(const std::string& arguments, bool withLog) {
+    const fs::path log = folder_ / "debug.log";
+    fs::remove(log);
+    std::string command = "env -u HBX_BENCH ";
+    command += withLog ? "HBX_DEBUG_LOG='" + log.string() + "' " : "-u HBX_DEBUG_LOG ";
+    command += "'" + (folder_ / "8634FWUpgradeTool").string() + "' " + arguments + " </dev/null 2>&1";
+    ProgramRun result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.logWritten = fs::exists(log);
+    std::ifstream in(log, std::ios::binary);
+    result.log.assign(std::istreambuf_iterator<char>(in), {});
+    return result;
+  }
+
+  std::string usage(const std::wstring& line) { return "[Question] " + toUtf8(strUsageText(line, 0)) + "\n"; }
+
+  fs::path folder_;
+};
+
+TEST_F(ProgramTest, HelpAndCommandLineErrors) {
+  struct Case {
+    std::string arguments;
+    std::string output;
+    int status;
+  };
+  const Case cases[] = {
+      {"'/?'", usage(L"/?"), 0},
+      {"/P3 1234 /P2 5678", "[Error] You can not check /P3 /P2 at the same time!!! \n", 246},
+      {"/C 12345", "[Error] Please Input Correctly FW Version!!! \n" + usage(L"/C 12345"), 246},
+      {"/DOS", "", 0},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun r = run(c.arguments, false);
+    EXPECT_EQ(r.output, c.output) << c.arguments;
+    EXPECT_EQ(r.status, c.status) << c.arguments;
+  }
+  // Nothing the program wrote is left beside it.
+  EXPECT_FALSE(fs::exists(folder_ / "HBX763xFWUpg.ini"));
+}
+
+TEST_F(ProgramTest, DebugLogOnlyWithTheDebugOption) {
+  const ProgramRun logged = run("/DBG 3 /VID 2e8b /C 250318250100", true);
+  EXPECT_EQ(logged.status, 0);
+  EXPECT_EQ(logged.output, "");
+  EXPECT_NE(logged.log.find("\r\nMSG::ZAr763ORIdirevaVodoRev::OnInitDialog:"), std::string::npos) << logged.log;
+  EXPECT_NE(logged.log.find(":  Assign Target VID Hubs!!, pUtility.m_strVID_Indetify=[2E8B]"), std::string::npos);
+  EXPECT_NE(logged.log.find(": FWUpgToolVersion [Corvane USB 3.2 Hub Firmware Update Tool Ver 3, 2, 2, 0], "
+                            "pFWUpdateDlg->g_strInitCmd=[/DBG 3 /VID 2e8b /C 250318250100]"),
+            std::string::npos);
+
+  const ProgramRun quiet = run("/VID 2e8b /C 250318250100", true);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.log, "");
+}
+
+}  // namespace
+}  // namespace hbx::testing
