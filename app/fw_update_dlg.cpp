@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "app/log/debug_log.h"
-#include "app/text_util.h"
 #include "app/usage_text.h"
 #include "host/hub_utility.h"
 
@@ -58,17 +57,19 @@ void ZAr763ORIdirevaVodoRev::SetExitcode(int iExitcode) {
 }
 
 bool ZAr763ORIdirevaVodoRev::vRemoveBinFiles() {
-  const std::wstring& path = utility_.m_strFWBinFilePath;
-  // Only files the program wrote for this run: never a file the user named.
-  const bool carriedCopy = !m_strDefaultFWFile.empty() &&
-                           text::equalsNoCase(path, utility_.strProgramFolder() + L"\\" + m_strDefaultFWFile);
-  const bool exportedImage = !m_strExportedImageFile.empty() && text::equalsNoCase(path, m_strExportedImageFile);
-  if (path.empty() || !(carriedCopy || exportedImage)) return true;
-  if (!utility_.bCheckFilePathExists(path, 0)) return true;
+  // Only files the program wrote: the copy of the carried image (also when the
+  // run used another file) and an image written from an exported one. A file
+  // the user named is never deleted.
+  if (!m_strDefaultFWFile.empty()) vDeleteWrittenFile(utility_.strProgramFolder() + L"\\" + m_strDefaultFWFile);
+  if (!m_strExportedImageFile.empty()) vDeleteWrittenFile(m_strExportedImageFile);
+  return true;
+}
+
+void ZAr763ORIdirevaVodoRev::vDeleteWrittenFile(const std::wstring& path) {
+  if (!utility_.bCheckFilePathExists(path, 0)) return;
   std::uint32_t error = 0;
   ports_.files.deleteFile(path, error);
   HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %d", path, error);
-  return true;
 }
 
 void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {

@@ -82,7 +82,7 @@ class ZAr763ORIdirevaVodoRev {
   // box is suppressed (console mode, or kind below the message level).
   int nShowMessage(const std::wstring& text, std::uint8_t kind, std::uint32_t flags);
   void SetExitcode(int iExitcode);
-  // Deletes the firmware image file of the run when the program wrote it.
+  // Deletes the image files the program wrote for the run. Always true.
   bool vRemoveBinFiles();
   void OnBnClickedButtonOk();
   void OnClose();
@@ -112,6 +112,8 @@ class ZAr763ORIdirevaVodoRev {
   bool bConfig_File2TempBinFile(const std::wstring& strConfig_File);
 
  private:
+  void vDeleteWrittenFile(const std::wstring& path);
+
   platform::Ports ports_;
   CHubUtility& utility_;
 };

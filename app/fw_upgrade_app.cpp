@@ -21,9 +21,10 @@ int CMy763FWUpgradeToolApp::InitInstance(const std::wstring& rawCommandLine) {
   if (started.endsProcess()) return started.exitCode();
 
   // The modal dialog is shown (the hidden modes turn that into a hide). The
-  // run that follows start-up is not wired in yet, so the dialog ends here
-  // with the exit code of the run state.
+  // run that follows start-up is not wired in yet, so the dialog ends here as
+  // through its OK button, with the exit code of the run state.
   dialog_->SetWindowPos(ui::swp::kShowWindow | ui::swp::kNoMove | ui::swp::kNoSize);
+  dialog_->OnBnClickedButtonOk();
   return dialog_->m_iRet;
 }
 

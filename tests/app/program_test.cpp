@@ -74,6 +74,8 @@ TEST_F(ProgramTest, HelpAndCommandLineErrors) {
       {"/P3 1234 /P2 5678", "[Error] You can not check /P3 /P2 at the same time!!! \n", 246},
       {"/C 12345", "[Error] Please Input Correctly FW Version!!! \n" + usage(L"/C 12345"), 246},
       {"/DOS", "", 0},
+      {"", "", 0},
+      {"/U missing.bin /SILENT", "", 246},
   };
   for (const Case& c : cases) {
     const ProgramRun r = run(c.arguments, false);
@@ -81,7 +83,9 @@ TEST_F(ProgramTest, HelpAndCommandLineErrors) {
     EXPECT_EQ(r.status, c.status) << c.arguments;
   }
   // Nothing the program wrote is left beside it.
-  EXPECT_FALSE(fs::exists(folder_ / "HBX763xFWUpg.ini"));
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    EXPECT_EQ(entry.path().filename(), "8634FWUpgradeTool");
+  }
 }
 
 TEST_F(ProgramTest, DebugLogOnlyWithTheDebugOption) {

@@ -220,12 +220,14 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
   EXPECT_NE(debugLog().find(":  iExitcode[ -4]"), std::string::npos);
   EXPECT_NE(debugLog().find(":  m_iRet[ -4]"), std::string::npos);
 
-  // A file the user named stays.
+  // A file the user named stays; the carried copy goes all the same.
   writeFile(L"C:\\HBX\\FW_1.BIN", "image");
   dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
   ASSERT_FALSE(start(L"/U ./fw_1.bin").endsProcess());
+  ASSERT_TRUE(exists(carried));
   dialog_->OnClose();
   EXPECT_TRUE(exists(L"C:\\HBX\\FW_1.BIN"));
+  EXPECT_FALSE(exists(carried));
   EXPECT_EQ(dialog_->m_Model.quitCode(), 18);
 
   // The image the program wrote from an exported image goes.
