@@ -17,6 +17,9 @@
 #include "hubdev/hub_records.h"
 #include "hubdev/zelt_filter.h"
 #include "hubdev/zelt_usb_lib.h"
+// Hub discovery (discovery/)
+#include "discovery/power_settings_memory.h"
+#include "discovery/usb_layouts.h"
 
 namespace hbx {
 
@@ -119,6 +122,65 @@ class CHubUtility {
   // Remembered positions of the hubs (all bytes 0xFF at start).
   std::array<std::uint32_t, 8> m_ulOldPositionIndex{};
 
+  // ---- Hub discovery (discovery/) -----------------------------------------
+  // USB hub queries on hub handles.
+  // Stores the root hub name of a host controller in m_strRootHubName.
+  bool GetRootHubName(platform::OsHandle hHostController);
+  // Fills strbcdUSB, strVID, strPID (and the logged texts) from the device
+  // descriptor of the device on a port, and reads its strings with the
+  // indices 2 (manufacturer), 3 (product) and 1 (serial number) only.
+  void GetDeviceDescriptor(platform::OsHandle hHub, std::uint32_t ulPortIndex, std::uint16_t uspLanguageID,
+                           const UsbDeviceDescriptor& descriptor);
+  // One string of the device on a port in its first language; empty on failure.
+  std::wstring GetStringDescriptor(platform::OsHandle hHub, std::uint32_t ulPortIndex, std::uint16_t& uspLanguageID,
+                                   std::uint8_t ucIndex);
+  // The device name of the hub on a port, cut after its first "}"; empty
+  // after three attempts without one.
+  std::wstring strGetExternalHubName(platform::OsHandle hHub, std::uint8_t ulPortIndex);
+  // Mask of the connected downstream ports among ports 1-8 of `ucPortMask`
+  // (port 2 sets 2, port 3 sets 4, port 4 sets 8, any other port 1).
+  std::uint32_t GetPortStatus(const std::wstring& strHubName, std::uint8_t ucPortMask);
+  // "{xxxxxxxx-...}" names of the MCCI stack: first group minus one, lower
+  // case, "-" as "_". Other names come back unchanged.
+  std::wstring strChangeDeviceNameForMCCI(const std::wstring& strHubName);
+  // Connection information of a port in the EX layout (kConnectionInfoExBytes);
+  // when the EX request fails the older one answers, copied field by field
+  // with Speed 0. False when both fail.
+  bool bGetConnectionInformation(platform::OsHandle hHub, std::uint32_t ulPortIndex, std::vector<std::uint8_t>& info);
+  // bNumberOfPorts of a hub's node information; false when it cannot be read.
+  bool bGetHubPortCount(platform::OsHandle hHub, std::uint32_t& ulPortCount, std::uint32_t& dwErrorCode);
+
+  // Filter-driver device objects and hub interfaces.
+  // 0 found; -1 no list or unreadable detail; -4 no interface matched; -5 the
+  // last one examined did not match; -8 out of memory; -9 time-out (bWait).
+  int GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool bHub, bool bWait);
+  using HubInterfacePaths = std::array<std::wstring, 16>;
+  std::uint8_t ucGetHubInterfaces(const HubInfo& hub, HubInterfacePaths& paths, bool bRestart);
+  std::uint8_t ucGetHWId(const platform::Guid& interfaceClass, const HubInfo& hub, HubInterfacePaths& paths,
+                         bool bRestart);
+  bool bChangeDeviceStatus(platform::OsHandle hDevInfo, const platform::DeviceInfoData& devInfo,
+                           std::uint32_t dwStateChange);
+  std::wstring vGetSetupDiDeviceRegistryProperty(platform::OsHandle hDevInfo, const platform::DeviceInfoData* devInfo,
+                                                 std::uint32_t dwProperty);
+
+  // Selective suspend. With 0 it switches the hub's setting off and
+  // remembers the value it found; with 1 it writes back what was found (1
+  // where nothing was). False only when overwriting a value failed.
+  bool bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dwValue);
+
+  // Driver-key instance numbers of the last hub-interface listing.
+  HubInterfacePaths m_strHubDriverKey;
+  // The root hub name of the controller walked last, and the descriptor
+  // texts of the device examined last.
+  std::wstring m_strRootHubName;
+  std::wstring strbcdUSB;
+  std::wstring strVID;
+  std::wstring strPID;
+  std::wstring strIManufacture;
+  std::wstring strIProduct;
+  std::wstring strISerialNumber;
+  std::wstring strBcdDevice;
+
   // ---- Hub device operations (hubdev/) ------------------------------------
   // These work on a handle the caller opened (INVALID_HANDLE_VALUE is
   // refused) and send every register request through ZELTFILTER1.
@@ -160,6 +222,8 @@ class CHubUtility {
   std::atomic<bool> m_bSilentMode{false};
   std::atomic<bool> m_bConsoleMode{false};
   std::atomic<bool> m_bLocksInitialized{false};
+  // Hub discovery (discovery/): the selective-suspend values found.
+  PowerSettingsMemory m_PowerSettingsFound;
 };
 
 // The process-wide utility object (set by the program at start).

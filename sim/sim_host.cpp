@@ -17,6 +17,7 @@
 #include "sim/sim_system.h"
 #include "sim/sim_windows.h"
 #include "sim/hub/hub_bench.h"
+#include "sim/usb/usb_host.h"
 #include "sim/win_paths.h"
 
 namespace hbx::sim {
@@ -139,8 +140,21 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
                                               bench_->processes, bench_->processStatusLibrary);
   hubBench_ = makeHubBench(bench_->document, benchInUse ? options_.benchFolder : std::nullopt);
   deviceIo_ = std::make_unique<SimDeviceIo>(*clock_, *hubBench_);
-  hubIo_ = std::make_unique<SimHubIo>();
-  setupApi_ = std::make_unique<SimSetupApi>();
+  // ---- The USB tree (sim/usb/) ----
+  usb::UsbTreeLoad usb = usb::makeUsbTree(bench_->document, *hubBench_, *clock_);
+  if (!usb.error.empty() && benchError_.empty()) benchError_ = usb.error;
+  usbTree_ = std::move(usb.tree);
+  if (!usbTree_->config().windows.empty()) {
+    SimOsIdentity identity = system_->identity();
+    usb::applyWindows(usbTree_->config().windows, *registry_, identity);
+    system_->setIdentity(identity);
+  }
+  usb::writeUsbRegistry(*usbTree_, *registry_, hubBench_->driverInstalled());
+  processes_->setShellHandler([this](const std::wstring& file, const std::wstring& parameters) {
+    return usb::runDeviceConsole(*usbTree_, *paths_, file, parameters);
+  });
+  hubIo_ = std::make_unique<SimHubIo>(*usbTree_);
+  setupApi_ = std::make_unique<SimSetupApi>(*usbTree_);
 }
 
 SimHost::~SimHost() {

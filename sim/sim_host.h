@@ -31,6 +31,9 @@ class SimSetupApi;
 namespace hub {
 class HubBench;  // the simulated hubs (sim/hub/)
 }
+namespace usb {
+class UsbTree;  // the simulated USB tree (sim/usb/)
+}
 struct Bench;
 
 struct SimHostOptions {
@@ -76,6 +79,10 @@ class SimHost {
   // The simulated hubs and their filter driver.
   hub::HubBench& hubBench() { return *hubBench_; }
   SimDeviceIo& deviceIo() { return *deviceIo_; }
+  // The USB tree, its hub driver and SetupAPI (sim/usb/).
+  usb::UsbTree& usbTree() { return *usbTree_; }
+  SimHubIo& hubIo() { return *hubIo_; }
+  SimSetupApi& setupApi() { return *setupApi_; }
 
   // The host folder of drive C:.
   const std::filesystem::path& driveC() const;
@@ -110,6 +117,7 @@ class SimHost {
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<hub::HubBench> hubBench_;  // before deviceIo_, which uses it
   std::unique_ptr<SimDeviceIo> deviceIo_;
+  std::unique_ptr<usb::UsbTree> usbTree_;  // before hubIo_ and setupApi_, which use it
   std::unique_ptr<SimHubIo> hubIo_;
   std::unique_ptr<SimSetupApi> setupApi_;
 };

@@ -253,7 +253,11 @@ platform::ProcessLaunch SimProcesses::createProcessAndWait(const std::wstring&, 
   return {false, platform::err::kFileNotFound, 0};
 }
 
-platform::ProcessLaunch SimProcesses::shellExecuteAndWait(const std::wstring&, const std::wstring&, std::uint32_t) {
+platform::ProcessLaunch SimProcesses::shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
+                                                         std::uint32_t) {
+  if (shellHandler_) {
+    if (auto handled = shellHandler_(file, parameters)) return *handled;
+  }
   return {false, platform::err::kFileNotFound, 0};
 }
 

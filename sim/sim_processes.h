@@ -6,6 +6,7 @@
 // simulated processes that exist only in its description.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -45,6 +46,13 @@ class SimProcesses : public platform::ProcessPort {
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
                                               std::uint32_t waitMs) override;
 
+  // ---- Commands the simulated computer runs (sim/usb/: the device console) --
+  // A handler answers ShellExecuteExW of the programs it knows and returns
+  // nothing for the others, which keep failing with error 2.
+  using ShellHandler = std::function<std::optional<platform::ProcessLaunch>(const std::wstring& file,
+                                                                            const std::wstring& parameters)>;
+  void setShellHandler(ShellHandler handler) { shellHandler_ = std::move(handler); }
+
   // True while this process's own registration is on the bench (false on the
   // built-in bench, and after another tool on the bench ended it).
   bool ownRegistrationPresent() const;
@@ -67,6 +75,7 @@ class SimProcesses : public platform::ProcessPort {
   bool registered_ = false;
   mutable std::mutex mutex_;
   std::vector<BenchProcess> simulated_;
+  ShellHandler shellHandler_;  // set once while the host is built
 };
 
 }  // namespace hbx::sim

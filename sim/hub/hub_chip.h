@@ -66,6 +66,25 @@ class HubChip {
   // a chip of type `chipType` (length, chip marker and checksum).
   static std::optional<std::array<std::uint8_t, 6>> validFirmware(const std::uint8_t* image, std::uint8_t chipType);
 
+  // ---- For the simulated USB tree (sim/usb/) ----------------------------
+  // When the chip came (or comes) back on the bus: a new value means its hub
+  // functions re-enumerated.
+  Ticks busArrival() const { return offBusUntil_; }
+  // The descriptors the hub driver reads from a hub function.
+  Reply usbDeviceDescriptor(Connection c, std::uint8_t* out, std::uint32_t outLength) const {
+    return deviceDescriptor(c, out, outLength);
+  }
+  Reply usbStringDescriptor(Connection c, std::uint32_t index, std::uint32_t language, std::uint8_t* out,
+                            std::uint32_t outLength) const {
+    return stringDescriptor(c, index, language, out, outLength);
+  }
+  // A restarted hub function gets a new physical device object (empty while
+  // it is away, so its filter-driver device object is gone too).
+  void setPdoName(Connection c, const std::wstring& pdoName) {
+    auto& connection = c == Connection::Usb3 ? config_.usb3 : config_.usb2;
+    if (connection) connection->pdoName = pdoName;
+  }
+
  private:
   void boot();
   void resetRegisters();

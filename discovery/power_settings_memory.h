@@ -1,0 +1,31 @@
+#pragma once
+// The selective-suspend values discovery found before it switched them off,
+// per registry key and value name, so the end of the run can put back what
+// the user had. The first value seen for a key wins: a later walk of the same
+// run finds the value discovery itself wrote.
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace hbx {
+
+class PowerSettingsMemory {
+ public:
+  // `found` is empty when the value could not be read.
+  void remember(const std::wstring& key, const std::wstring& name, std::optional<std::uint32_t> found);
+  // The value found for a key; empty when none was found or the key was
+  // never seen.
+  std::optional<std::uint32_t> found(const std::wstring& key, const std::wstring& name) const;
+  void clear();
+
+ private:
+  static std::pair<std::wstring, std::wstring> slot(const std::wstring& key, const std::wstring& name);
+
+  mutable std::mutex mutex_;
+  std::map<std::pair<std::wstring, std::wstring>, std::optional<std::uint32_t>> values_;
+};
+
+}  // namespace hbx
