@@ -215,7 +215,7 @@ DeviceConfig foreignHub(std::uint32_t port, std::uint16_t pid, std::uint16_t bcd
 }
 
 // Drops the functions whose chip the bench lacks (with what is below them)
-// and gives every unplaced function of the bench a port of the root hub.
+// and gives both functions of every chip left unplaced a port of the root hub.
 void fitToHubs(UsbConfig& config, hub::HubBench& hubs) {
   std::set<std::pair<std::string, hub::Connection>> placed;
   auto prune = [&](auto& self, std::vector<DeviceConfig>& devices) -> void {
@@ -246,9 +246,12 @@ void fitToHubs(UsbConfig& config, hub::HubBench& hubs) {
     return next;
   };
   for (hub::HubChip* chip : hubs.hubs()) {
+    // A chip the tree places at all keeps the functions it placed.
+    const std::string& name = chip->config().name;
+    if (placed.count({name, hub::Connection::Usb3}) || placed.count({name, hub::Connection::Usb2})) continue;
     for (hub::Connection side : {hub::Connection::Usb3, hub::Connection::Usb2}) {
       const auto& connection = side == hub::Connection::Usb3 ? chip->config().usb3 : chip->config().usb2;
-      if (!connection || placed.count({chip->config().name, side})) continue;
+      if (!connection) continue;
       const std::uint32_t port = side == hub::Connection::Usb3 ? freePort(next3, root.ports)
                                                                : freePort(next2, kRootHubUsb3FirstPort - 1);
       if (port != 0) root.devices.push_back(chipFunction(chip->config().name, side, port, 4));
@@ -336,6 +339,11 @@ UsbLoad parseUsbSection(const json& section, hub::HubBench& hubs) {
       for (std::size_t i = 0; i < list.size(); ++i) {
         config.controllers.push_back(parseController(list[i], "usb/controllers/" + std::to_string(i), context));
       }
+    } else {
+      // Without its own controllers the bench has the built-in tree.
+      UsbConfig builtIn = defaultUsbConfig();
+      fitToHubs(builtIn, hubs);
+      config.controllers = builtIn.controllers;
     }
     return {config, {}};
   } catch (const ParseError& e) {

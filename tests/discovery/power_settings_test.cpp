@@ -1,0 +1,163 @@
+// The hubs' selective-suspend setting: the key and value chosen for each
+// operating system and driver stack, and the restore of what was found.
+#include "sim/usb/usb_host.h"
+#include "tests/discovery/discovery_fixture.h"
+
+namespace hbx::testing {
+namespace {
+
+const std::wstring kEnum = L"SYSTEM\\CurrentControlSet\\Enum\\";
+const std::wstring kClassKey = L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\";
+
+// One controller with hub2's USB 3.0 function on port 1.
+std::string oneHubBench(const std::string& windows, const std::string& stack, const std::string& description,
+                        const std::string& instance, const std::string& suspend = "1", const std::string& os = "") {
+  return R"({)" + os + R"("usb": {"windows": ")" + windows + R"(", "controllers": [{
+      "path": "\\\\?\\PCI#VEN_3A7F&DEV_1#1#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}", "stack": ")" + stack +
+         R"(", "description": ")" + description + R"(", "devices": [{"port": 1, "chip": "hub2", "side": "usb3",
+      "instance": ")" + instance + R"(", "selectiveSuspend": )" + suspend + "}]}]}}";
+}
+
+class PowerSettingsTest : public DiscoveryTest {
+ protected:
+  // The hub as the walk describes it.
+  HubInfo hubInfo(const std::string& description) {
+    const std::uint32_t node = function("hub2");
+    HubInfo hub;
+    hub.strConnectedHubName = utility->strChangeDeviceNameForMCCI(tree().connectionNameOf(node));
+    hub.strVID = L"2e8b";
+    hub.strPID = L"0632";
+    hub.strbcdUSB = L"0300";
+    const std::wstring desc = fromUtf8(description);
+    std::copy(desc.begin(), desc.end(), hub.strHostDesc);
+    return hub;
+  }
+  std::optional<std::uint32_t> dword(const std::wstring& key, const std::wstring& name) {
+    const auto v = host->registry().value(key, name);
+    if (!v || v->bytes.size() != 4) return std::nullopt;
+    return static_cast<std::uint32_t>(v->bytes[0] | (v->bytes[1] << 8) | (v->bytes[2] << 16) | (v->bytes[3] << 24));
+  }
+  CZeltHubDev& records(std::uint8_t current) {
+    CZeltHubDev& dev = *utility->m_ZeltUSBLib.ensureHubDev();
+    dev.m_DriverNum = current;
+    return dev;
+  }
+};
+
+TEST_F(PowerSettingsTest, KeyAndValueForEachSystemAndDriverStack) {
+  struct Case {
+    const char* windows;
+    const char* stack;
+    const char* description;
+    const char* instance;
+    std::wstring key;
+    const wchar_t* value;
+  };
+  const std::wstring device = L"\\VID_2E8B&PID_0632\\";
+  const Case cases[] = {
+      {"10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1",
+       kEnum + L"USB" + device + L"HBX1\\Device Parameters", L"EnableSelectiveSuspend"},
+      {"10", "inbox", "Enhanced Host Controller", "HBX1", kEnum + L"USB" + device + L"HBX1\\Device Parameters\\WDF",
+       L"IdleInWorkingState"},
+      {"11", "inbox", "Corvane USB 3.1 eXtensible Host Controller", "hbx1",
+       kEnum + L"USB" + device + L"HBX1\\Device Parameters\\WDF", L"IdleInWorkingState"},
+      {"8", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1",
+       kEnum + L"USB" + device + L"HBX1\\Device Parameters", L"EnableSelectiveSuspend"},
+      {"8.1", "mcci", "Corvane USB 3.1 eXtensible Host Controller", "HBX1", kClassKey + L"0016",
+       L"SelectiveSuspendEnabled"},
+      {"7", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1",
+       kEnum + L"USB" + device + L"HBX1\\Device Parameters", L"EnableSelectiveSuspend"},
+      {"7", "intel", "Intel USB 3.0 eXtensible Host Controller", "HBX1",
+       kEnum + L"IUSB3" + device + L"HBX1\\Device Parameters", L"EnableSelectiveSuspend"},
+      {"7", "amd", "AMD USB 3.0 Host Controller", "6&1a2b&0&3",
+       kEnum + L"USB" + device + L"6&1A2B&0&3\\Device Parameters", L"EnableSelectiveSuspend"},
+      {"7", "amd", "AMD USB 3.0 Host Controller", "HBX1", kEnum + L"AMDUSB30" + device + L"HBX1\\Device Parameters",
+       L"EnableSelectiveSuspend"},
+      {"7", "renesas", "Renesas USB 3.0 Host Controller", "HBX1",
+       kEnum + L"RENESAS_USB3" + device + L"HBX1\\Device Parameters", L"EnableSelectiveSuspend"},
+      {"7", "nec", "NEC USB 3.0 Host Controller", "HBX1", kEnum + L"NUSB3" + device + L"HBX1\\Device Parameters",
+       L"EnableSelectiveSuspend"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.windows) + " " + c.stack + " " + c.description + " " + c.instance);
+    host.reset();
+    start(oneHubBench(c.windows, c.stack, c.description, c.instance));
+    CZeltHubDev& dev = records(2);
+    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hubInfo(c.description), 0));
+    EXPECT_EQ(dword(c.key, c.value), 0u);
+    EXPECT_EQ(dev.m_DriverInfo[2].bPowerSettingChanged, 1);
+    // No other suspend value of the hub was touched.
+    int changed = 0;
+    for (const auto& k : sim::usb::suspendKeys(tree(), tree().node(function("hub2")))) {
+      changed += dword(k.key, k.value) == 0u ? 1 : 0;
+    }
+    EXPECT_EQ(changed, 1);
+  }
+}
+
+TEST_F(PowerSettingsTest, HubBelowTheMakersControllerOnWindows7IsLeftAlone) {
+  start(oneHubBench("7", "inbox", "Corvane USB 3.1 eXtensible Host Controller", "HBX1"));
+  HubInfo hub = hubInfo("Corvane");
+  hub.bCorvaneHost = 1;
+  EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+  for (const auto& k : sim::usb::suspendKeys(tree(), tree().node(function("hub2")))) {
+    EXPECT_EQ(dword(k.key, k.value), 1u) << toUtf8(k.key);
+  }
+}
+
+TEST_F(PowerSettingsTest, WritesOnlyWhatDiffersAndCreatesMissingValues) {
+  const std::wstring key = kEnum + L"USB\\VID_2E8B&PID_0632\\HBX1\\Device Parameters";
+  struct Case {
+    const char* suspend;
+    std::uint8_t flag;
+  };
+  for (const Case& c : {Case{"0", 0}, Case{"1", 1}, Case{"null", 1}}) {
+    SCOPED_TRACE(c.suspend);
+    host.reset();
+    start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.suspend));
+    CZeltHubDev& dev = records(0);
+    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hubInfo("Standard Enhanced"), 0));
+    EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), 0u);
+    EXPECT_EQ(dev.m_DriverInfo[0].bPowerSettingChanged, c.flag);
+  }
+}
+
+TEST_F(PowerSettingsTest, NoHubInterfaceOrNoKeyWritesNothing) {
+  start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1"));
+  HubInfo absent = hubInfo("Standard Enhanced");
+  absent.strConnectedHubName = L"USB#VID_1234&PID_5678#NOPE#{f18a0e88-c30c-11d0-8815-00a0c906bed8}";
+  EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(absent, 0));
+  // A restore whose key does not exist is skipped with a warning.
+  absent.strInterfacePath = absent.strConnectedHubName;
+  EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(absent, 1));
+  EXPECT_NE(debugLog().find("RegCreateKeyEx fail, szSubKeyHub3=System\\CurrentControlSet\\Enum\\USB\\VID_2e8b&PID_0632\\NOPE"),
+            std::string::npos);
+}
+
+TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
+  const std::wstring key = kEnum + L"USB\\VID_2E8B&PID_0632\\HBX1\\Device Parameters";
+  struct Case {
+    const char* before;
+    std::uint32_t after;
+  };
+  // A user who had selective suspend off keeps it off; where no value was
+  // found the restore writes 1.
+  for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", 1}}) {
+    SCOPED_TRACE(c.before);
+    host.reset();
+    start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.before));
+    HubInfo hub = hubInfo("Standard Enhanced");
+    // Two walks: the second finds the value the first wrote.
+    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+    EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), 0u);
+    CHubUtility::HubInterfacePaths paths;
+    ASSERT_EQ(utility->ucGetHubInterfaces(hub, paths, false), 1);
+    hub.strInterfacePath = paths[0];
+    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
+    EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), c.after);
+  }
+}
+
+}  // namespace
+}  // namespace hbx::testing
