@@ -2,7 +2,7 @@
 // left of the command line.
 #include "app/fw_update_dlg.h"
 #include "app/log/debug_log.h"
-#include "app/text_util.h"
+#include "app/text/text_util.h"
 #include "host/hub_utility.h"
 
 namespace hbx {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/log/debug_log.h"
-#include "app/text_util.h"
+#include "app/text/text_util.h"
 #include "platform/files.h"
 #include "platform/payloads.h"
 

@@ -1,6 +1,7 @@
 #include "update/version_rules.h"
 
 #include "app/log/format.h"
+#include "app/text/text_util.h"
 #include "host/hub_utility.h"
 
 namespace hbx::version {
@@ -8,23 +9,6 @@ namespace hbx::version {
 namespace {
 
 constexpr std::size_t kListFieldsMax = 16;
-
-wchar_t upperChar(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
-bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (upperChar(a[i]) != upperChar(b[i])) return false;
-  return true;
-}
-
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring trimmed(std::wstring_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return std::wstring(text);
-}
 
 // CString::Mid: the characters from `start` with at most `length`, empty
 // when `start` lies beyond the end.
@@ -44,11 +28,10 @@ bool isAbove(const VersionValue& v, const VersionValue& limit) { return v.value(
 
 }  // namespace
 
-bool bVersionEquals(const std::wstring& a, const std::wstring& b) { return equalsNoCase(a, b); }
+bool bVersionEquals(const std::wstring& a, const std::wstring& b) { return text::equalsNoCase(a, b); }
 
 VersionValue versionValue(const std::wstring& version) {
-  std::wstring upper = version;
-  for (wchar_t& c : upper) c = upperChar(c);
+  const std::wstring upper = text::upper(version);
   VersionValue v;
   v.msb = CHubUtility::ulHexTextToValue(upper.substr(0, 4)) & 0xFFFF;
   v.lsb = CHubUtility::ulHexTextToValue(right(upper, 8));
@@ -80,7 +63,7 @@ std::vector<std::wstring> versionListFields(const std::wstring& list) {
   while (fields.size() < kListFieldsMax) {
     const std::size_t end = list.find(L';', begin);
     const std::size_t count = end == std::wstring::npos ? std::wstring::npos : end - begin;
-    fields.push_back(trimmed(std::wstring_view(list).substr(begin, count)));
+    fields.push_back(text::trim(std::wstring_view(list).substr(begin, count)));
     if (end == std::wstring::npos) break;
     begin = end + 1;
   }
@@ -100,8 +83,8 @@ bool bPartialVersionListed(const std::wstring& version, std::size_t start, std::
 
 RevisionGate chipRevisionGate(const std::wstring& chipName, const std::wstring& fileVersion) {
   const VersionValue file = versionValue(fileVersion);
-  if (equalsNoCase(chipName, L"HBX763xA1") && isAbove(file, kA1Newest)) return RevisionGate::TooNew;
-  if (equalsNoCase(chipName, L"HBX763xA2") && !isAbove(file, kA2Oldest)) return RevisionGate::TooOld;
+  if (text::equalsNoCase(chipName, L"HBX763xA1") && isAbove(file, kA1Newest)) return RevisionGate::TooNew;
+  if (text::equalsNoCase(chipName, L"HBX763xA2") && !isAbove(file, kA2Oldest)) return RevisionGate::TooOld;
   return RevisionGate::Allowed;
 }
 

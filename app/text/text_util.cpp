@@ -1,4 +1,4 @@
-#include "app/text_util.h"
+#include "app/text/text_util.h"
 
 #include <climits>
 #include <cstdint>
