@@ -4,12 +4,18 @@
 //   hubbench show DIR         one line per hub: name, running version and the
 //                             firmware version of each image (or "invalid")
 //   hubbench power-cycle DIR  powers every hub off and on again
+//   hubbench tree DIR         the USB tree of the bench: one line per host
+//                             controller and per device (tier, port, ids,
+//                             and for hubs of our families the hub's name)
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/log/format.h"
 #include "sim/hub/hub_bench.h"
+#include "sim/sim_clock.h"
+#include "sim/usb/usb_host.h"
 
 namespace {
 
@@ -66,6 +72,27 @@ int powerCycle(const fs::path& folder) {
   return 0;
 }
 
+int tree(const fs::path& folder) {
+  const auto bench = openBench(folder);
+  if (!bench) return 1;
+  nlohmann::json document = nlohmann::json::object();
+  if (std::ifstream in(folder / "bench.json"); in) {
+    document = nlohmann::json::parse(in, nullptr, false);
+    if (document.is_discarded()) {
+      std::fprintf(stderr, "hubbench: bench.json: not valid JSON\n");
+      return 1;
+    }
+  }
+  hbx::sim::SimClock clock;
+  const hbx::sim::usb::UsbTreeLoad load = hbx::sim::usb::makeUsbTree(document, *bench, clock);
+  if (!load.error.empty()) {
+    std::fprintf(stderr, "hubbench: %s\n", load.error.c_str());
+    return 1;
+  }
+  for (const std::string& line : load.tree->describe()) std::printf("%s\n", line.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,7 +102,8 @@ int main(int argc, char** argv) {
     if (command == "init") return init(folder);
     if (command == "show") return show(folder);
     if (command == "power-cycle") return powerCycle(folder);
+    if (command == "tree") return tree(folder);
   }
-  std::fprintf(stderr, "usage: hubbench init|show|power-cycle DIR\n");
+  std::fprintf(stderr, "usage: hubbench init|show|power-cycle|tree DIR\n");
   return 2;
 }
