@@ -5,7 +5,7 @@ namespace hbx::ui {
 DialogModel::DialogModel() : controls_(mainDialogTemplate()) {}
 
 void DialogModel::setItemText(int id, const std::wstring& text) {
-  uiThread_.invoke([&] {
+  change([&] {
     if (CWndControl* control = controls_.item(id)) control->SetWindowText(text);
   });
 }
@@ -19,7 +19,7 @@ std::wstring DialogModel::itemText(int id) const {
 }
 
 void DialogModel::setCaption(const std::wstring& caption) {
-  uiThread_.invoke([&] { controls_.setCaption(caption); });
+  change([&] { controls_.setCaption(caption); });
 }
 
 std::wstring DialogModel::caption() const {
@@ -31,7 +31,7 @@ std::wstring DialogModel::caption() const {
 DialogModel::HubInfoOutcome DialogModel::showHubInfo(std::uint8_t ucHubNum, std::uint8_t majorType,
                                                      const std::vector<HubRow>& hubs) {
   HubInfoOutcome outcome;
-  uiThread_.invoke([&] {
+  change([&] {
     const Font font = boldArial(24);
     for (std::size_t row = 0; row < ctrl::kHubRows; ++row) {
       controls_.item(ctrl::kHubLabels[row])->ShowWindow(false);
@@ -65,7 +65,7 @@ DialogModel::HubInfoOutcome DialogModel::showHubInfo(std::uint8_t ucHubNum, std:
 
 bool DialogModel::showUpdateResult(const std::wstring& text, std::uint8_t kind, std::uint8_t height) {
   bool ok = false;
-  uiThread_.invoke([&] {
+  change([&] {
     try {
       CColorStaticST* status = controls_.colorStatic(ctrl::kStatusText);
       statusFont_.reset();
@@ -83,7 +83,7 @@ bool DialogModel::showUpdateResult(const std::wstring& text, std::uint8_t kind, 
 }
 
 void DialogModel::finishHubBars(Colour colour, int count) {
-  uiThread_.invoke([&] {
+  change([&] {
     for (int i = 0; i < count && i < ctrl::kHubRows; ++i) {
       CTextProgressCtrl* bar = controls_.progress(ctrl::kHubBars[static_cast<std::size_t>(i)]);
       bar->SetBarColor(colour);
@@ -94,7 +94,7 @@ void DialogModel::finishHubBars(Colour colour, int count) {
 
 void DialogModel::setHubBar(int row, int position, std::optional<Colour> colour) {
   if (row < 0 || row >= ctrl::kHubRows) return;
-  uiThread_.invoke([&] {
+  change([&] {
     CTextProgressCtrl* bar = controls_.progress(ctrl::kHubBars[static_cast<std::size_t>(row)]);
     if (colour) bar->SetBarColor(*colour);
     bar->SetPos(position);
@@ -102,12 +102,17 @@ void DialogModel::setHubBar(int row, int position, std::optional<Colour> colour)
 }
 
 void DialogModel::setUpControls() {
-  uiThread_.invoke([&] {
+  change([&] {
     controls_.colorStatic(ctrl::kHubCount)->vSetTextColor(kBlack);
     controls_.item(ctrl::kAttention)->ShowWindow(false);
     CColorStaticST* status = controls_.colorStatic(ctrl::kStatusText);
     status->vSetTextBlink(0, 2);
     status->SetFont(statusFont_);
+  });
+}
+
+void DialogModel::setUpBars() {
+  change([&] {
     CTextProgressCtrl* overall = controls_.progress(ctrl::kOverallBar);
     overall->WindowProc(PBM_SETRANGE32, 0, 100);
     overall->WindowProc(PBM_SETSTEP, 1, 0);
@@ -119,32 +124,40 @@ void DialogModel::setUpControls() {
       bar->WindowProc(PBM_SETSTEP, 1, 0);
       bar->SetBarColor(kGreen);
     }
-    timerRunning_ = true;
   });
 }
 
+void DialogModel::setTimer(platform::ClockPort* clock, std::uint32_t periodMs, std::function<void()> tick) {
+  timer_.stop();
+  timerRunning_ = true;
+  if (clock) timer_.start(*clock, periodMs, std::move(tick));
+}
+
+void DialogModel::killTimer() {
+  timerRunning_ = false;
+  timer_.stop();
+}
+
 void DialogModel::showAttention(bool show) {
-  uiThread_.invoke([&] { controls_.item(ctrl::kAttention)->ShowWindow(show); });
+  change([&] { controls_.item(ctrl::kAttention)->ShowWindow(show); });
 }
 
 void DialogModel::enableOk(bool enable) {
-  uiThread_.invoke([&] { controls_.item(ctrl::kButtonOk)->EnableWindow(enable); });
+  change([&] { controls_.item(ctrl::kButtonOk)->EnableWindow(enable); });
 }
 
-bool DialogModel::timerRunning() const {
-  bool running = false;
-  uiThread_.invoke([&] { running = timerRunning_; });
-  return running;
-}
+bool DialogModel::timerRunning() const { return timerRunning_; }
 
 bool DialogModel::onTimerTick(std::uint8_t state, bool allPass) {
   bool finished = false;
-  uiThread_.invoke([&] {
+  change([&] {
     if (!timerRunning_) return;
     CTextProgressCtrl* overall = controls_.progress(ctrl::kOverallBar);
     if (state == 8) {
       overall->SetBarColor(allPass ? kGreen : kRed);
+      // Ends the timer without waiting: this tick may run on its thread.
       timerRunning_ = false;
+      timer_.cancel();
       overall->SetPos(100);
       finished = true;
       return;
@@ -153,6 +166,15 @@ bool DialogModel::onTimerTick(std::uint8_t state, bool allPass) {
     overall->SetPos(pos >= 100 ? 0 : pos + 1);
   });
   return finished;
+}
+
+void DialogModel::resetOverallBar() {
+  change([&] { controls_.progress(ctrl::kOverallBar)->SetPos(0); });
+}
+
+void DialogModel::change(const std::function<void()>& work) {
+  uiThread_.invoke(work);
+  ++revision_;
 }
 
 void DialogModel::withControls(const std::function<void(DialogControls&)>& read) {

@@ -4,6 +4,7 @@
 // dialog ended. Every control change runs on the model's UI thread; callers
 // on other threads wait until it is done. Renderers and tests read the
 // controls through withControls().
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -11,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_controls.h"
+#include "ui/interval_timer.h"
 #include "ui/status_display.h"
 #include "ui/ui_thread.h"
 
@@ -72,19 +75,34 @@ class DialogModel {
   void finishHubBars(Colour colour, int count);
   // A hub bar's position and colour, as a worker moves it.
   void setHubBar(int row, int position, std::optional<Colour> colour = std::nullopt);
-  // Set-up of the controls: the coloured statics, the hidden notice, the
-  // bars' ranges, steps and colours, and timer 1 at 80 ms.
+  // Set-up of the controls: the coloured statics, the hidden notice and the
+  // status text's font.
   void setUpControls();
+  // Set-up of the bars: ranges 0-100, step 1, green; no percentage on the
+  // overall bar.
+  void setUpBars();
   void showAttention(bool show);
   void enableOk(bool enable);
 
   // Timer 1 of the dialog.
   static constexpr std::uint32_t kTimerPeriodMs = 80;
+  // SetTimer: `tick` runs every `periodMs` on the timer's own thread until
+  // the timer ends. Without a clock the timer is only marked as set and its
+  // ticks are driven by calling onTimerTick.
+  void setTimer(platform::ClockPort* clock, std::uint32_t periodMs, std::function<void()> tick);
+  // KillTimer: waits for a tick in progress unless called from it.
+  void killTimer();
   bool timerRunning() const;
   // One tick: in state 8 (finished) the overall bar turns green (`allPass`)
   // or red, stops at 100 and the timer ends (returns true); otherwise the
   // bar advances by one, from 100 back to 0.
   bool onTimerTick(std::uint8_t state, bool allPass);
+  // A tick of any other timer: the overall bar back to 0.
+  void resetOverallBar();
+
+  // Counts the changes made to the controls, so a view can redraw when it
+  // changes.
+  std::uint64_t revision() const { return revision_; }
 
   // Runs `read` on the UI thread with the controls (for renderers, tests).
   void withControls(const std::function<void(DialogControls&)>& read);
@@ -98,16 +116,22 @@ class DialogModel {
   int quitCode() const;
 
  private:
+  // Runs a control change on the UI thread and counts it.
+  void change(const std::function<void()>& work);
+
   mutable std::mutex mutex_;
   // Declared before the thread so that they outlive it.
   DialogControls controls_;
   std::optional<Font> statusFont_;
-  bool timerRunning_ = false;
+  std::atomic<bool> timerRunning_{false};
+  std::atomic<std::uint64_t> revision_{0};
   mutable UiThread uiThread_;
   bool visible_ = false;
   bool ended_ = false;
   int result_ = 0;
   int quitCode_ = 0;
+  // Declared last: its thread ends before the UI thread and the controls go.
+  IntervalTimer timer_;
 };
 
 }  // namespace hbx::ui

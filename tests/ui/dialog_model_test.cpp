@@ -2,6 +2,8 @@
 // and timer, changed from other threads through the UI thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "ui/dialog_model.h"
@@ -122,6 +124,8 @@ TEST(DialogSetUp, ControlsBarsAndTimer) {
   DialogModel model;
   EXPECT_FALSE(model.timerRunning());
   model.setUpControls();
+  model.setUpBars();
+  model.setTimer(nullptr, DialogModel::kTimerPeriodMs, {});
   EXPECT_TRUE(model.timerRunning());
   model.withControls([](DialogControls& c) {
     EXPECT_EQ(c.colorStatic(ctrl::kHubCount)->textColour(), kBlack);
@@ -144,7 +148,8 @@ TEST(DialogSetUp, ControlsBarsAndTimer) {
 TEST(DialogTimer, OverallBarSweepsAndStopsAtTheEnd) {
   for (const bool allPass : {true, false}) {
     DialogModel model;
-    model.setUpControls();
+    model.setUpBars();
+    model.setTimer(nullptr, DialogModel::kTimerPeriodMs, {});
     auto position = [&] {
       int pos = -1;
       model.withControls([&](DialogControls& c) { pos = c.progress(ctrl::kOverallBar)->GetPos(); });
@@ -162,6 +167,44 @@ TEST(DialogTimer, OverallBarSweepsAndStopsAtTheEnd) {
       EXPECT_EQ(c.progress(ctrl::kOverallBar)->barColour(), allPass ? kGreen : kRed);
     });
   }
+}
+
+// Sleeps for real, briefly, and records every wait.
+class RecordingClock : public platform::ClockPort {
+ public:
+  void sleepMs(std::uint32_t ms) override {
+    periods.push_back(ms);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  std::int64_t performanceCounter() override { return 0; }
+  std::int64_t performanceFrequency() override { return 1; }
+  std::int64_t calendarSeconds() override { return 0; }
+  std::vector<std::uint32_t> periods;  // read after the timer has stopped
+};
+
+TEST(DialogTimer, TicksOnItsOwnThreadThroughTheClockUntilKilledOrFinished) {
+  RecordingClock clock;
+  DialogModel model;
+  model.setUpBars();
+  std::atomic<int> ticks{0};
+  std::atomic<std::uint8_t> state{6};
+  model.setTimer(&clock, DialogModel::kTimerPeriodMs, [&] {
+    ++ticks;
+    model.onTimerTick(state, true);
+  });
+  while (ticks < 5) std::this_thread::yield();
+  state = 8;  // the tick of the finished state ends the timer itself
+  while (model.timerRunning()) std::this_thread::yield();
+  model.killTimer();
+  const int atEnd = ticks;
+  EXPECT_EQ(clock.periods, std::vector<std::uint32_t>(clock.periods.size(), DialogModel::kTimerPeriodMs));
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(ticks, atEnd);
+
+  const std::uint64_t before = model.revision();
+  model.resetOverallBar();
+  EXPECT_GT(model.revision(), before);  // every change is counted for the views
+  model.withControls([](DialogControls& c) { EXPECT_EQ(c.progress(ctrl::kOverallBar)->GetPos(), 0); });
 }
 
 TEST(DialogTimer, ConsoleSearchIndicatorGrowsAndRestarts) {

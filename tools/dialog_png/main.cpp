@@ -30,6 +30,8 @@ void ticks(DialogModel& model, int count, std::uint8_t state) {
 // unknown moment.
 bool drive(DialogModel& model, const std::string& moment) {
   model.setUpControls();
+  model.setUpBars();
+  model.setTimer(nullptr, DialogModel::kTimerPeriodMs, {});
   model.showHubInfo(0, 2, {});
   model.setCaption(L"Corvane USB 3.2 Hub Firmware Update Tool Ver 3, 2, 2, 0");
   model.setItemText(ctrl::kVersionText, L"25031825010C");
