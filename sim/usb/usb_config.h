@@ -73,8 +73,7 @@ struct UsbConfig {
   // the bench's own version values.
   std::string windows;
   std::uint32_t restartMs = 1500;  // a restarted device is away this long
-  // "UpperFilters" of the USB class key; absent: the filter driver's name
-  // when the hubs section has it installed.
+  // "UpperFilters" of the USB class key; absent: left as the registry has it.
   std::optional<std::vector<std::wstring>> upperFilters;
   std::vector<ControllerConfig> controllers;
 };

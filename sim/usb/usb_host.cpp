@@ -56,12 +56,10 @@ std::vector<SuspendKey> suspendKeys(UsbTree& tree, const TreeNode& node) {
   return keys;
 }
 
-void writeUsbRegistry(UsbTree& tree, SimRegistry& registry, bool filterDriverInstalled) {
+void writeUsbRegistry(UsbTree& tree, SimRegistry& registry) {
   registry.createKey(kUsbClassKey);
   if (tree.config().upperFilters) {
     registry.setMultiString(kUsbClassKey, L"UpperFilters", *tree.config().upperFilters);
-  } else if (filterDriverInstalled && !registry.value(kUsbClassKey, L"UpperFilters")) {
-    registry.setMultiString(kUsbClassKey, L"UpperFilters", {L"ZeltFilter"});
   }
   std::vector<TreeNode> hubsInTree;
   {

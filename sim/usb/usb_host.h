@@ -40,10 +40,10 @@ struct SuspendKey {
 };
 std::vector<SuspendKey> suspendKeys(UsbTree& tree, const TreeNode& node);
 
-// Writes the tree's registry content. "UpperFilters" is written only when
-// the bench names it or when the class key has none yet and the filter
-// driver is installed.
-void writeUsbRegistry(UsbTree& tree, SimRegistry& registry, bool filterDriverInstalled);
+// Writes the tree's registry content. The USB class key always exists;
+// its "UpperFilters" is written only when the "usb" section names them, so
+// the bench's own registry decides whether the filter counts as registered.
+void writeUsbRegistry(UsbTree& tree, SimRegistry& registry);
 
 // The named Windows ("7", "8", "8.1", "10", "11"): what GetVersionExW reports
 // to a program without a supported-OS list, and the version values of

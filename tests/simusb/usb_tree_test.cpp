@@ -206,10 +206,12 @@ TEST(UsbTree, RegistryContentAndWindowsVersion) {
     EXPECT_EQ(build->bytes, utf16leWithZero(c.build));
   }
   TempFolder folder;
-  auto host = makeHost(folder);
+  auto host = makeHost(folder, R"({"usb": {"upperFilters": ["ZeltFilter", "other"]}})");
   const auto filters = host->registry().value(kUsbClassKey, L"UpperFilters");
   ASSERT_TRUE(filters);
   EXPECT_EQ(filters->type, platform::regtype::kMultiSz);
+  TempFolder plain;
+  EXPECT_FALSE(makeHost(plain)->registry().value(kUsbClassKey, L"UpperFilters"));
   UsbTree& tree = host->usbTree();
   const auto keys = suspendKeys(tree, tree.node(static_cast<std::uint32_t>(tree.findChipFunction("hub2", hub::Connection::Usb3))));
   ASSERT_EQ(keys.size(), 3u);
