@@ -2,6 +2,7 @@
 // ZAr763ORIdirevaVodoRev: the main dialog. It owns the run-state record (every
 // run option and result), the settings record and the dialog model, and it is
 // reached everywhere as pFWUpdateDlg.
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,10 @@
 #include "app/step_result.h"
 #include "platform/ports.h"
 #include "ui/dialog_model.h"
+#include "hubdev/hub_records.h"  // Update run (update/)
+#include "update/run_hooks.h"
+#include "update/thread_info.h"
+#include "update/update_run_threads.h"
 
 namespace hbx {
 
@@ -52,7 +57,8 @@ class ZAr763ORIdirevaVodoRev {
   std::uint8_t m_bUpdate = 0;
   std::uint8_t m_bNoUninstall = 0;
   std::uint8_t m_bConsole = 0;
-  int m_iRet = 0;
+  // Written by the main task and the workers at once: the last writer wins.
+  std::atomic<int> m_iRet{0};
   std::uint8_t m_ucMsgBoxLevel = 0;  // boxes of a lower kind are suppressed
   std::uint8_t m_ucFWType = 0;       // 0 firmware file, 1 configuration file
   std::wstring m_strCurFileFWVer;
@@ -98,6 +104,30 @@ class ZAr763ORIdirevaVodoRev {
   // Lays out the hub rows for `ucHubNum` hubs.
   void vShowHubInfo(std::uint8_t ucHubNum);
 
+  // ---- Update run (update/) ------------------------------------------------
+  // The task's record: `ucState` (MAIN_THREAD_*) and the verdict `bAllPass`
+  // are what the dialog's timer reads.
+  MainThreadInfo m_MainThreadInfo;
+  ChildThreadSlots m_ChildThreadInfo;
+  // The device list of the run (the hub device object points at it).
+  DeviceList m_DevList;
+  // Operations of other subsystems the run calls through (see run_hooks.h).
+  UpdateRunHooks m_RunHooks;
+  // The Start button: takes the source's version and starts the main task.
+  void OnBnClickedButtonStart();
+  // The main task and one hub's worker; both return 1 after a normal end.
+  int MainThreadFun(MainThreadInfo* pMainThreadInfo);
+  int ChildThreadFun(ChildThreadInfo* pChildThreadInfo);
+  // The first scan of a run; false only when an exception ended it.
+  bool vScanUSBPort();
+  // Side tasks: the version file and the serial-number comparison.
+  int outputFWVersionTask();
+  int nOutputVerTextFile();
+  int nCmpHubSNTask();
+  // True once the main task has ended (or was never started); waits for it.
+  bool bRunEnded() const { return m_RunThreads.taskEnded(); }
+  void vWaitForRunEnd() { m_RunThreads.joinTask(); }
+
   // ---- Firmware images (image/) ------------------------------------------------
   // Writes the carried firmware image into the current (program) folder and
   // sets m_strDefaultFWFile; false when either carried file is missing or the
@@ -116,6 +146,8 @@ class ZAr763ORIdirevaVodoRev {
 
   platform::Ports ports_;
   CHubUtility& utility_;
+  // Update run (update/): declared last so that its threads end first.
+  UpdateRunThreads m_RunThreads;
 };
 
 // The process-wide dialog (set by the application while it runs).

@@ -181,6 +181,12 @@ class CHubUtility {
   std::wstring strISerialNumber;
   std::wstring strBcdDevice;
 
+  // ---- Update run (update/) -----------------------------------------------
+  // The deepest tier of hubs still to be reset: raised to the greatest hub
+  // depth while the hubs are opened, lowered by the main task as each tier
+  // is done, read by the workers waiting for their reset turn.
+  std::atomic<std::uint8_t> m_MaxHubDepth{0};
+
   // ---- Hub device operations (hubdev/) ------------------------------------
   // These work on a handle the caller opened (INVALID_HANDLE_VALUE is
   // refused) and send every register request through ZELTFILTER1.

@@ -1,0 +1,334 @@
+#include "update/hub_worker.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "app/fw_update_dlg.h"
+#include "app/log/format.h"
+#include "app/text/text_util.h"
+#include "host/hub_utility.h"
+#include "hubdev/zelt_hub_dev.h"
+#include "update/run_display.h"
+#include "update/run_log.h"
+#include "update/update_run_threads.h"
+#include "update/version_rules.h"
+
+namespace hbx::update {
+
+namespace {
+
+inline constexpr std::uint8_t kConfigType = 1;
+inline constexpr std::uint16_t kChipRevisionRegister = 0x5820;
+inline constexpr std::int64_t kResetTurnSeconds = 40;
+inline constexpr std::int64_t kLongResetTurnSeconds = 140;
+inline constexpr std::int64_t kReloadSeconds = 40;
+inline constexpr int kReloadReads = 4;
+inline constexpr std::size_t kConfigVidOffset = 0x84;
+
+std::wstring chipName(std::uint8_t revision) {
+  std::wstring name = L"HBX763xA";
+  if ((revision & 0x70) == 0x10) name = L"HBX763xB";
+  if ((revision & 0x70) == 0x20) name = L"HBX763xC";
+  const std::uint8_t digit = revision & 0x0F;
+  if (digit >= 1 && digit <= 5) name += static_cast<wchar_t>(L'0' + digit);
+  return name;
+}
+
+}  // namespace
+
+HubWorker::HubWorker(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports,
+                     const UpdateRunThreads& threads, ChildThreadInfo& slot)
+    : dialog_(dialog),
+      utility_(utility),
+      ports_(ports),
+      threads_(threads),
+      slot_(slot),
+      dev_(dialog.m_DevList.Devs[slot.ucTargetNumber]),
+      i_(slot.ucTargetNumber) {}
+
+bool HubWorker::cancelled() const { return threads_.cancelled(); }
+
+bool HubWorker::pause(std::uint32_t ms) {
+  if (cancelled()) return false;
+  ports_.clock.sleepMs(ms);
+  return !cancelled();
+}
+
+std::int64_t HubWorker::nowSeconds() { return ports_.clock.calendarSeconds(); }
+
+int HubWorker::countSlots(std::size_t slots, std::uint8_t a, std::uint8_t b, std::uint8_t c) const {
+  int count = 0;
+  for (std::size_t k = 0; k < slots && k < kMaxWorkers; ++k) {
+    const std::uint8_t state = dialog_.m_ChildThreadInfo[k].ucState.load();
+    if (state == a || state == b || state == c) ++count;
+  }
+  return count;
+}
+
+int HubWorker::run() {
+  RunDisplay display(dialog_, ports_.system);
+  dev_.m_bChkFWResult = 1;
+  dev_.m_ucTargetNumber = i_;
+  display.hubBar(i_, 0, kGreen);
+  HBX_WORKER_MSG(L"%s:%d:  ChildThreadFun, pChildThreadInfo->ucTargetNumber[%d]", i_);
+  display.console(nformat("===Hub[%d], FW Versoin[%S]==============\n", i_, dev_.m_strFWVersion));
+  finish(work());
+  return 1;
+}
+
+HubWorker::Outcome HubWorker::work() {
+  if (cancelled()) return Outcome::Failure;
+  prepareRegisters();
+  if (dialog_.m_bCheckFW) {
+    const Outcome checked = checkVersion();
+    // In export mode a hub that passed its check is exported next.
+    if (checked != Outcome::Success || (!dialog_.m_bUpdate && !dialog_.m_bExport)) return Outcome::End;
+  }
+  if (dialog_.m_bExport) return exportRom();
+  const Outcome written = updateSection();
+  if (written != Outcome::Success) return written;
+  if (dialog_.m_Ini.EnableRelinkAfterFWUpg != 1) return Outcome::Success;
+  const Outcome turn = waitForResetTurn();
+  if (turn != Outcome::Success) return turn;
+  resetHub();
+  return reloadAndVerify();
+}
+
+void HubWorker::prepareRegisters() {
+  CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev();
+  if (hub == nullptr) return;
+  for (std::uint16_t address : {0x3601, 0x3611, 0x3621}) {
+    std::uint8_t value = 0;
+    hub->HBX763xAccessRegister(i_, &value, 1, address, 0);
+    value = static_cast<std::uint8_t>((value & 0x3F) | 0x80);
+    hub->HBX763xAccessRegister(i_, &value, 1, address, 1);
+  }
+  for (std::uint16_t address : {0x3000, 0x3100, 0x3200}) {
+    std::uint8_t value = 0;
+    hub->HBX763xAccessRegister(i_, &value, 1, address, 0);
+    value = static_cast<std::uint8_t>(value & 0xFB);
+    hub->HBX763xAccessRegister(i_, &value, 1, address, 1);
+  }
+}
+
+HubWorker::Outcome HubWorker::checkVersion() {
+  HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d],  check FW version!!!", i_);
+  dev_.m_strFWVersion = text::upper(dev_.m_strFWVersion);
+  if (!version::bVersionEquals(dev_.m_strFWVersion, dialog_.m_strChkFWVer)) {
+    bResult_ = 0;
+    HBX_WORKER_WRN(
+        L"%s:%d: ucTargetNumber[%d],  check FW version fail pFWUpdateDlg->m_strChkFWVer[%s], m_strFWVersion[%s]", i_,
+        dialog_.m_strChkFWVer, dev_.m_strFWVersion);
+  }
+  dev_.m_bChkFWResult = bResult_;
+  return bResult_ ? Outcome::Success : Outcome::End;
+}
+
+HubWorker::Outcome HubWorker::updateSection() {
+  // In console mode hubs are written one after another, so that their
+  // console lines do not interleave.
+  std::unique_lock<std::mutex> consoleLock(utility_.m_ThreadCriticalSection, std::defer_lock);
+  if (dialog_.m_bConsole) consoleLock.lock();
+  if (cancelled()) return Outcome::Failure;
+  if (dialog_.m_bMajorType != dev_.m_ucChipType) {
+    dev_.m_bChkFWResult = 0;
+    HBX_WORKER_ERR(L"%s:%d:  m_bMajorType[%d], Devs[%d].m_ucChipType[%d]", dialog_.m_bMajorType, i_,
+                   dev_.m_ucChipType);
+    return Outcome::End;
+  }
+  return updateHub();
+}
+
+bool HubWorker::bChipRevisionAllowed() {
+  RunDisplay display(dialog_, ports_.system);
+  HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Update config &  Firmware, a. get chip verison", i_);
+  std::uint8_t revision = 0;
+  CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev();
+  if (hub == nullptr || hub->HBX763xAccessRegister(i_, &revision, 1, kChipRevisionRegister, 0) != 0) return false;
+  display.hubBar(i_, 10);
+  switch (version::chipRevisionGate(chipName(revision), dialog_.m_strCurFileFWVer)) {
+    case version::RevisionGate::TooNew:
+      HBX_WORKER_ERR(L"%s:%d:  Firmware too new to update to 0x120621000000!!![%d]", i_);
+      return false;
+    case version::RevisionGate::TooOld:
+      HBX_WORKER_ERR(L"%s:%d:  Firmware too old to update to 0x120720000000!!![%d]", i_);
+      return false;
+    case version::RevisionGate::Allowed: break;
+  }
+  display.hubBar(i_, 20);
+  return true;
+}
+
+void HubWorker::readConfigTable() {
+  HBX_WORKER_MSG(L"%s:%d: Read config Table, ucTargetNumber[%d]", i_);
+  dev_.m_ucConfigTable.fill(0xFF);
+  if (dialog_.m_ucFWType == kConfigType) {
+    std::copy(utility_.m_ucMConfigInfo.begin(), utility_.m_ucMConfigInfo.end(), dev_.m_ucConfigTable.begin());
+    return;
+  }
+  if (utility_.vWrRdConfiguration(i_, 0, dev_.m_ucConfigTable.data(), 0, 1)) return;
+  HBX_WORKER_MSG(L"%s:%d: Read Config from Device[%d] Fail. Try to read config from image 1!", i_);
+  if (utility_.vWrRdConfiguration(i_, 0, dev_.m_ucConfigTable.data(), 1, 1)) return;
+  HBX_WORKER_MSG(L"%s:%d: Read Config from Device[%d] Fail. Use Corvane default config!", i_);
+  utility_.vSetMConfigInfo(i_);
+}
+
+HubWorker::Outcome HubWorker::updateHub() {
+  RunDisplay display(dialog_, ports_.system);
+  if (!bChipRevisionAllowed()) {
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
+  longWait_ = version::bNeedsLongResetWait(dev_.m_strFWVersion) ? 1 : 0;
+  readConfigTable();
+  if (cancelled()) return Outcome::Failure;
+
+  display.console(nformat("Target Hub[%02d] >FW Update.....\t", i_));
+  display.hubBar(i_, 30);
+  HBX_WORKER_MSG(L"%s:%d: updata config , pChildThreadInfo->ucTargetNumber[%d]", i_);
+  if (!utility_.vWrRdConfiguration(i_, 1, dev_.m_ucConfigTable.data(), 0, 1)) {
+    HBX_WORKER_ERR(L"%s:%d: vWrRdConfiguration image 0 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
+  if (cancelled() || !utility_.vWrRdConfiguration(i_, 1, dev_.m_ucConfigTable.data(), 1, 1)) {
+    HBX_WORKER_ERR(L"%s:%d: vWrRdConfiguration image 1 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
+  dev_.m_bConfigResult = 1;
+  display.hubBar(i_, 40);
+  if (cancelled() || !utility_.vUpdateFirmware(i_, 0, 1)) {
+    HBX_WORKER_ERR(L"%s:%d: vUpdateFirmware image 0 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
+  dev_.m_bUpdateFWResult = 1;
+  HBX_WORKER_MSG(L"%s:%d: FW Update %s , dwFlashFWLeng[ %d]", L"PASS", static_cast<std::uint32_t>(utility_.m_TempBinDigest.size));
+  display.console("PASS \n");
+  display.hubBar(i_, 50);
+  HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], CHILD_THREAD_RST_READY, Hub Depth = %d", i_, dev_.m_ucHubDepth);
+  return Outcome::Success;
+}
+
+HubWorker::Outcome HubWorker::waitForResetTurn() {
+  slot_.ucState = CHILD_THREAD_RST_READY;
+  const std::int64_t start = nowSeconds();
+  const std::int64_t limit = longWait_ ? kLongResetTurnSeconds : kResetTurnSeconds;
+  std::int64_t elapsed = 0;
+  for (;;) {
+    bResult_ = 0;
+    if (elapsed > limit) {
+      HBX_WORKER_ERR(L"%s:%d: %s", wformat(L"Hub[%d] No responesed, Time out!!!", i_));
+      dialog_.m_iRet = -9;
+      return Outcome::Failure;
+    }
+    if (!pause(500)) return Outcome::Failure;
+    const bool allReady = countSlots(slot_.ucTargetTotal, CHILD_THREAD_RST_READY, CHILD_THREAD_RST_DONE,
+                                     CHILD_THREAD_FINISH) >= slot_.ucTargetTotal;
+    if (dev_.m_ucHubDepth == utility_.m_MaxHubDepth.load() && allReady) return Outcome::Success;
+    elapsed = nowSeconds() - start;
+    if (!pause(300)) return Outcome::Failure;
+  }
+}
+
+void HubWorker::resetHub() {
+  RunDisplay display(dialog_, ports_.system);
+  HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], this Hub is unlock to do CPU rest, m_MaxHubDepth=%d, m_ucHubDepth=%d",
+                 i_, utility_.m_MaxHubDepth.load(), dev_.m_ucHubDepth);
+  display.hubBar(i_, 60);
+  display.console(nformat("Target Hub[%02d] >FW Reloading.....\n", i_));
+  const int result = utility_.vCPURST(i_, longWait_);
+  if (result != 0) {
+    HBX_WORKER_ERR(L"%s:%d:  ucTargetNumber[%d], vCPURST Failed, Error = %d", i_, result);
+    dialog_.m_iRet = -7;
+  }
+  slot_.ucState = CHILD_THREAD_RST_DONE;
+  display.hubBar(i_, 70);
+  HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], /Re-Enumration All Hub", i_);
+}
+
+HubWorker::Outcome HubWorker::reloadAndVerify() {
+  RunDisplay display(dialog_, ports_.system);
+  const std::int64_t start = nowSeconds();
+  std::int64_t elapsed = 0;
+  iRetry_ = 0;
+  for (;;) {
+    bResult_ = 0;
+    if (elapsed > kReloadSeconds) {
+      HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], reload Hub Time Out!!! , dwErrorCode : %d", i_,
+                     ports_.system.lastError());
+      dialog_.m_iRet = -7;
+      return Outcome::Failure;
+    }
+    if (!pause(500)) return Outcome::Failure;
+    if (countSlots(kMaxWorkers, CHILD_THREAD_RST_DONE, CHILD_THREAD_FINISH, CHILD_THREAD_FINISH) !=
+        slot_.ucTargetTotal) {
+      elapsed = nowSeconds() - start;
+      if (!pause(500)) return Outcome::Failure;
+      display.hubBar(i_, 80 + iRetry_);
+      if (!pause(dev_.m_ucHubDepth * 250u)) return Outcome::Failure;
+      continue;
+    }
+    ++iRetry_;
+    if (CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) hub->vInitialPrivateData();
+    if (dialog_.m_ucFWType == kConfigType) {
+      utility_.m_strFW_Indetify = dialog_.m_strCurFileFWVer;
+      const std::uint16_t vid = static_cast<std::uint16_t>(utility_.m_ucMConfigInfo[kConfigVidOffset] |
+                                                           (utility_.m_ucMConfigInfo[kConfigVidOffset + 1] << 8));
+      utility_.m_strVID_Indetify = wformat(L"%04x", vid);
+    } else {
+      if (utility_.m_strVID_Indetify.empty()) utility_.m_strVID_Indetify = dev_.m_strVID;
+      if (!utility_.m_strFW_Indetify.empty()) {
+        HBX_WORKER_MSG(L"%s:%d: pUtility.m_strFW_Indetify = %s, Clear it.", utility_.m_strFW_Indetify);
+        utility_.m_strFW_Indetify.clear();
+      }
+    }
+    HBX_WORKER_MSG(L"%s:%d: pFWUpdateDlg->m_ucFWType = %d, Assign  pUtility.m_strVID_Indetifyr[%s],",
+                   dialog_.m_ucFWType, utility_.m_strVID_Indetify);
+    const bool found = dialog_.m_RunHooks.reEnumerateTargetHub && dialog_.m_RunHooks.reEnumerateTargetHub(i_);
+    if (!found) {
+      HBX_WORKER_ERR(L"%s:%d: ReEnumrationTargetHub Failed, ucTargetNumber[%d],", i_);
+      elapsed = nowSeconds() - start;
+      continue;
+    }
+    if (version::bVersionEquals(dev_.m_strFWVersion, dialog_.m_strCurFileFWVer)) {
+      bResult_ = 1;
+      resultText_ = dev_.m_strFWVersion;
+      dev_.m_bReloadFWResult = 1;
+      return Outcome::Success;
+    }
+    if (iRetry_ >= kReloadReads) {
+      HBX_WORKER_ERR(
+          L"%s:%d: try iRetry = %d, ucTargetNumber[%d], Reload Version Check Failed[%s] fail, "
+          L"pFWUpdateDlg->m_strCurFileFWVer[%s], dwErrorCode : %d",
+          iRetry_, i_, dev_.m_strFWVersion, dialog_.m_strCurFileFWVer, ports_.system.lastError());
+      dialog_.m_iRet = -7;
+      return Outcome::Failure;
+    }
+    HBX_WORKER_WRN(L"%s:%d: ucTargetNumber[%d], iRetry = %d, Reload Version Check Failed[%s] fail , dwErrorCode : %d",
+                   i_, iRetry_, dev_.m_strFWVersion, ports_.system.lastError());
+    if (!pause(5000) || !pause(1000)) return Outcome::Failure;
+  }
+}
+
+void HubWorker::finish(Outcome outcome) {
+  RunDisplay display(dialog_, ports_.system);
+  const bool success = outcome == Outcome::Success || (outcome == Outcome::End && bResult_ == 1);
+  if (outcome == Outcome::Failure) bResult_ = 0;
+  const char* pass = bResult_ == 1 ? "PASS" : "FAIL";
+  display.console(dialog_.m_bCheckFW ? nformat("The Hub[%d] FW Check %s \n", i_, pass)
+                                     : nformat("The Hub[%d] FW Update %s \n", i_, pass));
+  display.hubBar(i_, 100, success ? kGreen : kRed);
+  slot_.ucState = CHILD_THREAD_FINISH;
+  HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Finish, bResult=%x", i_, bResult_);
+}
+
+void HubWorker::abnormalEnd(std::uint32_t error) {
+  RunDisplay display(dialog_, ports_.system);
+  display.hubBar(i_, 100, kRed);
+  slot_.ucState = CHILD_THREAD_FINISH;
+  HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], abnormal end, bResult=%x, ERROR=%d", i_, 0, error);
+}
+
+}  // namespace hbx::update

@@ -1,0 +1,70 @@
+#pragma once
+// One hub's worker: register preparation, the per-hub gates, the
+// configuration table into both images and the firmware into image 0, then,
+// when the settings ask for it, the processor reset at the hub's turn and the
+// check of the version it comes back with. Or, in export mode, the export of
+// the hub's ROM.
+#include <cstdint>
+#include <string>
+
+#include "update/thread_info.h"
+
+namespace hbx {
+class CHubUtility;
+class UpdateRunThreads;
+class ZAr763ORIdirevaVodoRev;
+struct DeviceListEntry;
+namespace platform {
+struct Ports;
+}
+}  // namespace hbx
+
+namespace hbx::update {
+
+class RunDisplay;
+
+class HubWorker {
+ public:
+  HubWorker(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports,
+            const UpdateRunThreads& threads, ChildThreadInfo& slot);
+  // The whole worker; returns 1.
+  int run();
+  // Ends the worker after an exception: red bar, finished.
+  void abnormalEnd(std::uint32_t error);
+
+ private:
+  enum class Outcome { Success, Failure, End };
+
+  Outcome work();
+  Outcome checkVersion();
+  Outcome updateSection();
+  Outcome updateHub();
+  bool bChipRevisionAllowed();
+  void readConfigTable();
+  Outcome waitForResetTurn();
+  void resetHub();
+  Outcome reloadAndVerify();
+  Outcome exportRom();
+  void prepareRegisters();
+  void finish(Outcome outcome);
+
+  // A wait of the worker; false when the run was cancelled.
+  bool pause(std::uint32_t ms);
+  bool cancelled() const;
+  std::int64_t nowSeconds();
+  int countSlots(std::size_t slots, std::uint8_t a, std::uint8_t b, std::uint8_t c) const;
+
+  ZAr763ORIdirevaVodoRev& dialog_;
+  CHubUtility& utility_;
+  platform::Ports& ports_;
+  const UpdateRunThreads& threads_;
+  ChildThreadInfo& slot_;
+  DeviceListEntry& dev_;
+  std::uint8_t i_;
+  std::uint8_t bResult_ = 1;
+  std::uint8_t longWait_ = 0;
+  int iRetry_ = 0;
+  std::wstring resultText_;
+};
+
+}  // namespace hbx::update

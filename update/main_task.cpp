@@ -1,0 +1,426 @@
+#include "update/main_task.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/fw_update_dlg.h"
+#include "app/log/format.h"
+#include "host/hub_utility.h"
+#include "hubdev/zelt_hub_dev.h"
+#include "image/temp_bin_file.h"
+#include "update/exported_image.h"
+#include "update/run_display.h"
+#include "update/run_log.h"
+#include "update/update_run_threads.h"
+#include "update/version_rules.h"
+
+namespace hbx::update {
+
+namespace {
+
+inline constexpr std::uint8_t kConfigType = 1;
+inline constexpr int kWaitPolls = 520;
+inline constexpr std::uint32_t kPollMs = 500;
+inline constexpr std::uint8_t kOsWindowsXp = 2;
+inline constexpr wchar_t kDriverWorkFolder[] = L"HBX763xFW";
+
+// Exit codes of failed verdicts that no step set a code for.
+inline constexpr int kExitFailed = -1;
+inline constexpr int kExitNoTargetHub = -4;
+inline constexpr int kExitVersionMismatch = -7;
+inline constexpr int kExitTimeOut = -9;
+
+bool contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
+
+HubInfo hubInfoOf(const DriverInfo& record) {
+  HubInfo hub;
+  hub.strConnectedHubName = record.DriverName;
+  hub.strVID = record.VID;
+  hub.strPID = record.PID;
+  hub.strbcdUSB = record.Speed;
+  std::size_t n = 0;
+  for (; n < 254 && record.HostControllerName[n] != L'\0'; ++n) hub.strHostDesc[n] = record.HostControllerName[n];
+  for (std::size_t c = 0; c < kNameChars && record.InterfacePath[c] != '\0'; ++c)
+    hub.strInterfacePath.push_back(static_cast<wchar_t>(static_cast<unsigned char>(record.InterfacePath[c])));
+  return hub;
+}
+
+}  // namespace
+
+MainTask::MainTask(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports,
+                   UpdateRunThreads& threads, MainThreadInfo& info)
+    : dialog_(dialog), utility_(utility), ports_(ports), threads_(threads), info_(info) {}
+
+void MainTask::failWithRedBars() {
+  bAllPass_ = false;
+  display_->finishHubBars(kRed);
+}
+
+void MainTask::run() {
+  RunDisplay display(dialog_, ports_.system);
+  display_ = &display;
+  HBX_TASK_MSG(L"%s:%d:   MainThreadFun !!! ");
+  display.status(L"Search Target Hub...", kStatusBlue, 34);
+  info_.ucState = MAIN_THREAD_SCAN;
+  dialog_.vScanUSBPort();
+  info_.ucState = MAIN_THREAD_OPEN;
+  for (std::size_t k = 0; k < kMaxWorkers; ++k) {
+    DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
+    dev.m_bConfigResult = dev.m_bUpdateFWResult = dev.m_bReloadFWResult = 0;
+  }
+
+  const std::size_t hubs = static_cast<std::size_t>(std::clamp(dialog_.m_DevList.DevNums, 0, 16));
+  if (hubs == 0) {
+    dialog_.vShowHubInfo(0);
+    const wchar_t* text = L"Can't Find HBX763x Hub Controller in current platform";
+    display.status(text, kStatusRed, 20);
+    bAllPass_ = false;
+    ending_ = Ending::NoHub;
+    info_.ucState = MAIN_THREAD_FINISH;
+    ports_.clock.sleepMs(100);
+    display.enableOk(true);
+    display.console(nformat("%S\n", text));
+    endOfRun();
+    return;
+  }
+
+  display.versionField(dialog_.m_bCheckFW ? dialog_.m_strChkFWVer : dialog_.m_strCurFileFWVer);
+  display.status(L"Processing!!", kStatusBlue, 32);
+  served_ = std::min(hubs, kMaxWorkers);
+  info_.ucHubNum = static_cast<std::uint8_t>(served_);
+  dialog_.vShowHubInfo(static_cast<std::uint8_t>(hubs));
+  display.console(nformat("\nFind %d ZELT Hub \r\n", static_cast<int>(hubs)));
+  // One run serves eight hubs; the others must not pass for updated ones.
+  for (std::size_t k = served_; k < hubs; ++k) {
+    bTooManyHubs_ = true;
+    HBX_TASK_ERR(L"%s:%d: Hub[%d] not served, a run serves at most %d hubs", static_cast<int>(k),
+                 static_cast<int>(kMaxWorkers));
+    display.console(nformat("===Hub[%d] not served: at most %d hubs in one run\n", static_cast<int>(k),
+                            static_cast<int>(kMaxWorkers)));
+  }
+
+  if (bRunSideTask()) return endOfRun();
+  // The chip type decides only when an image is to be written.
+  if (dialog_.m_bUpdate && !bAnyTargetChipType()) {
+    HBX_TASK_ERR(L"%s:%d: No hub of chip type [%d]", dialog_.m_bMajorType);
+    ending_ = Ending::NoTarget;
+    info_.ucState = MAIN_THREAD_EARLY_END;
+    return endOfRun();
+  }
+  if (bVersionGatesEndRun()) return endOfRun();
+  if (!bStageImage()) return endOfRun();
+  runWorkers();
+  endOfRun();
+}
+
+bool MainTask::bRunSideTask() {
+  int result = 0;
+  if (dialog_.m_bOutputVer) {
+    result = dialog_.outputFWVersionTask();
+  } else if (dialog_.m_bUpdate && dialog_.m_strCurFileFWVer.empty()) {
+    dialog_.nShowMessage(L"Cannot Get FW File Version...", msgkind::kError, 0x10);
+    info_.ucState = MAIN_THREAD_FINISH;
+    failWithRedBars();
+    return true;
+  } else if (dialog_.m_bCmpSN) {
+    result = dialog_.nCmpHubSNTask();
+  } else {
+    return false;
+  }
+  bAllPass_ = result == 0;
+  display_->finishHubBars(bAllPass_ ? kGreen : kRed);
+  return true;
+}
+
+bool MainTask::bAnyTargetChipType() const {
+  for (std::size_t k = 0; k < served_; ++k)
+    if (dialog_.m_DevList.Devs[k].m_ucChipType == dialog_.m_bMajorType) return true;
+  return false;
+}
+
+bool MainTask::bVersionGatesEndRun() {
+  if (dialog_.m_bMP || dialog_.m_bCheckFW || dialog_.m_bExport) return false;
+  const std::wstring& fileVersion = dialog_.m_strCurFileFWVer;
+  for (std::size_t k = 0; k < served_; ++k) {
+    DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
+    if (!version::bVersionEquals(dev.m_strFWVersion, fileVersion)) continue;
+    dev.m_bUpdateFWResult = 1;
+    dev.m_bReloadFWResult = 1;
+    display_->hubBar(static_cast<int>(k), 100, kGreen);
+    display_->console(nformat("===Hub[%d], FW Versoin[%S] The Firmware version has been the latest version\n",
+                              static_cast<int>(k), dev.m_strFWVersion));
+    bAllPass_ = true;
+    ending_ = Ending::AlreadyLatest;
+    info_.ucState = MAIN_THREAD_EARLY_END;
+    return true;
+  }
+  if (dialog_.m_Ini.check_fw_version == 1) {
+    bool listed = false;
+    for (std::size_t k = 0; k < served_ && !listed; ++k)
+      listed = version::bVersionListed(dialog_.m_Ini.fw_version, dialog_.m_DevList.Devs[k].m_strFWVersion);
+    if (!listed) {
+      HBX_TASK_ERR(L"%s:%d: No hub runs a version of fw_version[%s]", dialog_.m_Ini.fw_version);
+      // Nothing is written: a run without a target hub.
+      ending_ = Ending::NoTarget;
+      info_.ucState = MAIN_THREAD_EARLY_END;
+      return true;
+    }
+  }
+  const version::VersionValue file = version::versionValue(fileVersion);
+  for (std::size_t k = 0; k < served_; ++k) {
+    const std::wstring& hubVersion = dialog_.m_DevList.Devs[k].m_strFWVersion;
+    const version::VersionValue hub = version::versionValue(hubVersion);
+    HBX_TASK_MSG(L"%s:%d: Hub[%d] FW Version[%s] MSB[%x] LSB[%x], File FW Version[%s] MSB[%x] LSB[%x]",
+                 static_cast<int>(k), hubVersion, hub.msb, hub.lsb, fileVersion, file.msb, file.lsb);
+    if (hub.value() > file.value())
+      HBX_TASK_MSG(L"%s:%d: liCurrentver.QuadPart=[%lld], liUpdateVer.QuadPart=[%lld]", hub.value(), file.value());
+  }
+  return false;
+}
+
+bool MainTask::bStageImage() {
+  std::wstring& path = utility_.m_strFWBinFilePath;
+  HBX_TASK_MSG(L"%s:%d: pUtility.m_strFWBinFilePath[%s]", path);
+  if (path.empty()) return true;
+  if (contains(path, L"Config_") || contains(path, L"CONFIG_")) dialog_.m_ucFWType = kConfigType;
+  if (bIsExportedImagePath(path)) return bStageExportedImage(path);
+  if (dialog_.m_ucFWType == kConfigType) {
+    if (dialog_.bConfig_File2TempBinFile(path)) return true;
+    HBX_TASK_ERR(L"%s:%d:   bConfig_File2TempBinFile Fail !!!");
+    display_->status(L"The FW is not valide, Please check again!!", kStatusRed, 32);
+    failWithRedBars();
+    return false;
+  }
+  HBX_TASK_MSG(L"%s:%d: !3 vCreateTempBinDataFile [%s]", path);
+  if (utility_.vCreateTempBinDataFile(path)) return true;
+  HBX_TASK_ERR(L"%s:%d:  vCreateTempBinDataFile Fail");
+  display_->status(L"insufficient memory available", kStatusRed, 32);
+  failWithRedBars();
+  return false;
+}
+
+bool MainTask::bStageExportedImage(std::wstring& path) {
+  std::vector<std::uint8_t> image;
+  ExportedTrailer trailer;
+  std::uint32_t error = 0;
+  if (!bReadExportedImage(ports_.files, path, image, trailer, error)) {
+    HBX_TASK_ERR(L"%s:%d:   ucpFWBinDataBuffer mallco Fail !!!");
+    display_->status(L"insufficient memory available", kStatusRed, 32);
+    failWithRedBars();
+    return false;
+  }
+  dialog_.m_strCurFileFWVer = version::strVersionFromBytes(trailer.version);
+  display_->versionField(dialog_.m_strCurFileFWVer);
+  const bool config = dialog_.m_ucFWType == kConfigType;
+  const std::wstring name =
+      wformat(config ? L"Config_%s.bin" : L"%s.bin", dialog_.m_strCurFileFWVer);
+  const std::wstring written = utility_.strProgramFolder() + L"\\" + name;
+  const platform::OpenResult opened = ports_.files.createFile(
+      written, platform::access::kGenericWrite, 0, platform::creation::kCreateAlways, 0);
+  bool ok = opened.handle != platform::kInvalidHandle;
+  if (ok) {
+    ok = image::writeAll(ports_.files, opened.handle, image, error);
+    ports_.files.closeFile(opened.handle);
+  }
+  // The file named on the command line stays; the copy is the run's own.
+  path = written;
+  dialog_.m_strExportedImageFile = written;
+  HBX_TASK_MSG(L"%s:%d: Get new  fw path=[%ls],", written);
+  if (ok && config) ok = dialog_.bConfig_File2TempBinFile(written);
+  else if (ok) ok = utility_.vCreateTempBinDataFile(written);
+  if (!ok) {
+    HBX_TASK_ERR(L"%s:%d:  vCreateTempBinDataFile Fail");
+    display_->status(L"insufficient memory available", kStatusRed, 32);
+    failWithRedBars();
+    return false;
+  }
+  ports_.files.deleteFile(written, error);
+  return true;
+}
+
+void MainTask::runWorkers() {
+  const std::size_t n = served_;
+  utility_.vInitializeCriticalSection();
+  if (utility_.GetOSVersion() == kOsWindowsXp) ports_.clock.sleepMs(250);
+  info_.ucHubNum = static_cast<std::uint8_t>(n);
+  display_->attention(true);
+  for (std::size_t k = 0; k < n; ++k) {
+    ChildThreadInfo& slot = dialog_.m_ChildThreadInfo[k];
+    slot.hWnd = info_.hWnd;
+    slot.ucTargetNumber = static_cast<std::uint8_t>(k);
+    slot.ucTargetTotal = info_.ucHubNum;
+    slot.ucState = CHILD_THREAD_START;
+  }
+  for (std::size_t k = 0; k < n; ++k)
+    threads_.startWorker(k, [this, k] { dialog_.ChildThreadFun(&dialog_.m_ChildThreadInfo[k]); });
+
+  bool timedOut = false;
+  for (int passes = 0;; ++passes) {
+    int finished = 0;
+    for (std::size_t k = 0; k < n; ++k)
+      if (dialog_.m_ChildThreadInfo[k].ucState.load() == CHILD_THREAD_FINISH) ++finished;
+    if (finished >= info_.ucHubNum) {
+      HBX_TASK_MSG(L"%s:%d:  All Thread done, ucCheckChildThreadFinishCount[%d]!!!", finished);
+      break;
+    }
+    if (passes >= kWaitPolls) {
+      timedOut = true;
+      break;
+    }
+    lowerResetTier(n);
+    ports_.clock.sleepMs(kPollMs);
+  }
+  if (timedOut) {
+    cancelWorkers(n);
+    ending_ = Ending::TimeOut;
+  } else {
+    for (std::size_t k = 0; k < n; ++k) threads_.joinWorker(k);
+  }
+  judge(n);
+  if (timedOut) bAllPass_ = false;
+}
+
+void MainTask::lowerResetTier(std::size_t workers) {
+  const std::uint8_t depth = utility_.m_MaxHubDepth.load();
+  int pending = 0;
+  for (std::size_t k = 0; k < workers; ++k)
+    if (dialog_.m_DevList.Devs[k].m_ucHubDepth == depth) ++pending;
+  for (std::size_t k = 0; k < workers; ++k) {
+    const std::uint8_t state = dialog_.m_ChildThreadInfo[k].ucState.load();
+    if ((state == CHILD_THREAD_RST_DONE || state == CHILD_THREAD_FINISH) &&
+        dialog_.m_DevList.Devs[k].m_ucHubDepth == depth)
+      --pending;
+  }
+  if (pending == 0 && depth > 1) {
+    utility_.m_MaxHubDepth = static_cast<std::uint8_t>(depth - 1);
+    HBX_TASK_MSG(L"%s:%d:  Reset Thread,pUtility.m_MaxHubDepth decrese [%d]", depth - 1);
+  }
+}
+
+void MainTask::cancelWorkers(std::size_t workers) {
+  // No thread is killed: the workers still running stop at their next wait
+  // or request and end as failed; the task waits for them before the locks
+  // they may hold are given up.
+  threads_.cancelWorkers();
+  for (std::size_t k = 0; k < workers; ++k) {
+    dialog_.m_ChildThreadInfo[k].ucState = CHILD_THREAD_FINISH;
+    if (threads_.workerRunning(k))
+      HBX_TASK_ERR(L"%s:%d:  CancelThread[%d] , dwErrorCode %d", static_cast<int>(k), ports_.system.lastError());
+  }
+  for (std::size_t k = 0; k < workers; ++k) threads_.joinWorker(k);
+  utility_.vDeleteCriticalSection();
+  HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %d", ports_.system.lastError());
+  dialog_.m_iRet = kExitTimeOut;
+}
+
+void MainTask::judge(std::size_t workers) {
+  HBX_TASK_MSG(L"%s:%d:  go 9999");
+  for (std::size_t k = 0; k < workers; ++k) {
+    const DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
+    const int target = static_cast<int>(k);
+    if (dialog_.m_bUpdate) {
+      if (dev.m_bChkFWResult == 0) {
+        HBX_TASK_ERR(L"%s:%d: incorrect DUT [%d], m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
+        continue;
+      }
+      if (dev.m_bUpdateFWResult == 0) {
+        bAllPass_ = false;
+        HBX_TASK_ERR(L"%s:%d: Update FW failed[%d], m_bUpdateFWResult [%d],m_bReloadFWResult[%d]", target,
+                     dev.m_bUpdateFWResult, dev.m_bReloadFWResult);
+        break;
+      }
+      HBX_TASK_MSG(L"%s:%d: Update FW PASS, target[%d], m_bUpdateFWResult [%d],m_bReloadFWResult[%d]", target,
+                   dev.m_bUpdateFWResult, dev.m_bReloadFWResult);
+    } else {
+      if (dev.m_bChkFWResult == 0) {
+        bAllPass_ = false;
+        bVersionMismatch_ = dialog_.m_bCheckFW != 0;
+        HBX_TASK_ERR(L"%s:%d: [%d]Version Check Failed, ,m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
+        break;
+      }
+      // An export run passes only with every hub's ROM in its file.
+      if (dialog_.m_bExport && dev.m_bExportResult == 0) {
+        bAllPass_ = false;
+        HBX_TASK_ERR(L"%s:%d: [%d]Export Failed, m_bExportResult[%d]", target, dev.m_bExportResult);
+        break;
+      }
+      HBX_TASK_MSG(L"%s:%d: Check FW [%d]m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
+    }
+  }
+  if (bTooManyHubs_) bAllPass_ = false;
+  HBX_TASK_MSG(L"%s:%d:  Final result bAllPass [%d]", bAllPass_ ? 1 : 0);
+}
+
+void MainTask::endOfRun() {
+  const std::wstring& folder = utility_.strProgramFolder();
+  const std::wstring settings = folder + L"\\" + Ini::kFileName;
+  std::uint32_t error = 0;
+  if (utility_.bCheckFilePathExists(settings, 0)) ports_.files.deleteFile(settings, error);
+  HBX_TASK_MSG(L"%s:%d: Device Number : %d", dialog_.m_DevList.DevNums);
+
+  const UpdateRunHooks& hooks = dialog_.m_RunHooks;
+  if (hooks.removeDevconFile && hooks.removeDevconFile(folder) != 0)
+    HBX_TASK_ERR(L"%s:%d: nADD_Delete_DevconFile Failed(%s]", folder);
+  if (!dialog_.m_bNoUninstall && hooks.removeFilterDriverAndFiles) {
+    const std::wstring temp = ports_.system.tempPath();
+    std::wstring buffer = temp;
+    const int result = hooks.removeFilterDriverAndFiles(buffer);
+    if (result != 0) HBX_TASK_ERR(L"%s:%d:  Remove_FilterDriverAndFiles Failed... [%d]", result);
+    HBX_TASK_ERR(L"%s:%d: szTempPath [%s]", buffer);
+    // Each removal succeeds only on an empty folder.
+    ports_.files.removeDirectory(buffer, error);
+    ports_.files.removeDirectory(temp + kDriverWorkFolder, error);
+  }
+  if (CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) {
+    for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r) {
+      HBX_TASK_MSG(L"%s:%d:  Set Power Management registery to be active!!!m_DriverNum=%d", r);
+      if (!dialog_.m_bNoUninstall)
+        utility_.bSetHubPowerManagementByRegistry(hubInfoOf(hub->m_DriverInfo[r]), 1);
+    }
+  }
+
+  if (ending_ == Ending::NoTarget) {
+    bAllPass_ = false;
+    dialog_.m_iRet = kExitNoTargetHub;
+  }
+  // A failed run never ends with 0.
+  if (!bAllPass_ && dialog_.m_iRet == 0) dialog_.m_iRet = bVersionMismatch_ ? kExitVersionMismatch : kExitFailed;
+  info_.bAllPass = bAllPass_ ? 1 : 0;
+  info_.ucState = MAIN_THREAD_FINISH;
+  showFinalStatus();
+  if (bWantsRestart()) {
+    dialog_.nShowMessage(
+        L"The firmware update process is successful.\r\n** Please AC POWER OFF to reload firmware. **\r\n",
+        msgkind::kWarning, 0x30);
+    utility_.bRebootSystem();
+  }
+  ports_.clock.sleepMs(500);
+  display_->enableOk(true);
+  dialog_.vRemoveBinFiles();
+}
+
+void MainTask::showFinalStatus() {
+  const std::wstring code = wformat(L"(%d)", dialog_.m_iRet.load());
+  switch (ending_) {
+    case Ending::NoHub: return display_->status(L"Failed!!" + code, kStatusRed, 30);
+    case Ending::TimeOut: return display_->status(L"TimeOut!!" + code, kStatusRed, 32);
+    case Ending::AlreadyLatest: return display_->status(L"The lastest Version!!" + code, kStatusGreen, 30);
+    default: break;
+  }
+  if (!bAllPass_) return display_->status(L"Failed!!" + code, kStatusRed, 32);
+  display_->status(L"Pass!!\nPlease AC POWER OFF!", kStatusGreen, 32);
+}
+
+bool MainTask::bWantsRestart() const {
+  // Only an update that passed and wrote firmware to some hub asks for the
+  // power-off and restarts the computer.
+  if (!bAllPass_ || ending_ != Ending::Verdict || !dialog_.m_bUpdate || dialog_.m_bExport || dialog_.m_bOutputVer ||
+      dialog_.m_bCmpSN)
+    return false;
+  for (std::size_t k = 0; k < served_; ++k)
+    if (dialog_.m_DevList.Devs[k].m_bUpdateFWResult == 1 && dialog_.m_DevList.Devs[k].m_bChkFWResult == 1)
+      return true;
+  return false;
+}
+
+}  // namespace hbx::update

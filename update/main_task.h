@@ -1,0 +1,60 @@
+#pragma once
+// The main update task: the first scan, a side task or the gates, the
+// staging of the image, one worker per hub, the wait that orders the hubs'
+// resets by depth, the verdict, the clean-up and the final status.
+#include <cstdint>
+#include <string>
+
+namespace hbx {
+class CHubUtility;
+class UpdateRunThreads;
+class ZAr763ORIdirevaVodoRev;
+struct MainThreadInfo;
+namespace platform {
+struct Ports;
+}
+}  // namespace hbx
+
+namespace hbx::update {
+
+class RunDisplay;
+
+class MainTask {
+ public:
+  MainTask(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports, UpdateRunThreads& threads,
+           MainThreadInfo& info);
+  void run();
+
+ private:
+  // How the run ended, for its final status.
+  enum class Ending { Verdict, NoHub, TimeOut, AlreadyLatest, NoTarget };
+
+  bool bRunSideTask();
+  bool bAnyTargetChipType() const;
+  bool bVersionGatesEndRun();
+  bool bStageImage();
+  bool bStageExportedImage(std::wstring& path);
+  void runWorkers();
+  void lowerResetTier(std::size_t workers);
+  void cancelWorkers(std::size_t workers);
+  void judge(std::size_t workers);
+  void endOfRun();
+  void showFinalStatus();
+  bool bWantsRestart() const;
+  void failWithRedBars();
+
+  ZAr763ORIdirevaVodoRev& dialog_;
+  CHubUtility& utility_;
+  platform::Ports& ports_;
+  UpdateRunThreads& threads_;
+  MainThreadInfo& info_;
+  RunDisplay* display_ = nullptr;
+
+  bool bAllPass_ = true;
+  Ending ending_ = Ending::Verdict;
+  bool bVersionMismatch_ = false;
+  std::size_t served_ = 0;  // hubs with a worker slot: the first eight
+  bool bTooManyHubs_ = false;
+};
+
+}  // namespace hbx::update

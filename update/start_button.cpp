@@ -1,0 +1,68 @@
+// The Start button: the version of the firmware source, then the main task.
+#include <vector>
+
+#include "app/fw_update_dlg.h"
+#include "app/log/debug_log.h"
+#include "app/log/format.h"
+#include "app/text/text_util.h"
+#include "host/hub_utility.h"
+#include "update/exported_image.h"
+#include "update/run_display.h"
+#include "update/version_rules.h"
+
+namespace hbx {
+
+namespace {
+
+inline constexpr std::uint8_t kConfigType = 1;
+
+std::wstring upperHex4(std::uint16_t value) { return text::upper(wformat(L"%04x", value)); }
+
+// The version in a source file's name: "_" removed, the extension cut off,
+// the name after the last "\", its last 12 characters.
+std::wstring versionFromFileName(const std::wstring& path) {
+  std::wstring name = path;
+  text::removeAll(name, L"_");
+  const std::size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos) name.erase(dot);
+  const std::size_t slash = name.rfind(L'\\');
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  return name.size() > 12 ? name.substr(name.size() - 12) : name;
+}
+
+}  // namespace
+
+void ZAr763ORIdirevaVodoRev::OnBnClickedButtonStart() {
+  update::RunDisplay display(*this, ports_.system);
+  m_MainThreadInfo.hWnd = this;
+  m_MainThreadInfo.ucState = MAIN_THREAD_START;
+  const std::wstring& path = utility_.m_strFWBinFilePath;
+  if (update::bIsExportedImagePath(path)) {
+    std::vector<std::uint8_t> image;
+    update::ExportedTrailer trailer;
+    std::uint32_t error = 0;
+    if (!update::bReadExportedImage(ports_.files, path, image, trailer, error)) {
+      // Unreadable, or too short to hold its trailer: nothing to start.
+      HBX_LOG_ERR(L"%s:%d:  mallco Fail !!! ");
+      return;
+    }
+    if (trailer.vid != 0) utility_.m_strVID_Indetify = upperHex4(trailer.vid);
+    if (trailer.pid30 != 0) utility_.m_strPID30_Indetify = upperHex4(trailer.pid30);
+    if (trailer.pid20 != 0) utility_.m_strPID20_Indetify = upperHex4(trailer.pid20);
+    m_ucFWType = trailer.fwType;
+    utility_.m_strManuString_Indetify = trailer.manufacturer;
+    if (!trailer.manufacturer.empty()) utility_.m_bCheckManuString = 1;
+    utility_.m_strManuString_Indetify = text::trim(utility_.m_strManuString_Indetify);
+    m_strCurFileFWVer = version::strVersionFromBytes(trailer.version);
+    display.versionField(m_strCurFileFWVer);
+  } else if (m_bUpdate) {
+    if (path.find(L"Config_") != std::wstring::npos) m_ucFWType = kConfigType;
+    m_strCurFileFWVer = versionFromFileName(path);
+    display.versionField(m_strCurFileFWVer);
+  }
+  display.enableOk(false);
+  // Thread priority is the platform's business; the ports offer none.
+  m_RunThreads.startTask([this] { MainThreadFun(&m_MainThreadInfo); });
+}
+
+}  // namespace hbx

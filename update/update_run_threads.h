@@ -1,0 +1,45 @@
+#pragma once
+// The threads of one update run: the main task and one worker per hub. The
+// task is joined when the run is waited for (and at the latest when the
+// dialog goes); workers are joined by the task once they have ended. No
+// thread is ever terminated: a run that must stop sets the cancel flag, which
+// every worker checks at its next wait.
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <thread>
+
+#include "update/thread_info.h"
+
+namespace hbx {
+
+class UpdateRunThreads {
+ public:
+  UpdateRunThreads() = default;
+  ~UpdateRunThreads();
+  UpdateRunThreads(const UpdateRunThreads&) = delete;
+  UpdateRunThreads& operator=(const UpdateRunThreads&) = delete;
+
+  // Starts the main task; false when one is still running.
+  bool startTask(std::function<void()> body);
+  bool taskEnded() const { return !taskRunning_.load(); }
+  void joinTask();
+
+  void startWorker(std::size_t slot, std::function<void()> body);
+  bool workerRunning(std::size_t slot) const { return workerRunning_[slot].load(); }
+  // Waits for the worker of `slot` to end.
+  void joinWorker(std::size_t slot);
+
+  void cancelWorkers() { cancel_.store(true); }
+  bool cancelled() const { return cancel_.load(); }
+
+ private:
+  std::thread task_;
+  std::atomic<bool> taskRunning_{false};
+  std::array<std::thread, kMaxWorkers> workers_;
+  std::array<std::atomic<bool>, kMaxWorkers> workerRunning_{};
+  std::atomic<bool> cancel_{false};
+};
+
+}  // namespace hbx
