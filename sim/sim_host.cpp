@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 #include "app/log/format.h"
@@ -18,7 +17,6 @@
 #include "sim/sim_system.h"
 #include "sim/sim_windows.h"
 #include "sim/hub/hub_bench.h"
-#include "sim/setup/driver_setup.h"
 #include "sim/usb/usb_host.h"
 #include "sim/win_paths.h"
 
@@ -155,28 +153,8 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   processes_->setShellHandler([this](const std::wstring& file, const std::wstring& parameters) {
     return usb::runDeviceConsole(*usbTree_, *paths_, file, parameters);
   });
-  // ---- The setup library and batch scripts (sim/setup/) ----
-  placeInstalledDriver();
-  processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory) {
-    setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
-    return setup::runSetupCommand(setupHost, commandLine, currentDirectory);
-  });
   hubIo_ = std::make_unique<SimHubIo>(*usbTree_);
   setupApi_ = std::make_unique<SimSetupApi>(*usbTree_);
-}
-
-void SimHost::placeInstalledDriver() {
-  // A computer whose filter driver is installed has its driver file; one
-  // already there (of another version, say) is kept.
-  if (!hubBench_->driverInstalled()) return;
-  const auto file = paths_->toHost(setup::installedDriverPath(*system_));
-  std::error_code ec;
-  if (!file || fs::exists(*file, ec)) return;
-  const auto bytes = payloads_->payload(L"SYS", system_->identity().wow64 ? 165 : 154);
-  if (!bytes) return;
-  fs::create_directories(file->parent_path(), ec);
-  std::ofstream out(*file, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
 }
 
 SimHost::~SimHost() {
