@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -121,6 +122,34 @@ class CHubUtility {
 
   // Remembered positions of the hubs (all bytes 0xFF at start).
   std::array<std::uint32_t, 8> m_ulOldPositionIndex{};
+
+  // ---- Payload extraction and driver installation (host/) ------------------
+  // `base` is the temporary-files path (ending in "\"); the driver folder is
+  // base + "HBX763xFW\FilterDriver". Statuses: 0, -1 or -10.
+  // Writes the driver package into the driver folder (INF, catalog, the two
+  // driver builds, the two libraries, the uninstall script); the first
+  // failure stops, files already written stay.
+  int nLoadFilterDriverLib(const std::wstring& base);
+  // Writes only the uninstall script into the driver folder.
+  int nLoadDelInstall_INF(const std::wstring& base);
+  // Extracts the package and runs the setup library's DefaultInstall on it.
+  // The extraction status, -1 when the command cannot be started, or 0.
+  int InstallFilterDriver(const std::wstring& base);
+  int Launch_INF(const std::wstring& driverFolder);
+  // Runs the uninstall script of the driver folder (extracting the package
+  // first when the script is missing). 0 once it ran, -1 when it cannot start.
+  int Launch_DelINF(const std::wstring& base);
+  // `add` writes the device-console tool of this Windows into `folder`
+  // (an existing one is kept); otherwise deletes it. 0 or -10.
+  int nADD_Delete_DevconFile(const std::wstring& folder, bool add);
+  // True when "UpperFilters" of the USB class key names our filter.
+  bool bIsInstallZeltFilterDriverFromRegistry();
+  // Uninstalls the filter (Launch_DelINF on `buffer`, the temporary-files
+  // path) and, once the script ran, calls `vRemoveRunImages` (the dialog's
+  // vRemoveBinFiles) and deletes the staged image and the driver files. On
+  // return `buffer` holds the driver folder for the caller to remove. The
+  // result of Launch_DelINF.
+  int Remove_FilterDriverAndFiles(std::wstring& buffer, const std::function<void()>& vRemoveRunImages);
 
   // ---- Hub discovery (discovery/) -----------------------------------------
   // USB hub queries on hub handles.

@@ -17,6 +17,7 @@
 #include "sim/sim_system.h"
 #include "sim/sim_windows.h"
 #include "sim/hub/hub_bench.h"
+#include "sim/setup/driver_setup.h"
 #include "sim/usb/usb_host.h"
 #include "sim/win_paths.h"
 
@@ -153,8 +154,20 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   processes_->setShellHandler([this](const std::wstring& file, const std::wstring& parameters) {
     return usb::runDeviceConsole(*usbTree_, *paths_, file, parameters);
   });
+  // ---- The setup library and batch scripts (sim/setup/) ----
+  placeInstalledDriver();
+  processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory) {
+    setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
+    return setup::runSetupCommand(setupHost, commandLine, currentDirectory);
+  });
   hubIo_ = std::make_unique<SimHubIo>(*usbTree_);
   setupApi_ = std::make_unique<SimSetupApi>(*usbTree_);
+}
+
+void SimHost::placeInstalledDriver() {
+  if (!hubBench_->driverInstalled()) return;
+  setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
+  setup::completeInstalledState(setupHost, payloads_->payload(L"SYS", system_->identity().wow64 ? 165 : 154));
 }
 
 SimHost::~SimHost() {

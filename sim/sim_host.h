@@ -101,6 +101,10 @@ class SimHost {
   const std::optional<std::filesystem::path>& benchFolder() const { return options_.benchFolder; }
 
  private:
+  // The filter's registry entry and driver file on a bench whose filter
+  // driver is installed (sim/setup/).
+  void placeInstalledDriver();
+
   SimHostOptions options_;
   std::filesystem::path driveC_;
   bool ownsDriveC_ = false;

@@ -249,7 +249,11 @@ bool SimProcesses::terminateProcess(std::uint32_t pid, std::uint32_t /*exitCode*
   return true;
 }
 
-platform::ProcessLaunch SimProcesses::createProcessAndWait(const std::wstring&, const std::wstring&) {
+platform::ProcessLaunch SimProcesses::createProcessAndWait(const std::wstring& commandLine,
+                                                          const std::wstring& currentDirectory) {
+  if (commandHandler_) {
+    if (auto handled = commandHandler_(commandLine, currentDirectory)) return *handled;
+  }
   return {false, platform::err::kFileNotFound, 0};
 }
 

@@ -52,6 +52,12 @@ class SimProcesses : public platform::ProcessPort {
   using ShellHandler = std::function<std::optional<platform::ProcessLaunch>(const std::wstring& file,
                                                                             const std::wstring& parameters)>;
   void setShellHandler(ShellHandler handler) { shellHandler_ = std::move(handler); }
+  // A handler answers CreateProcessW of the commands it knows (sim/setup/:
+  // the setup library, batch scripts); any other command fails to start
+  // with error 2.
+  using CommandHandler = std::function<std::optional<platform::ProcessLaunch>(const std::wstring& commandLine,
+                                                                              const std::wstring& currentDirectory)>;
+  void setCommandHandler(CommandHandler handler) { commandHandler_ = std::move(handler); }
 
   // True while this process's own registration is on the bench (false on the
   // built-in bench, and after another tool on the bench ended it).
@@ -76,6 +82,7 @@ class SimProcesses : public platform::ProcessPort {
   mutable std::mutex mutex_;
   std::vector<BenchProcess> simulated_;
   ShellHandler shellHandler_;  // set once while the host is built
+  CommandHandler commandHandler_;  // likewise
 };
 
 }  // namespace hbx::sim

@@ -126,4 +126,13 @@ std::size_t SimRegistry::openKeyCount() const {
   return open_.size();
 }
 
+void SimRegistry::deleteKey(const std::wstring& subKey) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const std::wstring key = normalise(subKey);
+  for (auto it = keys_.begin(); it != keys_.end();) {
+    const bool inside = it->first == key || it->first.starts_with(key + L"\\");
+    it = inside ? keys_.erase(it) : std::next(it);
+  }
+}
+
 }  // namespace hbx::sim

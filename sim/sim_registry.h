@@ -35,6 +35,8 @@ class SimRegistry : public platform::RegistryPort {
                       const std::vector<std::wstring>& texts);
   void setDword(const std::wstring& subKey, const std::wstring& name, std::uint32_t value);
   std::optional<RegValue> value(const std::wstring& subKey, const std::wstring& name) const;
+  // Removes a key with its values and subkeys (the setup library's DelService).
+  void deleteKey(const std::wstring& subKey);
   std::size_t openKeyCount() const;
 
   // Normalised key path: lower case, single separators, no leading or
