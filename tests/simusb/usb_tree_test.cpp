@@ -210,8 +210,11 @@ TEST(UsbTree, RegistryContentAndWindowsVersion) {
   const auto filters = host->registry().value(kUsbClassKey, L"UpperFilters");
   ASSERT_TRUE(filters);
   EXPECT_EQ(filters->type, platform::regtype::kMultiSz);
-  TempFolder plain;
-  EXPECT_FALSE(makeHost(plain)->registry().value(kUsbClassKey, L"UpperFilters"));
+  std::vector<std::uint8_t> expected = utf16leWithZero(L"ZeltFilter");
+  const auto other = utf16leWithZero(L"other");
+  expected.insert(expected.end(), other.begin(), other.end());
+  expected.insert(expected.end(), {0, 0});
+  EXPECT_EQ(filters->bytes, expected);
   UsbTree& tree = host->usbTree();
   const auto keys = suspendKeys(tree, tree.node(static_cast<std::uint32_t>(tree.findChipFunction("hub2", hub::Connection::Usb3))));
   ASSERT_EQ(keys.size(), 3u);
