@@ -94,7 +94,6 @@ TEST_F(DeviceObjectTest, ListOrDetailFailuresGiveMinus1) {
 TEST_F(DeviceObjectTest, McciNamesOnWindows8AndLater) {
   for (const char* windows : {"8", "10"}) {
     SCOPED_TRACE(windows);
-    host.reset();
     start(std::string(R"({"usb": {"windows": ")") + windows + R"(", "controllers": [{
         "path": "\\\\?\\PCI#VEN_3A7F&DEV_1#1#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}", "stack": "mcci",
         "devices": [{"port": 1, "chip": "hub2", "side": "usb3"}]}]}})");

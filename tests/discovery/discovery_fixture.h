@@ -65,7 +65,13 @@ class DiscoveryTest : public ::testing::Test {
     log::vDEBUG_SetLevel(0);
   }
 
+  // Starts the computer afresh (the utility object goes before the host it runs on).
   CHubUtility& start(const std::string& benchJson = "") {
+    utility.reset();
+    ports.reset();
+    clock.reset();
+    log::setDebugOutput(nullptr);
+    host.reset();
     if (!benchJson.empty()) folder.write("bench.json", benchJson);
     sim::SimHostOptions options;
     options.benchFolder = folder.path();

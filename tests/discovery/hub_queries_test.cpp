@@ -52,7 +52,6 @@ TEST_F(DiscoveryTest, ConnectionInformationFromBothRequestForms) {
   for (const Case& c : {Case{"{}", true, 3}, Case{R"({"exFails": true})", true, 0},
                         Case{R"({"connectionFails": true})", false, 0}}) {
     SCOPED_TRACE(c.faults);
-    host.reset();
     start(benchWithDevice(std::string(R"({"port": 2, "hub": true, "vid": "2E8B", "pid": "1234", "bcdUSB": "0310", "faults": )") +
                           c.faults + "}"));
     const platform::OsHandle root = openRootHub();
@@ -122,7 +121,6 @@ TEST_F(DiscoveryTest, ConnectionNameRetriesWithTheirWaits) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.faults);
-    host.reset();
     start(benchWithDevice(std::string(R"({"port": 2, "hub": true, "vid": "2E8B", "pid": "1234", "instance": "X1",
                                          "faults": )") + c.faults + "}"));
     const platform::OsHandle root = openRootHub();

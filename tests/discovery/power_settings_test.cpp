@@ -80,7 +80,6 @@ TEST_F(PowerSettingsTest, KeyAndValueForEachSystemAndDriverStack) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.windows) + " " + c.stack + " " + c.description + " " + c.instance);
-    host.reset();
     start(oneHubBench(c.windows, c.stack, c.description, c.instance));
     CZeltHubDev& dev = records(2);
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hubInfo(c.description), 0));
@@ -113,7 +112,6 @@ TEST_F(PowerSettingsTest, WritesOnlyWhatDiffersAndCreatesMissingValues) {
   };
   for (const Case& c : {Case{"0", 0}, Case{"1", 1}, Case{"null", 1}}) {
     SCOPED_TRACE(c.suspend);
-    host.reset();
     start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.suspend));
     CZeltHubDev& dev = records(0);
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hubInfo("Standard Enhanced"), 0));
@@ -144,7 +142,6 @@ TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
   // found the restore writes 1.
   for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", 1}}) {
     SCOPED_TRACE(c.before);
-    host.reset();
     start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.before));
     HubInfo hub = hubInfo("Standard Enhanced");
     // Two walks: the second finds the value the first wrote.
