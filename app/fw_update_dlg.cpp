@@ -90,7 +90,4 @@ void ZAr763ORIdirevaVodoRev::OnClose() {
 
 void ZAr763ORIdirevaVodoRev::SetWindowPos(std::uint32_t flags) { m_Model.setWindowPos(flags, bHiddenMode()); }
 
-// Stand-in until the dialog's display is built: there are no hub rows yet.
-void ZAr763ORIdirevaVodoRev::vShowHubInfo(std::uint8_t /*ucHubNum*/) {}
-
 }  // namespace hbx

@@ -4,12 +4,15 @@
 // reached everywhere as pFWUpdateDlg.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/ini.h"
 #include "app/step_result.h"
 #include "platform/ports.h"
 #include "ui/dialog_model.h"
+#include "ui/dialog_view.h"
+#include "ui/status_display.h"
 #include "hubdev/hub_records.h"  // Update run (update/)
 #include "update/run_hooks.h"
 #include "update/thread_info.h"
@@ -100,9 +103,35 @@ class ZAr763ORIdirevaVodoRev {
   // end of the run like the copy of the carried image.
   std::wstring m_strExportedImageFile;
 
-  // ---- Display (ui/) ---------------------------------------------------------
-  // Lays out the hub rows for `ucHubNum` hubs.
+  // ---- Display (dialog_display.cpp, modal_loop.cpp) ----------------------------
+  // Stops timer 1 before the members its ticks read go.
+  ~ZAr763ORIdirevaVodoRev();
+  // Lays out the hub rows for `ucHubNum` hubs from the device list: only hubs
+  // of the image's chip type `m_bMajorType` get a row, at most three rows.
   void vShowHubInfo(std::uint8_t ucHubNum);
+  // The status text in the colour of colour kind `kind` and a bold "Arial"
+  // font of `height`.
+  void vShowUpddateResult(const std::wstring& text, std::uint8_t kind, std::uint8_t height);
+  // Every listed hub's bar in `color` (0x00BBGGRR) at 100.
+  void vFinishHubBars(std::uint32_t color);
+  // One hub's bar as its worker moves it; the colour at the end.
+  void vSetHubBar(std::uint8_t ucTargetNumber, int nPos, std::optional<std::uint32_t> color = std::nullopt);
+  // Start-up: the coloured statics, the hidden notice, the status font.
+  void vSetUpControls();
+  // Start-up: the bars' ranges, steps and colours, then timer 1 (80 ms).
+  void vSetUpProgressBars();
+  // The attention notice, shown when the updates start.
+  void vShowAttention(bool bShow);
+  void vEnableOkButton(bool bEnable);
+  // Timer ticks: the overall bar, the end of the run, the console search
+  // indicator while the hubs are searched.
+  static constexpr std::uint32_t kProgressTimerId = 1;
+  void OnTimer(std::uint32_t nIDEvent);
+  // The open dialog after start-up, until it ends: drawn through `view` in
+  // interactive mode, if there is one. Without anyone to press OK (hidden
+  // modes, no view, input ended) it ends as through OK once the run has
+  // ended. Returns the exit code, m_iRet.
+  int DoModal(ui::DialogView* view);
 
   // ---- Update run (update/) ------------------------------------------------
   // The task's record: `ucState` (MAIN_THREAD_*) and the verdict `bAllPass`
@@ -146,6 +175,8 @@ class ZAr763ORIdirevaVodoRev {
 
   platform::Ports ports_;
   CHubUtility& utility_;
+  // Display: the console line that grows while the hubs are searched.
+  ui::SearchIndicator m_SearchIndicator;
   // Update run (update/): declared last so that its threads end first.
   UpdateRunThreads m_RunThreads;
 };

@@ -5,8 +5,8 @@
 
 namespace hbx {
 
-CMy763FWUpgradeToolApp::CMy763FWUpgradeToolApp(platform::Ports ports, CHubUtility& utility)
-    : ports_(ports), utility_(utility) {}
+CMy763FWUpgradeToolApp::CMy763FWUpgradeToolApp(platform::Ports ports, CHubUtility& utility, ui::DialogView* view)
+    : ports_(ports), utility_(utility), view_(view) {}
 
 CMy763FWUpgradeToolApp::~CMy763FWUpgradeToolApp() {
   if (pFWUpdateDlg == dialog_.get()) pFWUpdateDlg = nullptr;
@@ -20,12 +20,9 @@ int CMy763FWUpgradeToolApp::InitInstance(const std::wstring& rawCommandLine) {
   const StepResult started = dialog_->OnInitDialog();
   if (started.endsProcess()) return started.exitCode();
 
-  // The modal dialog is shown (the hidden modes turn that into a hide). The
-  // run that follows start-up is not wired in yet, so the dialog ends here as
-  // through its OK button, with the exit code of the run state.
-  dialog_->SetWindowPos(ui::swp::kShowWindow | ui::swp::kNoMove | ui::swp::kNoSize);
-  dialog_->OnBnClickedButtonOk();
-  return dialog_->m_iRet;
+  // The modal dialog is shown (the hidden modes turn that into a hide) and
+  // runs until it ends.
+  return dialog_->DoModal(view_);
 }
 
 }  // namespace hbx

@@ -13,7 +13,8 @@ class CHubUtility;
 
 class CMy763FWUpgradeToolApp {
  public:
-  CMy763FWUpgradeToolApp(platform::Ports ports, CHubUtility& utility);
+  // `view`: where the open dialog is drawn in interactive mode; none, nowhere.
+  CMy763FWUpgradeToolApp(platform::Ports ports, CHubUtility& utility, ui::DialogView* view = nullptr);
   ~CMy763FWUpgradeToolApp();
 
   // The application's start: builds the dialog and g_strInitCmd from the raw
@@ -26,6 +27,7 @@ class CMy763FWUpgradeToolApp {
  private:
   platform::Ports ports_;
   CHubUtility& utility_;
+  ui::DialogView* view_;
   std::unique_ptr<ZAr763ORIdirevaVodoRev> dialog_;
 };
 

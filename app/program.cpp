@@ -6,14 +6,14 @@
 
 namespace hbx::app {
 
-int runProgram(platform::Ports ports, const std::wstring& rawCommandLine) {
+int runProgram(platform::Ports ports, const std::wstring& rawCommandLine, ui::DialogView* view) {
   // The log channel is set before the utility object, whose construction logs.
   log::setDebugOutput(&ports.system);
   int exitCode = 0;
   {
     CHubUtility utility(ports);
     pUtility = &utility;
-    CMy763FWUpgradeToolApp application(ports, utility);
+    CMy763FWUpgradeToolApp application(ports, utility, view);
     exitCode = application.InitInstance(rawCommandLine);
     pUtility = nullptr;
   }
