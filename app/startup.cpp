@@ -70,6 +70,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
 
   m_Model.setCaption(tool::kCaption);
   HBX_LOG_MSG(L"%s:%d: FWUpgToolVersion [%s], pFWUpdateDlg->g_strInitCmd=[%s]", tool::kCaption, g_strInitCmd);
+  vSetUpControls();
 
   // Only one copy runs: an older copy is ended, never the starting one.
   const int processCount = utility.DetectProcess(tool::kProgramFileName);
