@@ -251,6 +251,7 @@ void MainTask::runWorkers() {
     slot.ucTargetTotal = info_.ucHubNum;
     slot.ucState = CHILD_THREAD_START;
   }
+  const int codeBeforeWorkers = dialog_.m_iRet.load();
   for (std::size_t k = 0; k < n; ++k)
     threads_.startWorker(k, [this, k] { dialog_.ChildThreadFun(&dialog_.m_ChildThreadInfo[k]); });
 
@@ -277,7 +278,10 @@ void MainTask::runWorkers() {
     for (std::size_t k = 0; k < n; ++k) threads_.joinWorker(k);
   }
   judge(n);
-  if (timedOut) bAllPass_ = false;
+  // A worker that set an exit code failed (its reset turn never came, the
+  // reset failed or the hub came back with another version): the run fails
+  // with that code, even where the hub's flags alone would pass.
+  if (timedOut || dialog_.m_iRet.load() != codeBeforeWorkers) bAllPass_ = false;
 }
 
 void MainTask::lowerResetTier(std::size_t workers) {

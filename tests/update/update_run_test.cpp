@@ -1,0 +1,407 @@
+// Whole update runs on simulated benches: the hubs' flash after the run, the
+// reset order, the gates, the side tasks, the verdict and the exit code.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "run_fixture.h"
+#include "sim/sim_system.h"
+
+namespace hbx::testing_run {
+namespace {
+
+using sim::hub::HubConfig;
+
+TEST(UpdateRun, WritesTableToBothImagesAndFirmwareToImage0OfEveryHub) {
+  RunFixture run(benchOf({targetHub(0), targetHub(1), targetHub(2)}), {1, 2, 2});
+  run.useCarriedImage();
+  run.run();
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_TRUE(run.hasCarriedImage(k)) << "hub " << k;
+    const DeviceListEntry& dev = run.dialog.m_DevList.Devs[static_cast<std::size_t>(k)];
+    EXPECT_EQ(dev.m_bConfigResult, 1);
+    EXPECT_EQ(dev.m_bUpdateFWResult, 1);
+    EXPECT_EQ(dev.m_bReloadFWResult, 0) << "no reset without EnableRelinkAfterFWUpg";
+    EXPECT_EQ(run.busArrival(k), 0) << "hub " << k << " was reset";
+  }
+  EXPECT_EQ(run.status(), L"Pass!!\nPlease AC POWER OFF!");
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(run.dialog.m_MainThreadInfo.ucState.load(), MAIN_THREAD_FINISH);
+  EXPECT_EQ(run.dialog.m_MainThreadInfo.bAllPass.load(), 1);
+  EXPECT_EQ(run.host().system().restartRequests(), 1);
+  EXPECT_TRUE(run.log.has(L"ZAr763ORIdirevaVodoRev::MainThreadFun:"));
+  EXPECT_TRUE(run.log.has(L"ZAr763ORIdirevaVodoRev::ChildThreadFun:"));
+  // The run's own files are gone; the staged file stays for the clean-up of
+  // the driver removal.
+  EXPECT_FALSE(std::filesystem::exists(run.hostPath(L"C:\\HBX\\" + run.dialog.m_strDefaultFWFile)));
+}
+
+TEST(UpdateRun, ResetsDeepestTierFirstAndVerifiesEveryHub) {
+  RunFixture run(benchOf({targetHub(0), targetHub(1), targetHub(2)}), {1, 3, 2});
+  run.useCarriedImage();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  run.run();
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(run.dialog.m_DevList.Devs[static_cast<std::size_t>(k)].m_bReloadFWResult, 1) << "hub " << k;
+    EXPECT_TRUE(version::bVersionEquals(run.runningVersion(k), L"25031825010C"));
+  }
+  EXPECT_GT(run.busArrival(1), 0);
+  EXPECT_LT(run.busArrival(1), run.busArrival(2)) << "tier 3 before tier 2";
+  EXPECT_LT(run.busArrival(2), run.busArrival(0)) << "tier 2 before tier 1";
+  EXPECT_TRUE(run.log.has(L"Reset Thread,pUtility.m_MaxHubDepth decrese [2]"));
+  EXPECT_TRUE(run.log.has(L"Reset Thread,pUtility.m_MaxHubDepth decrese [1]"));
+  EXPECT_EQ(run.status(), L"Pass!!\nPlease AC POWER OFF!");
+  EXPECT_EQ(run.exitCode(), 0);
+}
+
+TEST(UpdateRun, FailedFirmwareWriteFailsTheRunButOtherHubsAreWritten) {
+  // Find where the firmware download of an update begins (after the two
+  // tables, each sent in download packets), then let the second hub fail
+  // from the middle of its firmware download on.
+  std::uint32_t failFrom = 0;
+  {
+    RunFixture probe(benchOf({targetHub(0)}));
+    probe.useCarriedImage();
+    probe.run();
+    const auto trace = probe.host().hubBench().trace();
+    std::vector<std::uint32_t> packets;
+    for (std::size_t r = 0; r < trace.size(); ++r)
+      if (trace[r].inLength == 56) packets.push_back(static_cast<std::uint32_t>(r + 1));
+    ASSERT_GT(packets.size(), 100u);
+    failFrom = packets[16 + 40];
+  }
+  RunFixture run(benchOf({targetHub(0), targetHub(1), targetHub(2)}));
+  {
+    std::lock_guard<std::mutex> lock(run.host().hubBench().mutex());
+    sim::hub::FaultConfig& faults = run.chip(1).faults();
+    faults.completionError = 31;
+    faults.failFromRequest = failFrom;
+    faults.failCount = 0xFFFFFFFF;
+  }
+  run.useCarriedImage();
+  run.run();
+  EXPECT_TRUE(run.hasCarriedImage(0));
+  EXPECT_TRUE(run.hasCarriedImage(2));
+  EXPECT_EQ(run.dialog.m_DevList.Devs[1].m_bConfigResult, 1);
+  EXPECT_EQ(run.dialog.m_DevList.Devs[1].m_bUpdateFWResult, 0);
+  EXPECT_TRUE(run.log.has(L"vUpdateFirmware image 0 Failed , pChildThreadInfo->ucTargetNumber[1]")) << run.log.all();
+  EXPECT_EQ(run.status(), L"Failed!!(-1)");
+  EXPECT_EQ(run.exitCode(), -1);
+  EXPECT_EQ(run.dialog.m_MainThreadInfo.bAllPass.load(), 0);
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
+TEST(UpdateRun, HubWhoseResetTurnNeverComesEndsWithMinus9) {
+  // The second hub's erase takes longer than the first hub may wait for its
+  // turn (40 s), so the first gives up; the run fails with -9.
+  HubConfig slow = targetHub(1);
+  slow.requestMicros = 100000;
+  RunFixture run(benchOf({targetHub(0), slow}));
+  run.useCarriedImage();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  run.run();
+  EXPECT_TRUE(run.log.has(L"Hub[0] No responesed, Time out!!!")) << run.log.all();
+  EXPECT_EQ(run.exitCode(), -9);
+  EXPECT_EQ(run.status(), L"Failed!!(-9)");
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
+TEST(UpdateRun, VersionStillWrongAfterResetIsReadFourTimesThenMinus7) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  int reads = 0;
+  run.reEnumerate = [&](std::uint8_t index) {
+    ++reads;
+    run.dialog.m_DevList.Devs[index].m_strFWVersion = L"250115250000";
+    return true;
+  };
+  run.run();
+  EXPECT_EQ(reads, 4);
+  EXPECT_EQ(run.dialog.m_DevList.Devs[0].m_bReloadFWResult, 0);
+  EXPECT_EQ(run.exitCode(), -7);
+  EXPECT_EQ(run.status(), L"Failed!!(-7)");
+}
+
+TEST(UpdateRun, MainTaskTimeOutCancelsTheWorkersAndEndsWithMinus9) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  // The re-enumeration hangs far beyond the task's 520 polls.
+  run.reEnumerate = [&](std::uint8_t) {
+    run.host().ports().clock.sleepMs(400000);
+    return false;
+  };
+  run.run();
+  EXPECT_TRUE(run.log.has(L"TimeOut dwErrorCode"));
+  EXPECT_EQ(run.status(), L"TimeOut!!(-9)");
+  EXPECT_EQ(run.exitCode(), -9);
+  EXPECT_EQ(run.dialog.m_MainThreadInfo.bAllPass.load(), 0);
+  EXPECT_EQ(run.dialog.m_ChildThreadInfo[0].ucState.load(), CHILD_THREAD_FINISH);
+  EXPECT_TRUE(run.log.has(L"ucTargetNumber[0], Finish, bResult=0"));
+}
+
+TEST(UpdateRun, NoHubFoundFailsWithMinus4) {
+  RunFixture run(benchOf({}));
+  run.useCarriedImage();
+  run.run();
+  EXPECT_EQ(run.listings, 3);
+  EXPECT_EQ(run.status(), L"Failed!!(-4)");
+  EXPECT_EQ(run.exitCode(), -4);
+}
+
+TEST(UpdateRun, ScanThatFindsHubsOnALaterAttemptKeepsTheExitCode) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  int attempts = 0;
+  run.dialog.m_RunHooks.openDevices = [&, list = run.dialog.m_RunHooks.openDevices](DeviceList* devices) {
+    if (++attempts == 1) {
+      devices->DevNums = 0;
+      return -4;
+    }
+    return list(devices);
+  };
+  run.run();
+  EXPECT_EQ(run.status(), L"Pass!!\nPlease AC POWER OFF!");
+  EXPECT_EQ(run.exitCode(), 0);
+}
+
+TEST(UpdateRun, MoreThanEightHubsServesTheFirstEightAndFails) {
+  std::vector<HubConfig> hubs;
+  for (int k = 0; k < 9; ++k) hubs.push_back(targetHub(k));
+  RunFixture run(benchOf(hubs));
+  run.useCarriedImage();
+  run.run();
+  for (int k = 0; k < 8; ++k) EXPECT_TRUE(run.hasCarriedImage(k)) << "hub " << k;
+  EXPECT_FALSE(run.hasCarriedImage(8));
+  EXPECT_TRUE(run.log.has(L"Hub[8] not served"));
+  EXPECT_EQ(run.exitCode(), -1);
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
+// ---- Gates ------------------------------------------------------------------
+
+TEST(UpdateRunGates, AlreadyLatestHubStopsTheRunUnlessMassProduction) {
+  struct Case {
+    std::uint8_t mp;
+    bool written;
+    std::wstring status;
+  };
+  for (const Case& c : {Case{0, false, L"The lastest Version!!(0)"}, Case{1, true, L"Pass!!\nPlease AC POWER OFF!"}}) {
+    RunFixture run(benchOf({targetHub(0), targetHub(1, kCarriedVersion)}));
+    run.useCarriedImage();
+    run.dialog.m_bMP = c.mp;
+    run.run();
+    EXPECT_EQ(run.hasCarriedImage(0), c.written) << "MP " << int(c.mp);
+    EXPECT_EQ(run.status(), c.status);
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_EQ(run.host().system().restartRequests(), c.written ? 1 : 0);
+  }
+}
+
+TEST(UpdateRunGates, VersionListGateNeedsAHubRunningAListedVersion) {
+  struct Case {
+    std::wstring list;
+    bool written;
+  };
+  for (const Case& c : {Case{L"111111111111; 250115250000", true}, Case{L"111111111111", false}}) {
+    RunFixture run(benchOf({targetHub(0)}));
+    run.useCarriedImage();
+    run.dialog.m_Ini.check_fw_version = 1;
+    run.dialog.m_Ini.fw_version = c.list;
+    run.run();
+    EXPECT_EQ(run.hasCarriedImage(0), c.written) << std::string(c.list.begin(), c.list.end());
+    EXPECT_EQ(run.exitCode(), c.written ? 0 : -4);
+    EXPECT_EQ(run.status(), c.written ? L"Pass!!\nPlease AC POWER OFF!" : L"Failed!!(-4)");
+  }
+}
+
+TEST(UpdateRunGates, NoHubOfTheImagesChipTypeIsNoTargetHub) {
+  HubConfig other = sim::hub::defaultHubBench().hubs[1];  // HBX863x, type 1
+  RunFixture run(benchOf({other}));
+  run.useCarriedImage();
+  run.run();
+  EXPECT_EQ(run.status(), L"Failed!!(-4)");
+  EXPECT_EQ(run.exitCode(), -4);
+  EXPECT_TRUE(run.log.has(L"No hub of chip type [2]"));
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
+TEST(UpdateRunGates, HubOfAnotherChipTypeBesideATargetIsLeftAlone) {
+  HubConfig other = sim::hub::defaultHubBench().hubs[1];
+  RunFixture run(benchOf({targetHub(0), other}));
+  run.useCarriedImage();
+  const auto before = run.flashImage(1, 0);
+  run.run();
+  EXPECT_TRUE(run.hasCarriedImage(0));
+  EXPECT_EQ(run.flashImage(1, 0), before);
+  EXPECT_EQ(run.dialog.m_DevList.Devs[1].m_bChkFWResult, 0);
+  EXPECT_TRUE(run.log.has(L"incorrect DUT [1]"));
+  EXPECT_EQ(run.exitCode(), 0);
+}
+
+// ---- Check mode -------------------------------------------------------------
+
+TEST(UpdateRunCheck, ChecksEveryHubWithoutWriting) {
+  struct Case {
+    std::wstring expected;
+    int exitCode;
+    std::wstring status;
+  };
+  for (const Case& c : {Case{L"250115250000", 0, L"Pass!!\nPlease AC POWER OFF!"},
+                        Case{L"250115250001", -7, L"Failed!!(-7)"}}) {
+    RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+    run.dialog.m_bCheckFW = 1;
+    run.dialog.m_strChkFWVer = c.expected;
+    const auto before = run.flashImage(0, 0);
+    run.run();
+    EXPECT_EQ(run.flashImage(0, 0), before);
+    EXPECT_EQ(run.exitCode(), c.exitCode);
+    EXPECT_EQ(run.status(), c.status);
+    EXPECT_EQ(run.host().system().restartRequests(), 0);
+  }
+}
+
+TEST(UpdateRunCheck, CheckThenUpdateWritesTheHubsThatPassed) {
+  RunFixture run(benchOf({targetHub(0), targetHub(1, {0x25, 0x01, 0x15, 0x25, 0x00, 0x01})}));
+  run.useCarriedImage();
+  run.dialog.m_bCheckFW = 1;
+  run.dialog.m_strChkFWVer = L"250115250000";
+  run.run();
+  EXPECT_TRUE(run.hasCarriedImage(0));
+  EXPECT_FALSE(run.hasCarriedImage(1));
+  EXPECT_TRUE(run.log.has(L"incorrect DUT [1]"));
+}
+
+// ---- Side tasks -------------------------------------------------------------
+
+TEST(UpdateRunSideTasks, VersionFileListsEveryHub) {
+  RunFixture run(benchOf({targetHub(0), targetHub(1), targetHub(2, kCarriedVersion), targetHub(3)}));
+  run.writeFile(L"C:\\HBX\\HbxHubVersion.txt", std::vector<std::uint8_t>(100, 'x'));
+  run.dialog.m_bOutputVer = 1;
+  run.run();
+  const auto text = run.readFile(L"C:\\HBX\\HbxHubVersion.txt");
+  EXPECT_EQ(std::string(text.begin(), text.end()),
+            "0:250115250000\r\n1:250115250000\r\n2:25031825010c\r\n3:250115250000\r\n");
+  EXPECT_EQ(run.status(), L"Pass!!\nPlease AC POWER OFF!");
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
+TEST(UpdateRunSideTasks, SerialNumberComparison) {
+  struct Case {
+    std::vector<std::wstring> serials;
+    int exitCode;
+    std::wstring line;
+  };
+  const std::vector<Case> cases = {
+      {{L"abc1", L"ABC1"}, 0, L"Compare Serial Number PASS"},
+      {{L"abc1", L"abc2"}, -1, L"The Serial Number are not same!!!"},
+      {{L"abc1", L"abc1", L"abc1"}, -1, L"Can not Compare above 2 Hubs in platform"},
+      {{L"abc1"}, -1, L"Can not Compare above 2 Hubs in platform"},
+  };
+  for (const Case& c : cases) {
+    std::vector<HubConfig> hubs;
+    for (std::size_t k = 0; k < c.serials.size(); ++k) {
+      hubs.push_back(targetHub(static_cast<int>(k)));
+      hubs.back().serial = c.serials[k];
+    }
+    RunFixture run(benchOf(hubs));
+    run.dialog.m_bCmpSN = 1;
+    run.run();
+    EXPECT_EQ(run.exitCode(), c.exitCode) << c.serials.size() << " hubs";
+    EXPECT_EQ(run.status(), c.exitCode == 0 ? L"Pass!!\nPlease AC POWER OFF!" : L"Failed!!(-1)");
+    EXPECT_EQ(run.host().system().restartRequests(), 0);
+  }
+}
+
+TEST(UpdateRunSideTasks, ExportWritesEachHubsTableAndRomStart) {
+  // The ROM as the read-back gives it; its first two bytes are the length
+  // the file's size follows. A length that would run past the 0xFF00-byte
+  // buffer is refused instead of read.
+  struct Case {
+    std::uint16_t len;
+    bool exported;
+  };
+  for (const Case& c : {Case{0x1000, true}, Case{0xFDE0, true}, Case{0xFDE1, false}}) {
+    RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+    run.dialog.m_bExport = 1;
+    std::vector<std::uint8_t> rom(0xFF00);
+    for (std::size_t b = 0; b < rom.size(); ++b) rom[b] = static_cast<std::uint8_t>(b * 7 + 3);
+    rom[0] = static_cast<std::uint8_t>(c.len & 0xFF);
+    rom[1] = static_cast<std::uint8_t>(c.len >> 8);
+    run.dialog.m_RunHooks.readSpiRom = [&](std::uint8_t, std::uint8_t* buffer) {
+      std::copy(rom.begin(), rom.end(), buffer);
+      return true;
+    };
+    run.run();
+    for (int k = 0; k < 2; ++k) {
+      const auto table = run.flashImage(k, 0);
+      const auto file = run.readFile(L"C:\\HBX\\HBXFW_Temp\\HBX763xFW[" + std::to_wstring(k) + L"].bin");
+      EXPECT_EQ(run.dialog.m_DevList.Devs[static_cast<std::size_t>(k)].m_bExportResult, c.exported ? 1 : 0);
+      if (!c.exported) continue;
+      ASSERT_EQ(file.size(), c.len + 260u) << "hub " << k;
+      EXPECT_TRUE(std::equal(table.begin(), table.begin() + 256, file.begin()));
+      EXPECT_TRUE(std::equal(rom.begin(), rom.begin() + c.len + 4, file.begin() + 256));
+    }
+    EXPECT_EQ(run.exitCode(), c.exported ? 0 : -1);
+    EXPECT_EQ(run.host().system().restartRequests(), 0);
+  }
+}
+
+TEST(UpdateRunSideTasks, ExportThatCannotReadTheRomFails) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.dialog.m_bExport = 1;
+  run.run();
+  EXPECT_TRUE(run.log.has(L"ucTargetNumber[0], bReadFirmware fail"));
+  EXPECT_EQ(run.exitCode(), -1);
+  EXPECT_EQ(run.status(), L"Failed!!(-1)");
+}
+
+// ---- Sources ----------------------------------------------------------------
+
+TEST(UpdateRunSources, ExportedImageIsStagedFromItsTrailerAndKeptOnDisk) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  std::vector<std::uint8_t> exported = run.carriedImage;
+  std::vector<std::uint8_t> trailer(57, 0);
+  std::copy(kCarriedVersion.begin(), kCarriedVersion.end(), trailer.begin());
+  trailer[6] = 1;  // a whole image
+  trailer[7] = 0x8B;
+  trailer[8] = 0x2E;
+  const std::string manufacturer = "Corvane";
+  std::copy(manufacturer.begin(), manufacturer.end(), trailer.begin() + 13);
+  exported.insert(exported.end(), trailer.begin(), trailer.end());
+  const std::wstring path = L"C:\\HBX\\HUB_HBX763XFW.BIN";
+  run.writeFile(path, exported);
+  run.utility.m_strFWBinFilePath = path;
+  run.run();
+  EXPECT_TRUE(run.hasCarriedImage(0));
+  EXPECT_EQ(run.dialog.m_strCurFileFWVer, L"25031825010c");
+  EXPECT_EQ(run.utility.m_strVID_Indetify, L"2E8B");
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_TRUE(std::filesystem::exists(run.hostPath(path))) << "the user's file stays";
+  EXPECT_FALSE(std::filesystem::exists(run.hostPath(L"C:\\HBX\\Config_25031825010c.bin")));
+}
+
+TEST(UpdateRunSources, FirmwareVersionComesFromTheFileName) {
+  RunFixture run(benchOf({}));
+  run.useCarriedImage();
+  run.run();
+  EXPECT_EQ(run.dialog.m_strCurFileFWVer, L"25031825010C");
+  EXPECT_EQ(run.dialog.m_ucFWType, 1);
+}
+
+TEST(UpdateRunSources, EmptyFileVersionFailsBeforeAnyWrite) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  const auto before = run.flashImage(0, 0);
+  run.utility.m_strFWBinFilePath = L"C:\\HBX\\.bin";
+  run.run();
+  EXPECT_EQ(run.flashImage(0, 0), before);
+  EXPECT_EQ(run.exitCode(), -1);
+  EXPECT_EQ(run.status(), L"Failed!!(-1)");
+}
+
+}  // namespace
+}  // namespace hbx::testing_run
