@@ -162,7 +162,11 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     m_bCmpSN = 1;
     m_Model.setItemText(ui::ctrl::kVersionCaption, L"Compare Serial Number:");
   }
-  if (text::removeAll(S, L"/E") > 0) m_bExport = 1;
+  // Exporting reads the hubs and writes none, so it turns update mode off.
+  if (text::removeAll(S, L"/E") > 0) {
+    m_bExport = 1;
+    m_bUpdate = 0;
+  }
 
   if ((at = S.find(L"/C")) != std::wstring::npos) {
     std::wstring piece = cmdline::strPieceToNextSlash(S, at);

@@ -405,3 +405,26 @@ TEST(UpdateRunSources, EmptyFileVersionFailsBeforeAnyWrite) {
 
 }  // namespace
 }  // namespace hbx::testing_run
+
+namespace hbx::testing_run {
+namespace {
+
+TEST(UpdateRunSources, ExportOptionTurnsUpdateModeOff) {
+  struct Case {
+    std::wstring line;
+    std::uint8_t update;
+    bool ends;
+  };
+  for (const Case& c : {Case{L" /E", 0, false}, Case{L" /E /C 25011525_00_00", 0, false}, Case{L" /E /U", 0, true}}) {
+    RunFixture run(benchOf({}));
+    const StepResult r = run.dialog.ParseCommandLine(c.line);
+    EXPECT_EQ(r.endsProcess(), c.ends) << std::string(c.line.begin(), c.line.end());
+    EXPECT_EQ(run.dialog.m_bExport, 1);
+    if (!c.ends) {
+      EXPECT_EQ(run.dialog.m_bUpdate, c.update);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hbx::testing_run
