@@ -428,3 +428,25 @@ TEST(UpdateRunSources, ExportOptionTurnsUpdateModeOff) {
 
 }  // namespace
 }  // namespace hbx::testing_run
+
+namespace hbx::testing_run {
+namespace {
+
+std::string fixtureText(const std::string& name) {
+  std::ifstream in(std::string(HBX_UPDATE_FIXTURES) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(UpdateRunConsole, TranscriptOfAnUpdateWithReset) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  run.dialog.m_bConsole = 1;
+  run.host().system().allocConsole();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  run.run();
+  EXPECT_EQ(run.console(), fixtureText("console_update_one_hub.txt"));
+  EXPECT_EQ(run.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace hbx::testing_run
