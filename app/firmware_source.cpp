@@ -7,18 +7,30 @@
 
 namespace hbx {
 
+namespace {
+
+// Major types of firmware sources are 0 to 3; above are the classification's
+// error values.
+constexpr std::uint8_t kHighestMajorType = 3;
+
+}  // namespace
+
 StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   CHubUtility& utility = utility_;
   vExtractBinFiles();
 
+  // Every refusal below also deletes the copy of the carried image just
+  // restored: nothing the program wrote outlives the process.
   if (m_bExport) {
     nShowMessage(L"Export FW  and Update FW can not be enabled at the same time!!", msgkind::kError,
                  platform::mb::kOk);
+    vRemoveBinFiles();
     return StepResult::endProcess(exitcode::kCommandLineError);
   }
   if (m_Ini.force_disable_fwupdate == 1) {
     nShowMessage(L"This tool version cannot do FW udpate !!Please contact Corvane when you want to do FW udpate ",
                  msgkind::kError, platform::mb::kOk);
+    vRemoveBinFiles();
     return StepResult::endProcess(exitcode::kCommandLineError);
   }
 
@@ -41,21 +53,26 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   }
   if (file.starts_with(L"./")) text::removeAll(file, L"./");
 
-  // An absolute path is taken as it is: no existence check, no validation.
-  if (file.find(L':') != std::wstring::npos) {
-    utility.m_strFWBinFilePath = file;
-    return StepResult::goOn();
-  }
-
-  utility.m_strFWBinFilePath = utility.strProgramFolder() + L"\\" + file;
+  // A path with a drive is taken as it is; any other lies in the program
+  // folder. Both are checked and classified alike.
+  const bool absolute = file.find(L':') != std::wstring::npos;
+  utility.m_strFWBinFilePath = absolute ? file : utility.strProgramFolder() + L"\\" + file;
   if (!utility.bCheckFilePathExists(utility.m_strFWBinFilePath, 1)) {
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
     return vShowUsage(exitcode::kCommandLineError);
   }
   m_bMajorType = vIsValidHubFirmware(utility.m_strFWBinFilePath);
+  if (m_bMajorType > kHighestMajorType) {
+    // 0xF2, 0xF6 or 0xFF: no firmware any hub could take.
+    HBX_LOG_ERR(L"%s:%d: vIsValidHubFirmware(%s) = 0x%02X", utility.m_strFWBinFilePath, m_bMajorType);
+    nShowMessage(L"The FW is not valide, Please check again!!", msgkind::kError, platform::mb::kOk);
+    vRemoveBinFiles();
+    return StepResult::endProcess(exitcode::kCommandLineError);
+  }
 
   // The version is in the name: "Config_250318_25_01_0C.bin" gives 25031825010C.
-  std::wstring version = text::upper(file);
+  // Of a full path only the file's own name counts.
+  std::wstring version = text::upper(absolute ? file.substr(file.find_last_of(L"\\/") + 1) : file);
   for (const wchar_t* part : {L"CONFIG_", L"_", L".BIN", L".ROM"}) text::removeAll(version, part);
   m_strCurFileFWVer = version;
   return StepResult::goOn();

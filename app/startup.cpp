@@ -1,9 +1,12 @@
 // The start-up sequence: the dialog's initialisation, from the settings file
-// to the console banner.
+// to the Start button pressed in code.
+#include <cwctype>
+
 #include "app/command_line.h"
 #include "app/fw_update_dlg.h"
 #include "app/log/debug_log.h"
 #include "app/tool_identity.h"
+#include "host/driver_package.h"
 #include "host/hub_utility.h"
 
 namespace hbx {
@@ -35,6 +38,85 @@ std::uint8_t ucUsbMode(const Ini& ini) {
   return 0;
 }
 
+// Status colour kind of a failure, and the height of its text.
+constexpr std::uint8_t kStatusRed = 0;
+constexpr std::uint8_t kStatusHeight = 32;
+// Extra flags of the driver-file message: the warning icon.
+constexpr std::uint32_t kIconWarningFlags = 0x30;
+// GetTempPathW's buffers of the two installs, in characters.
+constexpr std::size_t kFirstInstallPathChars = 260;
+constexpr std::size_t kSecondInstallPathChars = 255;
+
+std::wstring strTempPath(platform::SystemPort& system, std::size_t chars) {
+  std::wstring path = system.tempPath();
+  if (path.size() > chars) path.resize(chars);
+  return path;
+}
+
+bool bSameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+  }
+  return true;
+}
+
+// The start-up failure procedure: message, red status, silent from here on,
+// the exit code set, the run's image file deleted, and the process ends.
+StepResult vStartupFailure(ZAr763ORIdirevaVodoRev& dialog, const std::wstring& text, int code) {
+  dialog.nShowMessage(text, msgkind::kError, platform::mb::kOk);
+  dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
+  dialog.m_bSilent = 1;
+  dialog.SetExitcode(code);
+  dialog.vRemoveBinFiles();
+  return StepResult::endProcess(code);
+}
+
+// The filter driver registered and its driver file at the version the
+// program needs; installed when either is not so.
+StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::SystemPort& system) {
+  if (!utility.bIsInstallZeltFilterDriverFromRegistry() &&
+      utility.InstallFilterDriver(strTempPath(system, kFirstInstallPathChars)) != 0) {
+    return vStartupFailure(dialog, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
+  }
+
+  const std::wstring driverFile = wformat(L"\\%s%s", std::wstring(driver::kDriversFolder), std::wstring(driver::kSysFile));
+  std::wstring version;
+  std::wstring candidate = system.systemDirectory() + driverFile;
+  bool found = utility.bCheckFilePathExists(candidate, 0);
+  if (!found && utility.IsWow64()) {
+    candidate = driver::kWow64SystemFolder + driverFile;
+    found = utility.bCheckFilePathExists(candidate, 0);
+  }
+  if (found) {
+    version = utility.vGetFileVersionInfo(candidate);
+  } else {
+    dialog.vShowHubInfo(0);
+    dialog.nShowMessage(L"Can not find Corvane Filter Driver !!", msgkind::kError, kIconWarningFlags);
+    dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
+    dialog.SetExitcode(exitcode::kFilterDriverMissing);
+    if (dialog.m_bSilent || dialog.m_bAuto || dialog.m_bHelp) {
+      dialog.vRemoveBinFiles();
+      return StepResult::endProcess(exitcode::kFilterDriverMissing);
+    }
+    if (dialog.m_bConsole) {
+      dialog.vRemoveBinFiles();
+      system.consoleWrite("\n");
+      system.focusConsole();
+      return StepResult::endProcess(exitcode::kFilterDriverMissing);
+    }
+    // The interactive dialog installs once more and runs: the image file of
+    // the run stays, as the run reads it.
+  }
+
+  if (version.empty() || !bSameTextIgnoringCase(version, driver::kDriverVersion)) {
+    if (utility.InstallFilterDriver(strTempPath(system, kSecondInstallPathChars)) != 0) {
+      return vStartupFailure(dialog, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
+    }
+  }
+  return StepResult::goOn();
+}
+
 }  // namespace
 
 StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
@@ -52,8 +134,10 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   const std::wstring iniPath = Ini::strFilePath(folder);
   if (!m_Ini.vLoadINIFile(iniPath)) {
     HBX_LOG_ERR(L"%s:%d: vLoadINIFile Failed[%s]", iniPath);
-    // The dialog stays idle; the settings file must not outlive start-up.
+    // The settings file must not outlive start-up. An interactive dialog
+    // stays idle; an unattended run has nobody to close it and ends.
     m_Ini.vDeleteINIFile(folder);
+    if (cmdline::bAsksSilent(g_strInitCmd) || consoleAsked) return StepResult::endProcess(exitcode::kCommandLineError);
     return StepResult::goOn();
   }
 
@@ -89,7 +173,49 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   } else {
     ports_.system.freeConsole();
   }
+
+  // No task or worker of an earlier run is left in the books.
+  m_MainThreadInfo.hWnd = nullptr;
+  m_MainThreadInfo.ucHubNum.store(0);
+  m_MainThreadInfo.ucState.store(0);
+  m_MainThreadInfo.bAllPass.store(0);
+  for (ChildThreadInfo& slot : m_ChildThreadInfo) {
+    slot.hWnd = nullptr;
+    slot.ucTargetNumber = 0;
+    slot.ucTargetTotal = 0;
+    slot.ucState.store(0);
+  }
+
+  vSetUpProgressBars();
+
+  // The end of the run removes what start-up places here.
+  m_RunHooks.removeDevconFile = [&utility](const std::wstring& programFolder) {
+    return utility.nADD_Delete_DevconFile(programFolder, false);
+  };
+  m_RunHooks.removeFilterDriverAndFiles = [this, &utility](std::wstring& buffer) {
+    return utility.Remove_FilterDriverAndFiles(buffer, [this] { vRemoveBinFiles(); });
+  };
+  // A reset hub is found again by the walk; a hub's ROM is read back through it.
+  m_RunHooks.reEnumerateTargetHub = [&utility](std::uint8_t index) { return utility.ReEnumrationTargetHub(index); };
+  m_RunHooks.readSpiRom = [&utility](std::uint8_t index, std::uint8_t* buffer) {
+    return utility.bReadSPIROM(index, buffer, 0, 1);
+  };
+
+  if (utility.nADD_Delete_DevconFile(folder, true) != 0) {
+    HBX_LOG_ERR(L"%s:%d: nADD_Delete_DevconFile Failed[%s]", folder);
+    return vStartupFailure(*this, L"extra necessary files failed!!", exitcode::kExtraFilesFailed);
+  }
+
+  utility.vLoadRegTableFromFile(L"");
+
+  if (const StepResult driver = vMakeSureFilterDriver(*this, utility, ports_.system); driver.endsProcess()) {
+    return driver;
+  }
+
+  HBX_LOG_MSG(L"%s:%d: OnBnClickedStartButton:: fw path=[%ls],", utility.m_strFWBinFilePath);
+  OnBnClickedButtonStart();
   return StepResult::goOn();
 }
+
 
 }  // namespace hbx

@@ -33,6 +33,7 @@ class AppTest : public ::testing::Test {
   explicit AppTest(std::optional<std::filesystem::path> benchFolder = std::nullopt) {
     sim::SimHostOptions options;
     options.benchFolder = benchFolder;
+    options.timeScale = 0.001;  // runs that start-up presses Start for wait in virtual time
     options.standardOutput = [this](const std::string& text) {
       std::lock_guard<std::mutex> lock(outputMutex_);
       output_ += text;
@@ -61,6 +62,14 @@ class AppTest : public ::testing::Test {
     dialog_->g_strInitCmd = cmdline::strCollect(line);
     return dialog_->OnInitDialog();
   }
+
+  // The carried image, and its firmware area as a firmware file: sources
+  // that pass the classification.
+  std::string carriedImage() {
+    const auto bytes = host_->payloads().payload(L"BIN", 166);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+  }
+  std::string carriedFirmware() { return carriedImage().substr(256); }
 
   // Replaces the settings file the program carries.
   void carrySettings(const std::string& content) {

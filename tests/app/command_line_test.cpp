@@ -124,12 +124,13 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_EQ(d.m_bNoUninstall, 1);
          EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
        }},
-      // An absolute path is taken as it is.
-      {L"/U Z:/nowhere/Fw_1.bin",
+      // An absolute path is taken as it is, checked and classified, and its
+      // version comes from the file's own name.
+      {L"/U C:\\HBX\\Config_250318_25_01_0C.bin",
        [](const Dlg& d, const CHubUtility& u) {
-         EXPECT_EQ(u.m_strFWBinFilePath, L"Z:/NOWHERE/FW_1.BIN");
-         EXPECT_EQ(d.m_bMajorType, 0);
-         EXPECT_TRUE(d.m_strCurFileFWVer.empty());
+         EXPECT_EQ(u.m_strFWBinFilePath, L"C:\\HBX\\CONFIG_250318_25_01_0C.BIN");
+         EXPECT_LE(d.m_bMajorType, 3);
+         EXPECT_EQ(d.m_strCurFileFWVer, L"25031825010C");
        }},
       // A name without ".BIN" falls back on the carried image.
       {L"/U something",
@@ -175,6 +176,10 @@ TEST_F(OptionTest, ErrorsEndTheProcess) {
       {L"/U missing.bin",
        -10,
        {L"[8634FWUpgradeTool] C:\\HBX\\MISSING.BIN File/Path Not Exist", L"[Error] Input FW File is not exist!!! ",
+        usageOf}},
+      {L"/U Z:/nowhere/Fw_1.bin",
+       -10,
+       {L"[8634FWUpgradeTool] Z:/NOWHERE/FW_1.BIN File/Path Not Exist", L"[Error] Input FW File is not exist!!! ",
         usageOf}},
       // No box in the hidden modes; the exits stay.
       {L"/SILENT /P3 1234 /P2 5678", -10, {}},

@@ -79,7 +79,8 @@ TEST_F(StartupTest, SettingsGiveTheFirstFilterValues) {
     ASSERT_FALSE(start(c.line).endsProcess());
     c.check(*utility_);
     EXPECT_FALSE(exists(Ini::strFilePath(kProgramFolder)));
-    EXPECT_EQ(dialog_->m_ucFWType, 0);
+    // Start, pressed at the end of start-up, takes the carried configuration file.
+    EXPECT_EQ(dialog_->m_ucFWType, 1);
   }
 }
 
@@ -89,6 +90,8 @@ TEST_F(StartupTest, SettingsFailureLeavesTheDialogIdle) {
     bool boxShown;
     bool onConsole;
   };
+  // Interactive mode stays idle; the unattended modes, with nobody to close
+  // the dialog, end with -10.
   const Case cases[] = {{L"", true, false}, {L"/silent /U x.bin", false, false}, {L"/Dos", false, true}};
   const std::wstring text = L"Load Ini File failed, strItemName[bogus],strItemValue[1] ";
   carrySettings("vid=1\nbogus=1\n");
@@ -98,7 +101,10 @@ TEST_F(StartupTest, SettingsFailureLeavesTheDialogIdle) {
     const std::size_t boxesBefore = boxes().size();
     const std::size_t outputBefore = output().size();
     const StepResult r = start(c.line);
-    EXPECT_FALSE(r.endsProcess());
+    EXPECT_EQ(r.endsProcess(), !c.boxShown);
+    if (r.endsProcess()) {
+      EXPECT_EQ(r.exitCode(), -10);
+    }
     EXPECT_EQ(boxes().size(), boxesBefore + (c.boxShown ? 1 : 0));
     if (c.boxShown) {
       EXPECT_EQ(boxes().back(), L"[8634FWUpgradeTool] " + text);
@@ -191,7 +197,7 @@ TEST(WindowPositionHook, HiddenModesTurnEveryRequestIntoAHide) {
 }
 
 TEST_F(StartupTest, TheDialogIsShownOnlyInInteractiveMode) {
-  writeFile(L"C:\\HBX\\FW_250318_25_01_0C.BIN", "image");
+  writeFile(L"C:\\HBX\\FW_250318_25_01_0C.BIN", carriedFirmware());
   struct Case {
     std::wstring line;
     bool visible;
@@ -199,7 +205,8 @@ TEST_F(StartupTest, TheDialogIsShownOnlyInInteractiveMode) {
   for (const Case& c : {Case{L"/U FW_250318_25_01_0C.BIN", true}, Case{L"/SILENT /U FW_250318_25_01_0C.BIN", false},
                         Case{L"/DOS /U FW_250318_25_01_0C.BIN", false}}) {
     CMy763FWUpgradeToolApp application(host_->ports(), *utility_);
-    EXPECT_EQ(application.InitInstance(c.line), 0) << c.line;
+    // The process ends with the exit code of the run start-up started.
+    EXPECT_EQ(application.InitInstance(c.line), application.dialog()->m_iRet) << c.line;
     EXPECT_EQ(application.dialog()->m_Model.isVisible(), c.visible) << c.line;
     EXPECT_EQ(application.dialog()->m_strCurFileFWVer, L"FW25031825010C");
   }
@@ -221,7 +228,7 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
   EXPECT_NE(debugLog().find(":  m_iRet[ -4]"), std::string::npos);
 
   // A file the user named stays; the carried copy goes all the same.
-  writeFile(L"C:\\HBX\\FW_1.BIN", "image");
+  writeFile(L"C:\\HBX\\FW_1.BIN", carriedFirmware());
   dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
   ASSERT_FALSE(start(L"/U ./fw_1.bin").endsProcess());
   ASSERT_TRUE(exists(carried));
@@ -277,7 +284,7 @@ TEST(RunProgram, EndsWithTheExitCodeOfTheRun) {
     std::wstring line;
     int exitCode;
   };
-  for (const Case& c : {Case{L"/?", 0}, Case{L"/P3 1234 /P2 5678", -10}, Case{L"/C 250318250100", 0}}) {
+  for (const Case& c : {Case{L"/?", 0}, Case{L"/P3 1234 /P2 5678", -10}, Case{L"/C 250318250100", -4}}) {
     std::string out;
     sim::SimHostOptions options;
     options.standardOutput = [&out](const std::string& text) { out += text; };

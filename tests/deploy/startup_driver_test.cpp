@@ -1,0 +1,255 @@
+// Start-up from the device-console tool to the Start button: the filter
+// driver checked and installed, the failure procedure, and the firmware
+// file refused or taken.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/app/app_fixture.h"
+#include "tests/sim/temp_folder.h"
+#include "tools/pe_stub/pe_stub_writer.h"
+#include "ui/control_ids.h"
+
+namespace hbx::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const wchar_t* kDriverFile = L"C:\\Windows\\system32\\drivers\\zeltufdriver.sys";
+constexpr const wchar_t* kDevcon = L"C:\\HBX\\devconAMD64.exe";
+constexpr const char* kInstallLog = ": InstallFilterDriver[C:\\Windows\\Temp\\]";
+
+// The bench folder comes before the host built on it.
+struct BenchFolder {
+  explicit BenchFolder(const char* benchJson) {
+    if (benchJson) folder.write("bench.json", benchJson);
+  }
+  TempFolder folder;
+};
+
+class DriverStartupTest : protected BenchFolder, public AppTest {
+ protected:
+  explicit DriverStartupTest(const char* benchJson = nullptr) : BenchFolder(benchJson), AppTest(folder.path()) {
+    logFile_ = host_->driveC() / "debug.log";
+    host_->system().setDebugLogFile(logFile_);
+    log::vDEBUG_SetLevel(3);
+  }
+  ~DriverStartupTest() override { dialog_->vWaitForRunEnd(); }
+
+  // Start-up, then the run it started, to its end.
+  StepResult startAndRun(const std::wstring& line) {
+    const StepResult r = start(line);
+    dialog_->vWaitForRunEnd();
+    return r;
+  }
+  std::string debugLog() {
+    std::ifstream in(logFile_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  bool logged(const std::string& text) { return debugLog().find(text) != std::string::npos; }
+  std::wstring status() { return dialog_->m_Model.itemText(ui::ctrl::kStatusText); }
+  void writeDriverVersion(std::array<std::uint16_t, 4> version) {
+    tools::PeStubOptions options;
+    options.fileVersion = version;
+    ASSERT_TRUE(tools::writePeStub(host_->hostPath(kDriverFile), options));
+  }
+  // The boxes shown since the first `before` ones.
+  std::vector<std::wstring> boxesSince(std::size_t before) {
+    const std::vector<std::wstring> all = boxes();
+    return std::vector<std::wstring>(all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())), all.end());
+  }
+  // A new dialog for the next start on the same computer.
+  void newDialog() {
+    dialog_ = std::make_unique<ZAr763ORIdirevaVodoRev>(host_->ports(), *utility_);
+    pFWUpdateDlg = dialog_.get();
+  }
+
+ private:
+  fs::path logFile_;
+};
+
+template <const char* Bench>
+class BenchStartupTest : public DriverStartupTest {
+ protected:
+  BenchStartupTest() : DriverStartupTest(Bench) {}
+};
+
+constexpr char kNotInstalled[] = R"({"hubs": {"driverInstalled": false}})";
+constexpr char kRegisteredWithoutFile[] =
+    R"({"hubs": {"driverInstalled": false}, "usb": {"upperFilters": ["ZeltFilter"]}})";
+using NotInstalledTest = BenchStartupTest<kNotInstalled>;
+using RegisteredWithoutFileTest = BenchStartupTest<kRegisteredWithoutFile>;
+
+TEST_F(DriverStartupTest, InstalledAndCurrentDriverIsUsedAsItIs) {
+  ASSERT_FALSE(startAndRun(L"/DOS /DBG 3").endsProcess());
+  EXPECT_FALSE(logged(kInstallLog));
+  EXPECT_TRUE(logged(": OnBnClickedStartButton:: fw path=["));
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(DriverStartupTest, DriverAtAnotherVersionIsInstalledAgain) {
+  writeDriverVersion({1, 0, 6, 0});
+  ASSERT_FALSE(startAndRun(L"/DOS /DBG 3").endsProcess());
+  EXPECT_TRUE(logged(kInstallLog));
+  EXPECT_TRUE(logged(": OnBnClickedStartButton:: fw path=["));
+}
+
+TEST_F(NotInstalledTest, UnregisteredFilterIsInstalledBeforeStart) {
+  ASSERT_FALSE(startAndRun(L"/DOS /DBG 3").endsProcess());
+  const std::string log = debugLog();
+  const std::size_t install = log.find(kInstallLog);
+  ASSERT_NE(install, std::string::npos);
+  // The driver file is found after the install: one install only.
+  EXPECT_EQ(log.find(kInstallLog, install + 1), std::string::npos);
+  EXPECT_LT(install, log.find(": OnBnClickedStartButton:: fw path=["));
+  EXPECT_NE(dialog_->m_iRet.load(), -20);
+}
+
+TEST_F(NotInstalledTest, DriverThatCannotBeInstalledEndsWithMinusTwenty) {
+  host_->payloads().remove(L"INF", 157);
+  writeFile(std::wstring(kProgramFolder) + L"\\" + kCarriedImage, "image");
+  const StepResult r = startAndRun(L"/DBG 3");
+  ASSERT_TRUE(r.endsProcess());
+  EXPECT_EQ(r.exitCode(), -20);
+  EXPECT_EQ(dialog_->m_iRet.load(), -20);
+  EXPECT_EQ(dialog_->m_bSilent, 1);
+  EXPECT_EQ(boxes(), std::vector<std::wstring>{L"[Error] Please install Corvane Filter Driver !!"});
+  EXPECT_EQ(status(), L"Failed!!");
+  EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+  EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
+}
+
+TEST_F(RegisteredWithoutFileTest, MissingDriverFileEndsUnattendedRuns) {
+  struct Case {
+    std::wstring line;
+    std::string console;
+  };
+  for (const Case& c : {Case{L"/SILENT /DBG 3", ""}, Case{L"/A /DBG 3", ""}, Case{L"/DOS /DBG 3", "\n"}}) {
+    SCOPED_TRACE(c.line);
+    newDialog();
+    const std::size_t outputBefore = output().size();
+    const StepResult r = startAndRun(c.line);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -20);
+    EXPECT_EQ(dialog_->m_iRet.load(), -20);
+    EXPECT_EQ(status(), L"Failed!!");
+    EXPECT_TRUE(output().substr(outputBefore).ends_with("======\r\n" + c.console) || c.console.empty());
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+    EXPECT_FALSE(exists(kDriverFile));
+  }
+}
+
+// Interactive: the message and the failed status, then one more install and
+// the run, with the exit code left at -20 unless the run sets another.
+TEST_F(RegisteredWithoutFileTest, MissingDriverFileIsInstalledInTheInteractiveDialog) {
+  ASSERT_FALSE(start(L"/DBG 3").endsProcess());
+  const std::vector<std::wstring> shown = boxes();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front(), L"[Error] Can not find Corvane Filter Driver !!");
+  EXPECT_EQ(host_->windows().shown().front().flags & 0x30u, 0x30u);
+  dialog_->vWaitForRunEnd();
+  EXPECT_TRUE(logged(kInstallLog));
+  EXPECT_TRUE(logged(": OnBnClickedStartButton:: fw path=["));
+  EXPECT_TRUE(logged(":  iExitcode[ -20]"));
+}
+
+TEST_F(DriverStartupTest, DevconThatCannotBeWrittenEndsWithMinusFive) {
+  struct Case {
+    std::wstring line;
+    std::vector<std::wstring> boxes;
+  };
+  for (const Case& c : {Case{L"/SILENT /DBG 3", {}}, Case{L"/DBG 3", {L"[Error] extra necessary files failed!!"}}}) {
+    SCOPED_TRACE(c.line);
+    const std::size_t before = boxes().size();
+    newDialog();
+    host_->payloads().remove(L"EXE", 152);
+    const StepResult r = startAndRun(c.line);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -5);
+    EXPECT_EQ(dialog_->m_iRet.load(), -5);
+    EXPECT_EQ(boxesSince(before), c.boxes);
+    EXPECT_EQ(status(), L"Failed!!");
+    EXPECT_FALSE(exists(kDevcon));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+    EXPECT_TRUE(logged(": nADD_Delete_DevconFile Failed[C:\\HBX]"));
+  }
+}
+
+TEST_F(DriverStartupTest, StartPlacesTheDevconToolAndWiresTheRunsRemovals) {
+  ASSERT_FALSE(start(L"/DOS /DBG 3").endsProcess());
+  dialog_->vWaitForRunEnd();
+  ASSERT_TRUE(dialog_->m_RunHooks.removeDevconFile);
+  ASSERT_TRUE(dialog_->m_RunHooks.removeFilterDriverAndFiles);
+  writeFile(kDevcon, "tool");
+  EXPECT_EQ(dialog_->m_RunHooks.removeDevconFile(kProgramFolder), 0);
+  EXPECT_FALSE(exists(kDevcon));
+}
+
+// The firmware file: a relative or absolute name, checked and classified
+// alike; a file no hub can take is refused before anything is installed.
+TEST_F(DriverStartupTest, FirmwareFileIsCheckedAndClassified) {
+  const auto carried = host_->payloads().payload(L"BIN", 166);
+  ASSERT_TRUE(carried);
+  const std::string valid(carried->begin(), carried->end());
+  writeFile(L"C:\\fw\\Config_250318_25_01_0D.bin", valid);
+  writeFile(std::wstring(kProgramFolder) + L"\\Config_250318_25_01_0E.bin", valid);
+  writeFile(std::wstring(kProgramFolder) + L"\\Config_bad.bin", "not a firmware image");
+  writeFile(L"C:\\fw\\Config_bad.bin", "not a firmware image");
+
+  struct Case {
+    std::wstring line;
+    int exitCode;  // 0: goes on
+    std::wstring version;
+    std::wstring box;
+  };
+  const Case cases[] = {
+      {L"/U Config_250318_25_01_0E.bin", 0, L"25031825010E", L""},
+      {L"/U C:\\fw\\Config_250318_25_01_0D.bin", 0, L"25031825010D", L""},
+      {L"/U \"C:\\fw\\Config_250318_25_01_0D.bin\"", 0, L"25031825010D", L""},
+      {L"/U Config_bad.bin", -10, L"", L"[Error] The FW is not valide, Please check again!!"},
+      {L"/U C:\\fw\\Config_bad.bin", -10, L"", L"[Error] The FW is not valide, Please check again!!"},
+      {L"/U C:\\fw\\Missing.bin", -10, L"", L"[Error] Input FW File is not exist!!! "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const std::size_t before = boxes().size();
+    newDialog();
+    const StepResult r = start(c.line);
+    dialog_->vWaitForRunEnd();
+    EXPECT_EQ(r.endsProcess() ? r.exitCode() : 0, c.exitCode);
+    if (c.exitCode == 0) {
+      EXPECT_EQ(dialog_->m_strCurFileFWVer, c.version);
+      EXPECT_LE(dialog_->m_bMajorType, 3);
+      continue;
+    }
+    const std::vector<std::wstring> shown = boxesSince(before);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), c.box), shown.end());
+    // Refused before the device-console tool is placed; the restored copy of
+    // the carried image is gone, the user's files stay.
+    EXPECT_FALSE(exists(kDevcon));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+    EXPECT_TRUE(exists(L"C:\\fw\\Config_bad.bin"));
+  }
+}
+
+TEST_F(DriverStartupTest, UnloadableSettingsEndUnattendedRunsWithMinusTen) {
+  carrySettings("bogus=1\n");
+  struct Case {
+    std::wstring line;
+    bool ends;
+  };
+  for (const Case& c : {Case{L"", false}, Case{L"/SILENT", true}, Case{L"/DOS /DBG 3", true}}) {
+    SCOPED_TRACE(c.line);
+    newDialog();
+    const StepResult r = start(c.line);
+    EXPECT_EQ(r.endsProcess(), c.ends);
+    if (c.ends) {
+      EXPECT_EQ(r.exitCode(), -10);
+    }
+    EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
+  }
+}
+
+}  // namespace
+}  // namespace hbx::testing
