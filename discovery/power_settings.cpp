@@ -118,7 +118,7 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       wanted = *found;
     }
     auto markChanged = [this] {
-      CZeltHubDev* dev = m_ZeltUSBLib.hubDev();
+      CZeltHubDev* dev = walkTarget();
       if (dev != nullptr && dev->m_DriverNum < kMaxDriverRecords) dev->m_DriverInfo[dev->m_DriverNum].bPowerSettingChanged = 1;
     };
     std::uint32_t value = wanted;

@@ -63,6 +63,10 @@ class CHubUtility {
   // Puts the default configuration table into the configuration buffer and
   // into the table of device-list entry `index`.
   void vSetMConfigInfo(std::uint8_t index);
+  // Reads one image of hub `index` into `out` (0xFF00 bytes): the
+  // configuration table, then the firmware area from byte 256. A failed table
+  // read finds the hub again by its position before the next of 3 attempts.
+  bool bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_t image, std::uint8_t variant);
   // Downloads the staged file into one image of hub `index`, one hub at a
   // time (m_UpdateFirmwareCriticalSection), after checking that the file is
   // still the one staged; then pauses 800 ms.
@@ -197,6 +201,38 @@ class CHubUtility {
   // where nothing was). False only when overwriting a value failed.
   bool bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dwValue);
 
+  // The USB topology walk. Fills the records of the walk's target (the hub
+  // device object of m_ZeltUSBLib unless a scan names another) with every hub
+  // that passes the run's filters; descends through the hubs it leaves out.
+  // False when no host controller is present or the enumeration broke off.
+  bool GetDeviceList();
+  void EnumerateHost(platform::OsHandle hHostController, const std::wstring& strHostDesc, bool bCorvaneHost);
+  void GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, std::uint32_t ulLevel,
+                  const std::wstring& strRootHubName, const std::wstring& strHostDesc, bool bCorvaneHost);
+  // The hub device object whose records the walk fills.
+  CZeltHubDev* walkTarget();
+  // Makes `target` the walk's target for the life of the object (a rebuild
+  // during re-enumeration works on records of its own).
+  class WalkTargetScope {
+   public:
+    WalkTargetScope(CHubUtility& utility, CZeltHubDev& target);
+    ~WalkTargetScope();
+    WalkTargetScope(const WalkTargetScope&) = delete;
+    WalkTargetScope& operator=(const WalkTargetScope&) = delete;
+
+   private:
+    CHubUtility& utility_;
+    CZeltHubDev* previous_;
+  };
+
+  // Finds the hub of device-list entry `ucTargetNumber` again after its
+  // processor reset, by its position index, and brings that entry up to
+  // date. Three attempts; one re-enumeration at a time.
+  bool ReEnumrationTargetHub(std::uint8_t ucTargetNumber);
+
+  // Re-enumeration mode: 1 only while a reset hub is being found again.
+  std::atomic<std::uint8_t> m_bAllHubCheck4ReEnum{0};
+
   // Driver-key instance numbers of the last hub-interface listing.
   HubInterfacePaths m_strHubDriverKey;
   // The root hub name of the controller walked last, and the descriptor
@@ -259,6 +295,10 @@ class CHubUtility {
   std::atomic<bool> m_bLocksInitialized{false};
   // Hub discovery (discovery/): the selective-suspend values found.
   PowerSettingsMemory m_PowerSettingsFound;
+  // Hub discovery (discovery/): the records a walk fills (null: m_ZeltUSBLib's),
+  // and how many of them this walk has filled so far (overwrites are logged).
+  CZeltHubDev* m_pWalkTarget = nullptr;
+  std::uint8_t m_ucWalkRecordsFilled = 0;
 };
 
 // The process-wide utility object (set by the program at start).

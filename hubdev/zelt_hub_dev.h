@@ -42,6 +42,8 @@ class CZeltHubDev {
   // Builds the device list from a walk; 0, or -4 when the walk found no hub.
   int OpenDevice(DeviceList* pDevList, std::uint8_t clear);
   void vClearPrivateData();
+  // Clears the configuration, update and reload result flags of entries 0-7.
+  void vClearResultFlags();
 
   // The descriptor values of the connection examined last.
   std::wstring m_strPID;
@@ -62,6 +64,13 @@ class CZeltHubDev {
   // The device object of list entry `index`; empty when there is none.
   std::wstring objectName(std::uint8_t index) const;
   bool recordHasObject(std::uint8_t index) const;
+  // The steps of OpenDevice (open_device.cpp).
+  void vProbeRecords();
+  void vRestartAndRelookup(std::uint8_t index);
+  void vClearMarks();
+  void vBuildList();
+  void vAddRecordToList(const DriverInfo& record);
+  bool bPartialVersionPasses(const std::wstring& version, std::uint8_t position) const;
   platform::Ports& ports();
 
   CHubUtility& utility_;

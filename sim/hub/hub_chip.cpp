@@ -12,9 +12,10 @@ namespace {
 
 constexpr Ticks kTicksPerMs = 10'000;
 constexpr std::uint32_t kDescriptorSize = 18;
-constexpr std::uint8_t kManufacturerIndex = 1;
-constexpr std::uint8_t kProductIndex = 2;
 constexpr std::uint8_t kSerialIndex = 3;
+// The manufacturer text sits where the bench puts it (1 or 2), the product
+// text on the other of the two.
+std::uint8_t productIndex(const HubConfig& config) { return config.manufacturerIndex == 1 ? 2 : 1; }
 constexpr std::uint32_t kMaxImageRead = 64;
 
 Reply refuse(std::uint32_t error = simerr::kInvalidParameter) { return Reply{error, true, 0}; }
@@ -292,7 +293,7 @@ Reply HubChip::deviceDescriptor(Connection connection, std::uint8_t* out, std::u
       static_cast<std::uint8_t>(config_.vid), static_cast<std::uint8_t>(config_.vid >> 8),
       static_cast<std::uint8_t>(pid), static_cast<std::uint8_t>(pid >> 8),
       static_cast<std::uint8_t>(config_.bcdDevice), static_cast<std::uint8_t>(config_.bcdDevice >> 8),
-      kManufacturerIndex, kProductIndex, static_cast<std::uint8_t>(config_.serial.empty() ? 0 : kSerialIndex), 1};
+      config_.manufacturerIndex, productIndex(config_), static_cast<std::uint8_t>(config_.serial.empty() ? 0 : kSerialIndex), 1};
   const std::uint32_t n = std::min<std::uint32_t>(outLength, kDescriptorSize);
   std::copy_n(d.begin(), n, out);
   return ok(n);
@@ -306,8 +307,8 @@ Reply HubChip::stringDescriptor(Connection, std::uint32_t index, std::uint32_t l
     d = {4, 3, static_cast<std::uint8_t>(config_.languageId), static_cast<std::uint8_t>(config_.languageId >> 8)};
   } else {
     const std::wstring* text = nullptr;
-    if (index == kManufacturerIndex) text = &config_.manufacturer;
-    if (index == kProductIndex) text = &config_.product;
+    if (index == config_.manufacturerIndex) text = &config_.manufacturer;
+    if (index == productIndex(config_)) text = &config_.product;
     if (index == kSerialIndex && !config_.serial.empty()) text = &config_.serial;
     // A device stalls a request for a string it does not have.
     if (text == nullptr || language != config_.languageId || index > 0xFF) return fail(simerr::kGenFailure);

@@ -132,7 +132,7 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
 
 HubConfig parseHub(const json& v, const std::string& where) {
   checkKeys(v, where, {"name", "family", "familyCode", "chipRevision", "usbStatus", "romVersion", "firmwareVersion",
-                       "vid", "bcdDevice", "manufacturer", "product", "serial", "usb3", "usb2", "requestMicros",
+                       "vid", "bcdDevice", "manufacturer", "manufacturerIndex", "product", "serial", "usb3", "usb2", "requestMicros",
                        "eraseMs", "offBusMs", "faults"});
   HubConfig hub;
   if (!v.contains("name") || !v["name"].is_string() || v["name"].get<std::string>().empty()) {
@@ -165,6 +165,10 @@ HubConfig parseHub(const json& v, const std::string& where) {
   if (v.contains("vid")) hub.vid = static_cast<std::uint16_t>(hexValue(v["vid"], where + "/vid", 4));
   if (v.contains("bcdDevice")) hub.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice", 4));
   if (v.contains("manufacturer")) hub.manufacturer = textValue(v["manufacturer"], where + "/manufacturer");
+  if (v.contains("manufacturerIndex")) {
+    hub.manufacturerIndex = static_cast<std::uint8_t>(numberValue(v["manufacturerIndex"], where + "/manufacturerIndex", 2));
+    if (hub.manufacturerIndex == 0) throw ParseError{where + "/manufacturerIndex", "expected 1 or 2"};
+  }
   if (v.contains("product")) hub.product = textValue(v["product"], where + "/product");
   if (v.contains("serial")) hub.serial = textValue(v["serial"], where + "/serial");
   if (v.contains("usb3")) hub.usb3 = parseConnection(v["usb3"], where + "/usb3");
@@ -231,6 +235,7 @@ json toJson(const HubBenchConfig& bench) {
     h["vid"] = hex(hub.vid, 4);
     h["bcdDevice"] = hex(hub.bcdDevice, 4);
     h["manufacturer"] = toUtf8(hub.manufacturer);
+    h["manufacturerIndex"] = hub.manufacturerIndex;
     h["product"] = toUtf8(hub.product);
     h["serial"] = toUtf8(hub.serial);
     for (const auto& [key, connection] : {std::pair{"usb3", hub.usb3}, std::pair{"usb2", hub.usb2}}) {

@@ -42,6 +42,9 @@ struct HubConfig {
   std::uint16_t vid = 0x2E8B;
   std::uint16_t bcdDevice = 0x0100;
   std::wstring manufacturer = L"Corvane";
+  // The string index of the manufacturer text: 2 (the index the program's walk
+  // reads for it) or 1; the product text takes the other, the serial 3.
+  std::uint8_t manufacturerIndex = 2;
   std::wstring product = L"USB3.1 Hub";
   std::wstring serial;  // empty: no serial-number string (iSerialNumber 0)
   std::uint16_t languageId = 0x0409;

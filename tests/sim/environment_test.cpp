@@ -52,10 +52,21 @@ TEST(EnvironmentTest, UnsetOrBadValuesGiveTheDefaults) {
   const SimHostOptions options = optionsFromEnvironment(nullptr);
   EXPECT_FALSE(options.benchFolder.has_value());
   EXPECT_FALSE(options.debugLogFile.has_value());
-  for (const char* text : {static_cast<const char*>(nullptr), "", "abc", "0", "-1", "0.5x", "1e9"}) {
+  for (const char* text : {static_cast<const char*>(nullptr), "", "abc", "-1", "0.5x", "1e9"}) {
     EXPECT_DOUBLE_EQ(SimClock::scaleFromText(text), 1.0) << (text ? text : "(unset)");
   }
   EXPECT_DOUBLE_EQ(SimClock::scaleFromText("2.5"), 2.5);
+  EXPECT_DOUBLE_EQ(SimClock::scaleFromText("0"), 0.0);
+}
+
+TEST(EnvironmentTest, ScaleZeroSkipsEveryWaitButVirtualTimeStillPasses) {
+  SimClock clock(0);
+  const auto before = std::chrono::steady_clock::now();
+  clock.sleepMs(60'000);
+  clock.sleepMs(5'000);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+  EXPECT_GE(clock.virtualMs(), 65'000);
+  EXPECT_LT(clock.virtualMs(), 66'000);
 }
 
 TEST(EnvironmentTest, ScaledClockMeasuresVirtualTime) {
