@@ -3,6 +3,7 @@
 // in each run mode.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -209,6 +210,28 @@ TEST_F(ModalLoopTest, TheTerminalViewDrawsTheDialogAndTakesEnterAsOk) {
   EXPECT_EQ(terminal_.openings(), 1);
   EXPECT_FALSE(terminal_.live());  // put away again
   EXPECT_NE(terminal_.written().find("Update Status"), std::string::npos);
+}
+
+TEST_F(ModalLoopTest, EnterCountsOnlyOnceTheRunHasEnded) {
+  dialog_->OnBnClickedButtonStart();
+  terminal_.type("\n");  // at once: OK is disabled while the run goes on
+  std::atomic<bool> pressedAgain{false};
+  std::thread user([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (terminal_.written().find("Enter: OK") != std::string::npos) {
+        pressedAgain = true;
+        terminal_.type("\n");
+        return;
+      }
+      std::this_thread::yield();
+    }
+  });
+  runDialog(L"interactive", &view_);
+  user.join();
+  EXPECT_TRUE(pressedAgain);  // the first Enter did not end the dialog
+  EXPECT_TRUE(dialog_->bRunEnded());
+  EXPECT_EQ(dialog_->m_Model.dialogResult(), platform::idanswer::kOk);
 }
 
 TEST_F(ModalLoopTest, TheCloseKeyOrTheEndOfTheInputEndTheDialogWithTheRunsCode) {
