@@ -271,6 +271,9 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
       continue;
     }
     ++iRetry_;
+    // The hub filters and the hub device object's scan state are shared by
+    // every worker: one worker at a time sets them and finds its hub.
+    std::unique_lock<std::mutex> filterLock(utility_.m_VerifyFWCriticalSection);
     if (CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) hub->vInitialPrivateData();
     if (dialog_.m_ucFWType == kConfigType) {
       utility_.m_strFW_Indetify = dialog_.m_strCurFileFWVer;
@@ -287,6 +290,7 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
     HBX_WORKER_MSG(L"%s:%d: pFWUpdateDlg->m_ucFWType = %d, Assign  pUtility.m_strVID_Indetifyr[%s],",
                    dialog_.m_ucFWType, utility_.m_strVID_Indetify);
     const bool found = dialog_.m_RunHooks.reEnumerateTargetHub && dialog_.m_RunHooks.reEnumerateTargetHub(i_);
+    filterLock.unlock();
     if (!found) {
       HBX_WORKER_ERR(L"%s:%d: ReEnumrationTargetHub Failed, ucTargetNumber[%d],", i_);
       elapsed = nowSeconds() - start;
