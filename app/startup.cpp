@@ -200,11 +200,6 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   m_RunHooks.readSpiRom = [&utility](std::uint8_t index, std::uint8_t* buffer) {
     return utility.bReadSPIROM(index, buffer, 0, 1);
   };
-  // A reset hub is found again by the walk; a hub's ROM is read back through it.
-  m_RunHooks.reEnumerateTargetHub = [&utility](std::uint8_t index) { return utility.ReEnumrationTargetHub(index); };
-  m_RunHooks.readSpiRom = [&utility](std::uint8_t index, std::uint8_t* buffer) {
-    return utility.bReadSPIROM(index, buffer, 0, 1);
-  };
 
   if (utility.nADD_Delete_DevconFile(folder, true) != 0) {
     HBX_LOG_ERR(L"%s:%d: nADD_Delete_DevconFile Failed[%s]", folder);
