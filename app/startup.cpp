@@ -61,14 +61,21 @@ bool bSameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
+// What start-up wrote into the program folder goes with a process that ends
+// before the run: the run's image file and the device-console tool.
+void vRemoveStartupFiles(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility) {
+  dialog.vRemoveBinFiles();
+  utility.nADD_Delete_DevconFile(utility.strProgramFolder(), false);
+}
+
 // The start-up failure procedure: message, red status, silent from here on,
-// the exit code set, the run's image file deleted, and the process ends.
-StepResult vStartupFailure(ZAr763ORIdirevaVodoRev& dialog, const std::wstring& text, int code) {
+// the exit code set, the files start-up wrote deleted, and the process ends.
+StepResult vStartupFailure(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, const std::wstring& text, int code) {
   dialog.nShowMessage(text, msgkind::kError, platform::mb::kOk);
   dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
   dialog.m_bSilent = 1;
   dialog.SetExitcode(code);
-  dialog.vRemoveBinFiles();
+  vRemoveStartupFiles(dialog, utility);
   return StepResult::endProcess(code);
 }
 
@@ -77,7 +84,7 @@ StepResult vStartupFailure(ZAr763ORIdirevaVodoRev& dialog, const std::wstring& t
 StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::SystemPort& system) {
   if (!utility.bIsInstallZeltFilterDriverFromRegistry() &&
       utility.InstallFilterDriver(strTempPath(system, kFirstInstallPathChars)) != 0) {
-    return vStartupFailure(dialog, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
+    return vStartupFailure(dialog, utility, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
   }
 
   const std::wstring driverFile = wformat(L"\\%s%s", std::wstring(driver::kDriversFolder), std::wstring(driver::kSysFile));
@@ -96,11 +103,11 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
     dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
     dialog.SetExitcode(exitcode::kFilterDriverMissing);
     if (dialog.m_bSilent || dialog.m_bAuto || dialog.m_bHelp) {
-      dialog.vRemoveBinFiles();
+      vRemoveStartupFiles(dialog, utility);
       return StepResult::endProcess(exitcode::kFilterDriverMissing);
     }
     if (dialog.m_bConsole) {
-      dialog.vRemoveBinFiles();
+      vRemoveStartupFiles(dialog, utility);
       system.consoleWrite("\n");
       system.focusConsole();
       return StepResult::endProcess(exitcode::kFilterDriverMissing);
@@ -111,7 +118,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
 
   if (version.empty() || !bSameTextIgnoringCase(version, driver::kDriverVersion)) {
     if (utility.InstallFilterDriver(strTempPath(system, kSecondInstallPathChars)) != 0) {
-      return vStartupFailure(dialog, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
+      return vStartupFailure(dialog, utility, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
     }
   }
   return StepResult::goOn();
@@ -203,7 +210,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
 
   if (utility.nADD_Delete_DevconFile(folder, true) != 0) {
     HBX_LOG_ERR(L"%s:%d: nADD_Delete_DevconFile Failed[%s]", folder);
-    return vStartupFailure(*this, L"extra necessary files failed!!", exitcode::kExtraFilesFailed);
+    return vStartupFailure(*this, utility, L"extra necessary files failed!!", exitcode::kExtraFilesFailed);
   }
 
   utility.vLoadRegTableFromFile(L"");

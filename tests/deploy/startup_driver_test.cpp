@@ -117,6 +117,7 @@ TEST_F(NotInstalledTest, DriverThatCannotBeInstalledEndsWithMinusTwenty) {
   EXPECT_EQ(boxes(), std::vector<std::wstring>{L"[Error] Please install Corvane Filter Driver !!"});
   EXPECT_EQ(status(), L"Failed!!");
   EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+  EXPECT_FALSE(exists(kDevcon));
   EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
 }
 
@@ -137,6 +138,7 @@ TEST_F(RegisteredWithoutFileTest, MissingDriverFileEndsUnattendedRuns) {
     EXPECT_TRUE(output().substr(outputBefore).ends_with("======\r\n" + c.console) || c.console.empty());
     EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
     EXPECT_FALSE(exists(kDriverFile));
+    EXPECT_FALSE(exists(kDevcon));
   }
 }
 
