@@ -60,6 +60,7 @@ void MainTask::run() {
   RunDisplay display(dialog_, ports_.system);
   display_ = &display;
   HBX_TASK_MSG(L"%s:%d:   MainThreadFun !!! ");
+  dialog_.m_Model.resetOverallBar();
   display.status(L"Search Target Hub...", kStatusBlue, 34);
   info_.ucState = MAIN_THREAD_SCAN;
   dialog_.vScanUSBPort();

@@ -42,8 +42,10 @@ void ZAr763ORIdirevaVodoRev::OnBnClickedButtonStart() {
     update::ExportedTrailer trailer;
     std::uint32_t error = 0;
     if (!update::bReadExportedImage(ports_.files, path, image, trailer, error)) {
-      // Unreadable, or too short to hold its trailer: nothing to start.
+      // Unreadable, or too short to hold its trailer: nothing to start, and
+      // a run that did nothing must not end as passed.
       HBX_LOG_ERR(L"%s:%d:  mallco Fail !!! ");
+      SetExitcode(-1);
       return;
     }
     if (trailer.vid != 0) utility_.m_strVID_Indetify = upperHex4(trailer.vid);

@@ -386,6 +386,19 @@ TEST(UpdateRunSources, ExportedImageIsStagedFromItsTrailerAndKeptOnDisk) {
   EXPECT_FALSE(std::filesystem::exists(run.hostPath(L"C:\\HBX\\Config_25031825010c.bin")));
 }
 
+TEST(UpdateRunSources, ExportedImageTooShortForItsTrailerStartsNoRun) {
+  RunFixture run(benchOf({targetHub(0)}));
+  const std::wstring path = L"C:\\HBX\\HBX763XFW.BIN";
+  run.writeFile(path, std::vector<std::uint8_t>(56, 0x11));
+  run.utility.m_strFWBinFilePath = path;
+  run.run();
+  EXPECT_TRUE(run.log.has(L"mallco Fail"));
+  EXPECT_EQ(run.dialog.m_MainThreadInfo.ucState.load(), MAIN_THREAD_START);
+  EXPECT_TRUE(run.dialog.bRunEnded());
+  EXPECT_EQ(run.listings, 0);
+  EXPECT_EQ(run.exitCode(), -1);
+}
+
 TEST(UpdateRunSources, FirmwareVersionComesFromTheFileName) {
   RunFixture run(benchOf({}));
   run.useCarriedImage();
