@@ -16,13 +16,17 @@ constexpr std::uint32_t kResourceNameNotFound = 1814;
 constexpr std::uint8_t kOsWindows10 = 64;
 
 // One carried file and where it goes: `subfolder` is empty or "\i386" /
-// "\amd64" below the driver folder.
+// "\amd64" below the driver folder. A failed write logs `logLine` (with the
+// system error) and ends the package with `failureStatus`.
 struct DriverPayload {
   driver::PayloadId id;
   const wchar_t* subfolder;
   const wchar_t* file;
   int failureStatus;
+  const wchar_t* logLine;
 };
+
+constexpr wchar_t kInfLogLine[] = L"%s:%d: Load Filter Driver inf, WriteFile Failed, Erroe=%d";
 
 // The writer every payload goes through: builds the folders one step at a
 // time, replaces an existing file, and writes the whole carried file in one
@@ -64,39 +68,22 @@ std::vector<std::wstring> driverFolderSteps(const std::wstring& base, const wcha
 int CHubUtility::nLoadFilterDriverLib(const std::wstring& base) {
   const driver::PayloadId sys64 = GetOSVersion() == kOsWindows10 ? driver::kSys64KmdfPayload : driver::kSys64Payload;
   const DriverPayload package[] = {
-      {driver::kInfPayload, L"", driver::kInfFile, -1},
-      {driver::kCatPayload, L"", driver::kCatFile, -10},
-      {driver::kSys32Payload, driver::kI386Folder, driver::kSysFile, -10},
-      {sys64, driver::kAmd64Folder, driver::kSysFile, -10},
-      {driver::kSupportLibraryPayload, L"", driver::kSupportLibrary, -10},
-      {driver::kDebugRuntimePayload, L"", driver::kDebugRuntime, -10},
-      {driver::kUninstallScriptPayload, L"", driver::kUninstallScript, -1},
+      {driver::kInfPayload, L"", driver::kInfFile, -1, kInfLogLine},
+      {driver::kCatPayload, L"", driver::kCatFile, -10, L"%s:%d: Load Filter Driver cat, WriteFile Failed, Erroe=%d"},
+      {driver::kSys32Payload, driver::kI386Folder, driver::kSysFile, -10,
+       L"%s:%d: Load Load Filter Driver i368/zeltufdriver.sys, WriteFile Failed, Erroe=%d"},
+      {sys64, driver::kAmd64Folder, driver::kSysFile, -10,
+       L"%s:%d: Load Filter Driver amd64/zeltufdriver.sys, WriteFile Failed, Erroe=%d"},
+      {driver::kSupportLibraryPayload, L"", driver::kSupportLibrary, -10,
+       L"%s:%d: Load k9371937.DLL, WriteFile Failed, Erroe=%d"},
+      {driver::kDebugRuntimePayload, L"", driver::kDebugRuntime, -10,
+       L"%s:%d:  Load msvcrtd.dll, WriteFile Failed, Erroe=%d"},
+      {driver::kUninstallScriptPayload, L"", driver::kUninstallScript, -1, kInfLogLine},
   };
   for (const DriverPayload& payload : package) {
     const std::uint32_t error = uWritePayload(*this, payload.id, driverFolderSteps(base, payload.subfolder), payload.file);
     if (error == 0) continue;
-    switch (payload.id.id) {
-      case driver::kInfPayload.id:
-      case driver::kUninstallScriptPayload.id:
-        HBX_LOG_ERR(L"%s:%d: Load Filter Driver inf, WriteFile Failed, Erroe=%d", error);
-        break;
-      case driver::kCatPayload.id:
-        HBX_LOG_ERR(L"%s:%d: Load Filter Driver cat, WriteFile Failed, Erroe=%d", error);
-        break;
-      case driver::kSys32Payload.id:
-        HBX_LOG_ERR(L"%s:%d: Load Load Filter Driver i368/zeltufdriver.sys, WriteFile Failed, Erroe=%d", error);
-        break;
-      case driver::kSys64Payload.id:
-      case driver::kSys64KmdfPayload.id:
-        HBX_LOG_ERR(L"%s:%d: Load Filter Driver amd64/zeltufdriver.sys, WriteFile Failed, Erroe=%d", error);
-        break;
-      case driver::kSupportLibraryPayload.id:
-        HBX_LOG_ERR(L"%s:%d: Load k9371937.DLL, WriteFile Failed, Erroe=%d", error);
-        break;
-      default:
-        HBX_LOG_ERR(L"%s:%d:  Load msvcrtd.dll, WriteFile Failed, Erroe=%d", error);
-        break;
-    }
+    HBX_LOG_ERR(payload.logLine, error);
     return payload.failureStatus;
   }
   return 0;
@@ -106,7 +93,7 @@ int CHubUtility::nLoadDelInstall_INF(const std::wstring& base) {
   const std::uint32_t error =
       uWritePayload(*this, driver::kUninstallScriptPayload, driverFolderSteps(base, L""), driver::kUninstallScript);
   if (error == 0) return 0;
-  HBX_LOG_ERR(L"%s:%d: Load Filter Driver inf, WriteFile Failed, Erroe=%d", error);
+  HBX_LOG_ERR(kInfLogLine, error);
   return -10;
 }
 
@@ -123,7 +110,7 @@ int CHubUtility::nADD_Delete_DevconFile(const std::wstring& folder, bool add) {
   if (exists) return 0;
   const std::uint32_t error = uWritePayload(*this, id, {folder}, wow64 ? driver::kDevcon64 : driver::kDevcon32);
   if (error == 0) return 0;
-  HBX_LOG_ERR(L"%s:%d: Load Filter Driver inf, WriteFile Failed, Erroe=%d", error);
+  HBX_LOG_ERR(kInfLogLine, error);
   return -10;
 }
 
