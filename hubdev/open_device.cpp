@@ -83,6 +83,7 @@ void setInterfacePath(char (&field)[kNameChars], const std::wstring& path) {
 }  // namespace
 
 int CZeltHubDev::OpenDevice(DeviceList* pDevList, std::uint8_t clear) {
+  if (pDevList == nullptr) return filter::rc::kNoHub;
   m_pDevList = pDevList;
   utility_.m_MaxHubDepth.store(0);
   m_DriverNum = 0;
