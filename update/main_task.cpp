@@ -324,6 +324,15 @@ void MainTask::judge(std::size_t workers) {
     const DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
     const int target = static_cast<int>(k);
     if (dialog_.m_bUpdate) {
+      // Checked before the update: a hub with another version was left
+      // alone, and the run fails as a check that did not match.
+      if (dev.m_bChkFWResult == 0 && dialog_.m_bCheckFW &&
+          !version::bVersionEquals(dev.m_strFWVersion, dialog_.m_strChkFWVer)) {
+        bAllPass_ = false;
+        bVersionMismatch_ = true;
+        HBX_TASK_ERR(L"%s:%d: [%d]Version Check Failed, ,m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
+        continue;
+      }
       if (dev.m_bChkFWResult == 0) {
         HBX_TASK_ERR(L"%s:%d: incorrect DUT [%d], m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
         continue;

@@ -272,7 +272,11 @@ TEST(UpdateRunCheck, CheckThenUpdateWritesTheHubsThatPassed) {
   run.run();
   EXPECT_TRUE(run.hasCarriedImage(0));
   EXPECT_FALSE(run.hasCarriedImage(1));
-  EXPECT_TRUE(run.log.has(L"incorrect DUT [1]"));
+  // The hub that did not match fails the run all the same.
+  EXPECT_TRUE(run.log.has(L"[1]Version Check Failed"));
+  EXPECT_EQ(run.exitCode(), -7);
+  EXPECT_EQ(run.status(), L"Failed!!(-7)");
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
 // ---- Side tasks -------------------------------------------------------------
