@@ -79,12 +79,33 @@ StepResult vStartupFailure(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility,
   return StepResult::endProcess(code);
 }
 
+// A start-up that installed the filter (or tried to) and then ends leaves the
+// computer as the end of a run does: the filter removed and its package
+// deleted, unless "/UN" keeps them.
+void vRemoveDriverOfEndedStart(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports ports) {
+  if (dialog.m_bNoUninstall) return;
+  std::wstring buffer = strTempPath(ports.system, kSecondInstallPathChars);
+  if (utility.Remove_FilterDriverAndFiles(buffer, nullptr) != 0) return;
+  std::uint32_t error = 0;
+  ports.files.removeDirectory(buffer, error);
+  ports.files.removeDirectory(strTempPath(ports.system, kSecondInstallPathChars) + driver::kWorkFolder, error);
+}
+
 // The filter driver registered and its driver file at the version the
 // program needs; installed when either is not so.
-StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::SystemPort& system) {
-  if (!utility.bIsInstallZeltFilterDriverFromRegistry() &&
-      utility.InstallFilterDriver(strTempPath(system, kFirstInstallPathChars)) != 0) {
-    return vStartupFailure(dialog, utility, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
+StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports ports) {
+  platform::SystemPort& system = ports.system;
+  bool installTried = false;
+  auto failure = [&](const std::wstring& text) {
+    if (installTried) vRemoveDriverOfEndedStart(dialog, utility, ports);
+    return vStartupFailure(dialog, utility, text, exitcode::kFilterDriverMissing);
+  };
+
+  if (!utility.bIsInstallZeltFilterDriverFromRegistry()) {
+    installTried = true;
+    if (utility.InstallFilterDriver(strTempPath(system, kFirstInstallPathChars)) != 0) {
+      return failure(L"Please install Corvane Filter Driver !!");
+    }
   }
 
   const std::wstring driverFile = wformat(L"\\%s%s", std::wstring(driver::kDriversFolder), std::wstring(driver::kSysFile));
@@ -102,14 +123,14 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
     dialog.nShowMessage(L"Can not find Corvane Filter Driver !!", msgkind::kError, kIconWarningFlags);
     dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
     dialog.SetExitcode(exitcode::kFilterDriverMissing);
-    if (dialog.m_bSilent || dialog.m_bAuto || dialog.m_bHelp) {
+    const bool silent = dialog.m_bSilent || dialog.m_bAuto || dialog.m_bHelp;
+    if (silent || dialog.m_bConsole) {
+      if (installTried) vRemoveDriverOfEndedStart(dialog, utility, ports);
       vRemoveStartupFiles(dialog, utility);
-      return StepResult::endProcess(exitcode::kFilterDriverMissing);
-    }
-    if (dialog.m_bConsole) {
-      vRemoveStartupFiles(dialog, utility);
-      system.consoleWrite("\n");
-      system.focusConsole();
+      if (!silent) {
+        system.consoleWrite("\n");
+        system.focusConsole();
+      }
       return StepResult::endProcess(exitcode::kFilterDriverMissing);
     }
     // The interactive dialog installs once more and runs: the image file of
@@ -117,8 +138,9 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
   }
 
   if (version.empty() || !bSameTextIgnoringCase(version, driver::kDriverVersion)) {
+    installTried = true;
     if (utility.InstallFilterDriver(strTempPath(system, kSecondInstallPathChars)) != 0) {
-      return vStartupFailure(dialog, utility, L"Please install Corvane Filter Driver !!", exitcode::kFilterDriverMissing);
+      return failure(L"Please install Corvane Filter Driver !!");
     }
   }
   return StepResult::goOn();
@@ -215,7 +237,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
 
   utility.vLoadRegTableFromFile(L"");
 
-  if (const StepResult driver = vMakeSureFilterDriver(*this, utility, ports_.system); driver.endsProcess()) {
+  if (const StepResult driver = vMakeSureFilterDriver(*this, utility, ports_); driver.endsProcess()) {
     return driver;
   }
 

@@ -107,7 +107,8 @@ TEST_F(NotInstalledTest, UnregisteredFilterIsInstalledBeforeStart) {
 }
 
 TEST_F(NotInstalledTest, DriverThatCannotBeInstalledEndsWithMinusTwenty) {
-  host_->payloads().remove(L"INF", 157);
+  // The package stops at the amd64 build: the files before it are written.
+  host_->payloads().remove(L"SYS", 165);
   writeFile(std::wstring(kProgramFolder) + L"\\" + kCarriedImage, "image");
   const StepResult r = startAndRun(L"/DBG 3");
   ASSERT_TRUE(r.endsProcess());
@@ -119,6 +120,26 @@ TEST_F(NotInstalledTest, DriverThatCannotBeInstalledEndsWithMinusTwenty) {
   EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
   EXPECT_FALSE(exists(kDevcon));
   EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
+  // What the install attempt wrote is gone, as after a run.
+  EXPECT_TRUE(fs::is_empty(host_->hostPath(L"C:\\Windows\\Temp")));
+}
+
+// An install that ran but copied no driver file: unattended start-up ends
+// and takes back what the install did.
+TEST_F(NotInstalledTest, InstallWithoutDriverFileIsTakenBackWhenStartUpEnds) {
+  const std::string inf =
+      "[DefaultInstall.NTAMD64]\nAddReg = Add\n[DefaultUninstall.NTAMD64]\nDelReg = Del\n"
+      "[Add]\nHKLM, %Key%, UpperFilters, 0x00010008, ZeltFilter\n"
+      "[Del]\nHKLM, %Key%, UpperFilters, 0x00018002, ZeltFilter\n"
+      "[Strings]\nKey = \"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\"\n";
+  host_->payloads().replace(L"INF", 157, std::vector<std::uint8_t>(inf.begin(), inf.end()));
+  const StepResult r = startAndRun(L"/SILENT /DBG 3");
+  ASSERT_TRUE(r.endsProcess());
+  EXPECT_EQ(r.exitCode(), -20);
+  EXPECT_TRUE(logged(kInstallLog));
+  EXPECT_FALSE(utility_->bIsInstallZeltFilterDriverFromRegistry());
+  EXPECT_TRUE(fs::is_empty(host_->hostPath(L"C:\\Windows\\Temp")));
+  EXPECT_FALSE(exists(kDevcon));
 }
 
 TEST_F(RegisteredWithoutFileTest, MissingDriverFileEndsUnattendedRuns) {
@@ -139,6 +160,7 @@ TEST_F(RegisteredWithoutFileTest, MissingDriverFileEndsUnattendedRuns) {
     EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
     EXPECT_FALSE(exists(kDriverFile));
     EXPECT_FALSE(exists(kDevcon));
+    EXPECT_TRUE(fs::is_empty(host_->hostPath(L"C:\\Windows\\Temp")));
   }
 }
 
