@@ -284,9 +284,11 @@ TEST(RunProgram, EndsWithTheExitCodeOfTheRun) {
     std::wstring line;
     int exitCode;
   };
-  for (const Case& c : {Case{L"/?", 0}, Case{L"/P3 1234 /P2 5678", -10}, Case{L"/C 250318250100", -4}}) {
+  // The hubs of the built-in bench are not at the version checked: -7.
+  for (const Case& c : {Case{L"/?", 0}, Case{L"/P3 1234 /P2 5678", -10}, Case{L"/C 250318250100", -7}}) {
     std::string out;
     sim::SimHostOptions options;
+    options.timeScale = 0.001;
     options.standardOutput = [&out](const std::string& text) { out += text; };
     sim::SimHost host(options);
     EXPECT_EQ(app::runProgram(host.ports(), c.line), c.exitCode) << c.line;
