@@ -177,7 +177,7 @@ TEST_F(HubChipTest, DescriptorsPerConnection) {
   filter::encodeHeader(filter::Header::generic(3, 0, 0), in.data());
   ASSERT_EQ(chip.request(Connection::Usb3, filter::kIoctlGeneric, in.data(), 24, s, 4, 0).bytes, 4u);
   EXPECT_EQ(s[2] | (s[3] << 8), 0x0409);
-  filter::encodeHeader(filter::Header::generic(3, 1, 0x0409), in.data());
+  filter::encodeHeader(filter::Header::generic(3, 2, 0x0409), in.data());
   const Reply r = chip.request(Connection::Usb3, filter::kIoctlGeneric, in.data(), 24, s, 64, 0);
   ASSERT_EQ(r.bytes, 2u + 2 * 7);
   EXPECT_EQ(s[1], 3);
