@@ -87,6 +87,12 @@ void UsbTree::addDevices(std::size_t controller, int parent, std::uint32_t tier,
       node.pdoNumber = usbPdoNumber(c->pdoName);
       if (node.config.instance.empty() && !node.chip->config().serial.empty()) {
         node.instance = node.chip->config().serial;
+        // Windows names a second device with the same ids and serial number
+        // by its place, as if it had none: two devices never share a name.
+        const std::wstring path = interfacePath(node);
+        for (const TreeNode& other : nodes_) {
+          if (interfacePath(other) == path) node.instance.clear();
+        }
       }
     }
     if (node.pdoNumber == 0) node.pdoNumber = nextPdo_++;

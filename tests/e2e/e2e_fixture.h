@@ -1,0 +1,165 @@
+#pragma once
+// A whole run of the program on a bench folder written by the test: the
+// hubs and the USB tree of bench.json, the program started in-process with
+// its command line, and afterwards the exit code, the last status the
+// dialog showed, the standard output, the debug log and the hubs' flash.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/ini.h"
+#include "app/program.h"
+#include "sim/hub/hub_bench.h"
+#include "sim/hub/hub_chip.h"
+#include "sim/sim_host.h"
+#include "sim/sim_payloads.h"
+#include "sim/sim_system.h"
+#include "tests/sim/temp_folder.h"
+#include "ui/control_ids.h"
+#include "ui/dialog_view.h"
+
+namespace hbx::testing::e2e {
+
+inline constexpr char kOldVersion[] = "250115250000";
+inline constexpr char kCarriedVersion[] = "25031825010c";
+
+// One hub of the carried image's chip type (HBX773x) with both functions.
+struct Hub {
+  std::string name;
+  std::string version = kOldVersion;
+  std::string serial;
+  std::vector<Hub> below;  // on its ports 1, 2, ...
+};
+
+inline Hub hub(std::string name, std::string version = kOldVersion, std::string serial = "", std::vector<Hub> below = {}) {
+  return Hub{std::move(name), std::move(version), std::move(serial), std::move(below)};
+}
+
+// Sees the dialog's status text each time the modal loop draws it; nobody
+// answers, so the dialog ends by itself when the run is over.
+class StatusView : public ui::DialogView {
+ public:
+  void open() override {}
+  void close() override {}
+  void draw(ui::DialogControls& controls, bool) override {
+    if (const ui::CWndControl* item = controls.item(ui::ctrl::kStatusText)) status = item->GetWindowText();
+  }
+  ui::UserAction takeAction() override { return ui::UserAction::kNoOneThere; }
+  std::wstring status;
+};
+
+class E2eRun {
+ public:
+  // `roots`: the hubs on the ports 1, 2, ... of one controller.
+  explicit E2eRun(const std::vector<Hub>& roots, double timeScale = 0.001) {
+    std::string hubs;
+    std::string usb3;
+    std::string usb2;
+    int pdo = 20;
+    // On the root hub the USB 2.0 functions sit on ports 11 and up.
+    for (std::size_t p = 0; p < roots.size(); ++p) {
+      describe(roots[p], static_cast<int>(p + 1), static_cast<int>(p + 11), pdo, hubs, usb3, usb2);
+    }
+    const std::string bench = R"({"hubs": {"devices": [)" + hubs + R"(]},
+      "usb": {"controllers": [{"path": "\\\\?\\PCI#VEN_3A7F&DEV_7630#4&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
+        "description": "Corvane Host", "ports": 20, "devices": [)" + usb3 + (usb2.empty() ? "" : "," + usb2) + "]}]}}";
+    folder_.write("bench.json", bench);
+    sim::SimHostOptions options;
+    options.benchFolder = folder_.path();
+    options.timeScale = timeScale;
+    options.debugLogFile = folder_.path() / "debug.log";
+    options.standardOutput = [this](const std::string& text) {
+      std::lock_guard<std::mutex> lock(outputMutex_);
+      output_ += text;
+    };
+    host_ = std::make_unique<sim::SimHost>(options);
+    EXPECT_EQ(host_->benchError(), "");
+  }
+
+  // The carried settings with `key` set to `value`.
+  void carrySetting(const std::string& key, int value) {
+    const auto carried = host_->payloads().payload(Ini::kResourceType, Ini::kResourceId);
+    ASSERT_TRUE(carried);
+    std::string text(carried->begin(), carried->end());
+    const std::size_t at = text.find(key + "=");
+    ASSERT_NE(at, std::string::npos) << key;
+    text.replace(at, text.find('\n', at) - at, key + "=" + std::to_string(value));
+    host_->payloads().replace(Ini::kResourceType, Ini::kResourceId, std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+
+  int run(const std::wstring& line) { return app::runProgram(host_->ports(), line, &view_); }
+
+  sim::SimHost& host() { return *host_; }
+  const std::wstring& status() const { return view_.status; }
+  std::string output() {
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    return output_;
+  }
+  std::string debugLog() { return readText(folder_.path() / "debug.log"); }
+  std::string file(const std::wstring& windowsPath) { return readText(host_->hostPath(windowsPath)); }
+
+  std::vector<std::uint8_t> carriedImage() {
+    const auto image = host_->payloads().payload(L"BIN", 166);
+    return image ? *image : std::vector<std::uint8_t>();
+  }
+  // The carried image's configuration table is in both images of the hub's
+  // flash and its firmware in image 0.
+  bool holdsCarriedImage(const std::string& name) {
+    const std::vector<std::uint8_t> image = carriedImage();
+    if (image.size() < 258) return false;
+    const std::size_t firmwareEnd = 256 + 260 + (image[256] | (image[257] << 8));
+    if (image.size() < firmwareEnd) return false;
+    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
+    const sim::hub::SpiFlash& flash = host_->hubBench().hub(name)->flash();
+    return std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(firmwareEnd), flash.image(0)) &&
+           std::equal(image.begin(), image.begin() + 256, flash.image(1));
+  }
+  std::array<std::uint8_t, 6> runningVersion(const std::string& name) {
+    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
+    return host_->hubBench().hub(name)->runningVersion();
+  }
+  // When the hub came back after its last reset (0: never reset).
+  std::int64_t busArrival(const std::string& name) {
+    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
+    return static_cast<std::int64_t>(host_->hubBench().hub(name)->busArrival());
+  }
+
+ private:
+  // The hub's entry in "hubs" and its two functions, with everything below
+  // them, at ports `port3` and `port2` of their parents.
+  static void describe(const Hub& hub, int port3, int port2, int& pdo, std::string& hubs, std::string& usb3, std::string& usb2) {
+    const int own = pdo;
+    pdo += 2;
+    if (!hubs.empty()) hubs += ",";
+    hubs += R"({"name": ")" + hub.name + R"(", "family": "HBX773x", "firmwareVersion": ")" + hub.version + "\"";
+    if (!hub.serial.empty()) hubs += R"(, "serial": ")" + hub.serial + "\"";
+    hubs += R"(, "usb3": {"pid": "0632", "pdo": "\\Device\\USBPDO-)" + std::to_string(own) + R"("},
+      "usb2": {"pid": "0622", "bcdUSB": "0210", "pdo": "\\Device\\USBPDO-)" + std::to_string(own + 1) + R"("}})";
+    std::string below3;
+    std::string below2;
+    for (std::size_t p = 0; p < hub.below.size(); ++p) {
+      const int port = static_cast<int>(p + 1);
+      describe(hub.below[p], port, port, pdo, hubs, below3, below2);
+    }
+    const auto function = [&](std::string& out, const char* side, int at, const std::string& children) {
+      if (!out.empty()) out += ",";
+      out += R"({"port": )" + std::to_string(at) + R"(, "chip": ")" + hub.name + R"(", "side": ")" + side +
+             R"(", "devices": [)" + children + "]}";
+    };
+    function(usb3, "usb3", port3, below3);
+    function(usb2, "usb2", port2, below2);
+  }
+
+  TempFolder folder_;
+  std::mutex outputMutex_;
+  std::string output_;
+  std::unique_ptr<sim::SimHost> host_;
+  StatusView view_;
+};
+
+}  // namespace hbx::testing::e2e

@@ -1,0 +1,99 @@
+// Whole runs of the program on benches, from its command line to its exit
+// code: what the hubs' flash holds afterwards, the reset order, the status
+// the dialog ends with and the side tasks' results.
+#include <gtest/gtest.h>
+
+#include "e2e_fixture.h"
+
+namespace hbx::testing::e2e {
+namespace {
+
+constexpr std::array<std::uint8_t, 6> kCarriedBytes{0x25, 0x03, 0x18, 0x25, 0x01, 0x0C};
+constexpr wchar_t kPass[] = L"Pass!!\nPlease AC POWER OFF!";
+
+// Three hubs on two tiers: "top" on the root hub, "left" and "right" on it.
+std::vector<Hub> twoTiers() { return {hub("top", kOldVersion, "", {hub("left"), hub("right")})}; }
+
+TEST(WholeRun, UpdatesThreeHubsOnTwoTiersWithTheCarriedImage) {
+  E2eRun run(twoTiers());
+  ASSERT_FALSE(run.holdsCarriedImage("left"));
+  EXPECT_EQ(run.run(L"/DBG 3"), 0) << run.debugLog();
+  for (const char* hub : {"top", "left", "right"}) {
+    EXPECT_TRUE(run.holdsCarriedImage(hub)) << hub;
+    EXPECT_EQ(run.busArrival(hub), 0) << hub << " was reset";
+  }
+  EXPECT_EQ(run.status(), kPass);
+  EXPECT_EQ(run.host().system().restartRequests(), 1);
+}
+
+TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
+  // Tiers 1, 2 and 3: the hub that waits for its turn the longest waits
+  // while the others write and reset, at a scale a busy machine keeps up with.
+  E2eRun run({hub("top", kOldVersion, "", {hub("middle", kOldVersion, "", {hub("bottom")})})}, 0.01);
+  run.carrySetting("EnableRelinkAfterFWUpg", 1);
+  EXPECT_EQ(run.run(L"/DBG 3"), 0) << run.debugLog();
+  for (const char* hub : {"top", "middle", "bottom"}) {
+    EXPECT_TRUE(run.holdsCarriedImage(hub)) << hub;
+    EXPECT_EQ(run.runningVersion(hub), kCarriedBytes) << hub;
+  }
+  EXPECT_GT(run.busArrival("bottom"), 0);
+  EXPECT_LT(run.busArrival("bottom"), run.busArrival("middle")) << "tier 3 before tier 2";
+  EXPECT_LT(run.busArrival("middle"), run.busArrival("top")) << "tier 2 before tier 1";
+  // Each hub was found again after its reset and runs the new version.
+  const std::string log = run.debugLog();
+  for (const char* target : {"0", "1", "2"}) {
+    EXPECT_NE(log.find(std::string("ReEnumrationTargetHub:60: ucTargetNumber[") + target + "], Find the target hub"),
+              std::string::npos)
+        << target;
+    EXPECT_NE(log.find(std::string("Update FW PASS, target[") + target + "], m_bUpdateFWResult [1],m_bReloadFWResult[1]"),
+              std::string::npos)
+        << target;
+  }
+  EXPECT_EQ(run.status(), kPass);
+  EXPECT_EQ(run.host().system().restartRequests(), 1);
+}
+
+// Runs whose outcome is the exit code, the status, which hubs were written
+// and, for some, a file the run leaves.
+TEST(WholeRun, ModesAndGates) {
+  struct Case {
+    const char* what;
+    std::vector<Hub> hubs;
+    std::wstring line;
+    int exitCode;
+    std::wstring status;
+    bool written;                 // every hub holds the carried image
+    std::string versionFile = {};  // the hub version file's text, when one is expected
+  };
+  const std::string mixed = "250115250001";
+  const std::vector<Case> cases = {
+      {"check passes", {hub("a"), hub("b")}, L"/C 25011525_00_00", 0, kPass, false},
+      {"check fails", {hub("a"), hub("b", mixed)}, L"/C 25011525_00_00", -7, L"Failed!!(-7)", false},
+      {"version file",
+       {hub("a"), hub("b", mixed), hub("c", kCarriedVersion), hub("d")},
+       L"/O",
+       0,
+       kPass,
+       false,
+       "0:250115250000\r\n1:250115250001\r\n2:25031825010c\r\n3:250115250000\r\n"},
+      {"same serial numbers", {hub("a", kOldVersion, "abc1"), hub("b", kOldVersion, "ABC1")}, L"/I", 0, kPass, false},
+      {"other serial numbers", {hub("a", kOldVersion, "abc1"), hub("b", kOldVersion, "abc2")}, L"/I", -1,
+       L"Failed!!(-1)", false},
+      {"already latest", {hub("a"), hub("b", kCarriedVersion)}, L"", 0, L"The lastest Version!!(0)", false},
+      {"already latest, mass production", {hub("a"), hub("b", kCarriedVersion)}, L"/MP", 0, kPass, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    E2eRun run(c.hubs);
+    EXPECT_EQ(run.run(c.line + L" /DBG 3"), c.exitCode) << run.debugLog();
+    EXPECT_EQ(run.status(), c.status);
+    for (const Hub& h : c.hubs) EXPECT_EQ(run.holdsCarriedImage(h.name), c.written) << h.name;
+    EXPECT_EQ(run.host().system().restartRequests(), c.written ? 1 : 0);
+    if (!c.versionFile.empty()) {
+      EXPECT_EQ(run.file(L"C:\\HBX\\HbxHubVersion.txt"), c.versionFile);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hbx::testing::e2e
