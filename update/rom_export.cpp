@@ -34,10 +34,12 @@ HubWorker::Outcome HubWorker::exportRom() {
     dev_.m_bExportResult = 0;
     return Outcome::Failure;
   }
-  // The file holds the table, then the first len + 32 bytes of the ROM
-  // content, written as len + 260 bytes; a length that would run past the
-  // buffer comes from a blank or damaged ROM and is refused.
-  const std::size_t len = static_cast<std::size_t>(rom[0] | (rom[1] << 8));
+  // The read-back holds the table in bytes 0-255 and the firmware area from
+  // byte 256, which starts with its 16-bit length len. The file holds the
+  // table, then the first len + 32 bytes of the firmware area, written as
+  // len + 260 bytes; a length that would run past the buffer comes from a
+  // blank or damaged ROM and is refused.
+  const std::size_t len = static_cast<std::size_t>(rom[kTableBytes] | (rom[kTableBytes + 1] << 8));
   const std::size_t fileBytes = len + kTableBytes + 4;
   if (kTableBytes + len + 32 > kRomBufferBytes) {
     HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], bReadFirmware fail , dwErrorCode : %d", i_, 0);
@@ -46,7 +48,8 @@ HubWorker::Outcome HubWorker::exportRom() {
   }
   std::vector<std::uint8_t> fileImage(kRomBufferBytes, 0);
   std::copy(table.begin(), table.end(), fileImage.begin());
-  std::copy(rom.begin(), rom.begin() + static_cast<std::ptrdiff_t>(len + 32),
+  const auto firmwareArea = rom.begin() + static_cast<std::ptrdiff_t>(kTableBytes);
+  std::copy(firmwareArea, firmwareArea + static_cast<std::ptrdiff_t>(len + 32),
             fileImage.begin() + static_cast<std::ptrdiff_t>(kTableBytes));
 
   const std::wstring folder = image::tempBinFolder(utility_.strProgramFolder());

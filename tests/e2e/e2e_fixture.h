@@ -107,6 +107,11 @@ class E2eRun {
     const auto image = host_->payloads().payload(L"BIN", 166);
     return image ? *image : std::vector<std::uint8_t>();
   }
+  std::vector<std::uint8_t> flashImage(const std::string& name, std::uint32_t image) {
+    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
+    const std::uint8_t* bytes = host_->hubBench().hub(name)->flash().image(image);
+    return std::vector<std::uint8_t>(bytes, bytes + sim::hub::SpiFlash::kImageSize);
+  }
   // The carried image's configuration table is in both images of the hub's
   // flash and its firmware in image 0.
   bool holdsCarriedImage(const std::string& name) {
@@ -114,10 +119,10 @@ class E2eRun {
     if (image.size() < 258) return false;
     const std::size_t firmwareEnd = 256 + 260 + (image[256] | (image[257] << 8));
     if (image.size() < firmwareEnd) return false;
-    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
-    const sim::hub::SpiFlash& flash = host_->hubBench().hub(name)->flash();
-    return std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(firmwareEnd), flash.image(0)) &&
-           std::equal(image.begin(), image.begin() + 256, flash.image(1));
+    const std::vector<std::uint8_t> image0 = flashImage(name, 0);
+    const std::vector<std::uint8_t> image1 = flashImage(name, 1);
+    return std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(firmwareEnd), image0.begin()) &&
+           std::equal(image.begin(), image.begin() + 256, image1.begin());
   }
   std::array<std::uint8_t, 6> runningVersion(const std::string& name) {
     std::lock_guard<std::mutex> lock(host_->hubBench().mutex());

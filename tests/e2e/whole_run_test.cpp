@@ -23,6 +23,7 @@ TEST(WholeRun, UpdatesThreeHubsOnTwoTiersWithTheCarriedImage) {
     EXPECT_EQ(run.busArrival(hub), 0) << hub << " was reset";
   }
   EXPECT_EQ(run.status(), kPass);
+  EXPECT_NE(run.output().find("The firmware update process is successful"), std::string::npos);
   EXPECT_EQ(run.host().system().restartRequests(), 1);
 }
 
@@ -65,12 +66,12 @@ TEST(WholeRun, ModesAndGates) {
     bool written;                 // every hub holds the carried image
     std::string versionFile = {};  // the hub version file's text, when one is expected
   };
-  const std::string mixed = "250115250001";
+  const std::string other = "250115250001";
   const std::vector<Case> cases = {
       {"check passes", {hub("a"), hub("b")}, L"/C 25011525_00_00", 0, kPass, false},
-      {"check fails", {hub("a"), hub("b", mixed)}, L"/C 25011525_00_00", -7, L"Failed!!(-7)", false},
+      {"check fails", {hub("a"), hub("b", other)}, L"/C 25011525_00_00", -7, L"Failed!!(-7)", false},
       {"version file",
-       {hub("a"), hub("b", mixed), hub("c", kCarriedVersion), hub("d")},
+       {hub("a"), hub("b", other), hub("c", kCarriedVersion), hub("d")},
        L"/O",
        0,
        kPass,
@@ -79,6 +80,12 @@ TEST(WholeRun, ModesAndGates) {
       {"same serial numbers", {hub("a", kOldVersion, "abc1"), hub("b", kOldVersion, "ABC1")}, L"/I", 0, kPass, false},
       {"other serial numbers", {hub("a", kOldVersion, "abc1"), hub("b", kOldVersion, "abc2")}, L"/I", -1,
        L"Failed!!(-1)", false},
+      {"three serial numbers",
+       {hub("a", kOldVersion, "abc1"), hub("b", kOldVersion, "abc1"), hub("c", kOldVersion, "abc1")},
+       L"/I",
+       -1,
+       L"Failed!!(-1)",
+       false},
       {"already latest", {hub("a"), hub("b", kCarriedVersion)}, L"", 0, L"The lastest Version!!(0)", false},
       {"already latest, mass production", {hub("a"), hub("b", kCarriedVersion)}, L"/MP", 0, kPass, true},
   };
@@ -88,11 +95,29 @@ TEST(WholeRun, ModesAndGates) {
     EXPECT_EQ(run.run(c.line + L" /DBG 3"), c.exitCode) << run.debugLog();
     EXPECT_EQ(run.status(), c.status);
     for (const Hub& h : c.hubs) EXPECT_EQ(run.holdsCarriedImage(h.name), c.written) << h.name;
+    // Only an update that wrote firmware ends with the success message and a restart.
+    EXPECT_EQ(run.output().find("The firmware update process is successful") != std::string::npos, c.written);
     EXPECT_EQ(run.host().system().restartRequests(), c.written ? 1 : 0);
     if (!c.versionFile.empty()) {
       EXPECT_EQ(run.file(L"C:\\HBX\\HbxHubVersion.txt"), c.versionFile);
     }
   }
+}
+
+TEST(WholeRun, ExportWritesEachHubsTableAndFirmwareArea) {
+  E2eRun run({hub("a"), hub("b")});
+  EXPECT_EQ(run.run(L"/E /DBG 3"), 0) << run.debugLog();
+  EXPECT_EQ(run.status(), kPass);
+  for (int k = 0; k < 2; ++k) {
+    const std::vector<std::uint8_t> image = run.flashImage(k == 0 ? "a" : "b", 0);
+    const std::size_t len = image[256] | (image[257] << 8);
+    const std::string file = run.file(L"C:\\HBX\\HBXFW_Temp\\HBX763xFW[" + std::to_wstring(k) + L"].bin");
+    ASSERT_EQ(file.size(), len + 260) << k;
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), image.begin(), [](char a, std::uint8_t b) {
+      return static_cast<std::uint8_t>(a) == b;
+    })) << k;
+  }
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
 }  // namespace

@@ -322,9 +322,9 @@ TEST(UpdateRunSideTasks, SerialNumberComparison) {
 }
 
 TEST(UpdateRunSideTasks, ExportWritesEachHubsTableAndRomStart) {
-  // The ROM as the read-back gives it; its first two bytes are the length
-  // the file's size follows. A length that would run past the 0xFF00-byte
-  // buffer is refused instead of read.
+  // The ROM as the read-back gives it: a table, then the firmware area, whose
+  // first two bytes are the length the file's size follows. A length that
+  // would run past the 0xFF00-byte buffer is refused instead of read.
   struct Case {
     std::uint16_t len;
     bool exported;
@@ -334,8 +334,8 @@ TEST(UpdateRunSideTasks, ExportWritesEachHubsTableAndRomStart) {
     run.dialog.m_bExport = 1;
     std::vector<std::uint8_t> rom(0xFF00);
     for (std::size_t b = 0; b < rom.size(); ++b) rom[b] = static_cast<std::uint8_t>(b * 7 + 3);
-    rom[0] = static_cast<std::uint8_t>(c.len & 0xFF);
-    rom[1] = static_cast<std::uint8_t>(c.len >> 8);
+    rom[256] = static_cast<std::uint8_t>(c.len & 0xFF);
+    rom[257] = static_cast<std::uint8_t>(c.len >> 8);
     run.dialog.m_RunHooks.readSpiRom = [&](std::uint8_t, std::uint8_t* buffer) {
       std::copy(rom.begin(), rom.end(), buffer);
       return true;
@@ -348,7 +348,7 @@ TEST(UpdateRunSideTasks, ExportWritesEachHubsTableAndRomStart) {
       if (!c.exported) continue;
       ASSERT_EQ(file.size(), c.len + 260u) << "hub " << k;
       EXPECT_TRUE(std::equal(table.begin(), table.begin() + 256, file.begin()));
-      EXPECT_TRUE(std::equal(rom.begin(), rom.begin() + c.len + 4, file.begin() + 256));
+      EXPECT_TRUE(std::equal(rom.begin() + 256, rom.begin() + 256 + c.len + 4, file.begin() + 256));
     }
     EXPECT_EQ(run.exitCode(), c.exported ? 0 : -1);
     EXPECT_EQ(run.host().system().restartRequests(), 0);
