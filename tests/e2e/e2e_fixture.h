@@ -34,10 +34,17 @@ struct Hub {
   std::string version = kOldVersion;
   std::string serial;
   std::vector<Hub> below;  // on its ports 1, 2, ...
+  std::string family = "HBX773x";
+  std::string extraKeys;  // more keys of its "hubs" entry, as JSON text
 };
 
 inline Hub hub(std::string name, std::string version = kOldVersion, std::string serial = "", std::vector<Hub> below = {}) {
-  return Hub{std::move(name), std::move(version), std::move(serial), std::move(below)};
+  Hub h;
+  h.name = std::move(name);
+  h.version = std::move(version);
+  h.serial = std::move(serial);
+  h.below = std::move(below);
+  return h;
 }
 
 // Sees the dialog's status text each time the modal loop draws it; nobody
@@ -128,6 +135,18 @@ class E2eRun {
     std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
     return host_->hubBench().hub(name)->runningVersion();
   }
+  // The numbers (from 1, counted per hub) of the hub's requests that carried
+  // one download packet: a 24-byte header and 32 bytes of data.
+  std::vector<std::uint32_t> downloadRequests(const std::string& name) {
+    std::vector<std::uint32_t> numbers;
+    std::uint32_t number = 0;
+    for (const sim::hub::TraceEntry& entry : host_->hubBench().trace()) {
+      if (entry.hub != name) continue;
+      ++number;
+      if (entry.inLength == 56) numbers.push_back(number);
+    }
+    return numbers;
+  }
   // When the hub came back after its last reset (0: never reset).
   std::int64_t busArrival(const std::string& name) {
     std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
@@ -141,8 +160,9 @@ class E2eRun {
     const int own = pdo;
     pdo += 2;
     if (!hubs.empty()) hubs += ",";
-    hubs += R"({"name": ")" + hub.name + R"(", "family": "HBX773x", "firmwareVersion": ")" + hub.version + "\"";
+    hubs += R"({"name": ")" + hub.name + R"(", "family": ")" + hub.family + R"(", "firmwareVersion": ")" + hub.version + "\"";
     if (!hub.serial.empty()) hubs += R"(, "serial": ")" + hub.serial + "\"";
+    if (!hub.extraKeys.empty()) hubs += ", " + hub.extraKeys;
     hubs += R"(, "usb3": {"pid": "0632", "pdo": "\\Device\\USBPDO-)" + std::to_string(own) + R"("},
       "usb2": {"pid": "0622", "bcdUSB": "0210", "pdo": "\\Device\\USBPDO-)" + std::to_string(own + 1) + R"("}})";
     std::string below3;

@@ -120,5 +120,48 @@ TEST(WholeRun, ExportWritesEachHubsTableAndFirmwareArea) {
   EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
+// Hub faults on the bench: the verdict fails with its own code and only the
+// hubs that could be written are.
+TEST(WholeRun, FailingRuns) {
+  Hub otherFamily = hub("other", "250115150000");
+  otherFamily.family = "HBX863x";
+  Hub slow = hub("slow");  // its erase outlasts the other hub's wait for its reset turn
+  slow.extraKeys = R"("requestMicros": 100000)";
+  // A hub that fails every request from the middle of its firmware download
+  // on (after the two tables' packets), found by a run that passes.
+  Hub failing = hub("failing");
+  {
+    E2eRun probe({hub("a"), hub("failing")});
+    ASSERT_EQ(probe.run(L""), 0);
+    const std::vector<std::uint32_t> packets = probe.downloadRequests("failing");
+    ASSERT_GT(packets.size(), 100u);
+    failing.extraKeys = R"("faults": {"completionError": 31, "failCount": 4294967295, "failFromRequest": )" +
+                        std::to_string(packets[16 + 40]) + "}";
+  }
+  struct Case {
+    const char* what;
+    std::vector<Hub> hubs;
+    bool relink;
+    int exitCode;
+    std::wstring status;
+    std::vector<bool> written;
+  };
+  const std::vector<Case> cases = {
+      {"no hub of the image's chip type", {otherFamily}, false, -4, L"Failed!!(-4)", {false}},
+      {"reset turn never comes", {hub("a"), slow}, true, -9, L"Failed!!(-9)", {true, true}},
+      {"firmware write fails", {hub("a"), failing}, false, -1, L"Failed!!(-1)", {true, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    E2eRun run(c.hubs);
+    if (c.relink) run.carrySetting("EnableRelinkAfterFWUpg", 1);
+    EXPECT_EQ(run.run(L"/DBG 3"), c.exitCode) << run.debugLog();
+    EXPECT_EQ(run.status(), c.status);
+    for (std::size_t k = 0; k < c.hubs.size(); ++k) EXPECT_EQ(run.holdsCarriedImage(c.hubs[k].name), c.written[k]) << k;
+    EXPECT_EQ(run.output().find("The firmware update process is successful"), std::string::npos);
+    EXPECT_EQ(run.host().system().restartRequests(), 0);
+  }
+}
+
 }  // namespace
 }  // namespace hbx::testing::e2e
