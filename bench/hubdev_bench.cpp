@@ -14,9 +14,9 @@ namespace {
 
 using namespace hbx;
 
-// The built-in hubs with no per-request time, behind their own driver.
+// One hub of each family with no per-request time, behind their own driver.
 sim::hub::HubBenchConfig noLatency() {
-  sim::hub::HubBenchConfig config = sim::hub::defaultHubBench();
+  sim::hub::HubBenchConfig config = sim::hub::oneHubPerFamilyBench();
   for (auto& hub : config.hubs) hub.requestMicros = 0;
   return config;
 }

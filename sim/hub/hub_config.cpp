@@ -192,6 +192,16 @@ std::string versionText(const std::array<std::uint8_t, 6>& v) {
 }  // namespace
 
 HubBenchConfig defaultHubBench() {
+  // A fresh computer: the filter driver comes with the program's first run.
+  HubBenchConfig bench;
+  bench.driverInstalled = false;
+  const FamilyName& target = kFamilies[2];  // HBX773x, the carried image's chip type
+  for (int number = 0; number < 3; ++number) bench.hubs.push_back(defaultHub(number, target));
+  bench.hubs.push_back(defaultHub(3, kFamilies[3]));
+  return bench;
+}
+
+HubBenchConfig oneHubPerFamilyBench() {
   HubBenchConfig bench;
   int number = 0;
   for (const auto& family : kFamilies) bench.hubs.push_back(defaultHub(number++, family));

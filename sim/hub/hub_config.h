@@ -69,9 +69,14 @@ struct HubBenchConfig {
   std::vector<HubConfig> hubs;
 };
 
-// One hub of each family the program serves, each with both connections and
-// valid firmware in both images.
+// The built-in bench: a fresh computer without the filter driver, three
+// HBX773x hubs (hub0, hub1, hub2: chip type 2, firmware 25011525010N, older
+// than the carried image) and an HBX963x hub (hub3), each with valid firmware
+// in both images.
 HubBenchConfig defaultHubBench();
+// One hub of each family (hub0 HBX763x, hub1 HBX863x, hub2 HBX773x, hub3
+// HBX963x) with the driver installed; tests that need every family use it.
+HubBenchConfig oneHubPerFamilyBench();
 
 // Parses the "hubs" section; an absent section (null) gives the default.
 // Errors name the place ("hubs/devices/1/familyCode: ...").

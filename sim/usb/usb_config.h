@@ -78,10 +78,11 @@ struct UsbConfig {
   std::vector<ControllerConfig> controllers;
 };
 
-// Two host controllers: a maker's xHCI with a 20-port root hub carrying an
-// HBX773x hub (hub2) with an HBX763x hub (hub0) below it, an Intel hub (8087)
-// with an HBX863x hub (hub1) below it and a mouse; and an Enhanced (USB 2.0)
-// controller with the USB 2.0 function of an HBX963x hub (hub3).
+// Two host controllers: a maker's xHCI with a 20-port root hub carrying hub2
+// (tier 1) with hub0 below it (tier 2), an Intel hub (8087) with hub1 below it
+// (tier 2) and a mouse; and an Enhanced (USB 2.0) controller with the USB 2.0
+// function of hub3. On the built-in hubs hub0-hub2 are HBX773x targets and
+// hub3 an HBX963x hub.
 UsbConfig defaultUsbConfig();
 
 struct UsbLoad {

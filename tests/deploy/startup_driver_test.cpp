@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/app/app_fixture.h"
+#include "tests/sim/family_bench.h"
 #include "tests/sim/temp_folder.h"
 #include "tools/pe_stub/pe_stub_writer.h"
 #include "ui/control_ids.h"
@@ -20,11 +21,10 @@ constexpr const wchar_t* kDriverFile = L"C:\\Windows\\system32\\drivers\\zeltufd
 constexpr const wchar_t* kDevcon = L"C:\\HBX\\devconAMD64.exe";
 constexpr const char* kInstallLog = ": InstallFilterDriver[C:\\Windows\\Temp\\]";
 
-// The bench folder comes before the host built on it.
+// The bench folder comes before the host built on it. Without a bench of
+// its own: one hub of each family, the driver installed and current.
 struct BenchFolder {
-  explicit BenchFolder(const char* benchJson) {
-    if (benchJson) folder.write("bench.json", benchJson);
-  }
+  explicit BenchFolder(const char* benchJson) { folder.write("bench.json", benchJson ? benchJson : familyBenchJson()); }
   TempFolder folder;
 };
 

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "sim/sim_registry.h"
 #include "sim/sim_system.h"
 #include "sim/usb/usb_tree.h"
+#include "tests/sim/family_bench.h"
 #include "tests/sim/temp_folder.h"
 
 namespace hbx::testing {
@@ -65,14 +67,17 @@ class DiscoveryTest : public ::testing::Test {
     log::vDEBUG_SetLevel(0);
   }
 
-  // Starts the computer afresh (the utility object goes before the host it runs on).
+  // Starts the computer afresh (the utility object goes before the host it runs
+  // on). Its hubs are one of each family with the driver installed, unless
+  // `benchJson` has a "hubs" section of its own.
   CHubUtility& start(const std::string& benchJson = "") {
     utility.reset();
     ports.reset();
     clock.reset();
     log::setDebugOutput(nullptr);
     host.reset();
-    if (!benchJson.empty()) folder.write("bench.json", benchJson);
+    if (!benchJson.empty()) folder.write("bench.json", withFamilyHubs(benchJson));
+    else if (!std::filesystem::exists(folder.path() / "bench.json")) folder.write("bench.json", familyBenchJson());
     sim::SimHostOptions options;
     options.benchFolder = folder.path();
     options.timeScale = 0.001;

@@ -3,6 +3,7 @@
 // log and standard output captured.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,6 +14,7 @@
 #include "sim/sim_host.h"
 #include "sim/sim_system.h"
 #include "sim/sim_windows.h"
+#include "tests/sim/family_bench.h"
 #include "tests/sim/temp_folder.h"
 
 namespace hbx::testing {
@@ -24,13 +26,15 @@ class UtilityTest : public ::testing::Test {
     log::vDEBUG_SetLevel(0);
   }
 
-  // Makes the host (with `benchJson` as its bench.json when given) and the
-  // utility object on it. The log is on at the message level.
+  // Makes the host (with `benchJson` as its bench.json when given; the first
+  // start without one has the bench of every family with the driver
+  // installed) and the utility object on it. The log is on at the message level.
   CHubUtility& start(const char* benchJson = nullptr,
                      const wchar_t* module = L"C:\\HBX\\8634FWUpgradeTool.exe") {
     utility.reset();  // before the host it runs on
     host.reset();
     if (benchJson) bench.write("bench.json", benchJson);
+    else if (!std::filesystem::exists(bench.path() / "bench.json")) bench.write("bench.json", familyBenchJson());
     sim::SimHostOptions options;
     options.benchFolder = bench.path();
     options.moduleFileName = module;

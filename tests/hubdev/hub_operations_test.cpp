@@ -44,7 +44,7 @@ TEST_F(HubOps, VersionBlockAndFamilyCheck) {
   };
   const Case cases[] = {{{7, 7, 3}, true}, {{9, 6, 3}, true}, {{8, 7, 3}, false}, {{7, 6, 4}, false}};
   for (const Case& c : cases) {
-    sim::hub::HubBenchConfig config = sim::hub::defaultHubBench();
+    sim::hub::HubBenchConfig config = sim::hub::oneHubPerFamilyBench();
     config.hubs.resize(1);
     config.hubs[0].familyCode = c.family;
     std::string error;

@@ -1,5 +1,5 @@
 #pragma once
-// The program's hub layer on the simulated host with its built-in hubs:
+// The program's hub layer on a simulated host with one hub of each family:
 // hub0 HBX763x, hub1 HBX863x, hub2 HBX773x, hub3 HBX963x, each with a USB 3.0
 // and a USB 2.0 device object.
 #include <gtest/gtest.h>
@@ -13,21 +13,16 @@
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_host.h"
+#include "tests/sim/family_bench.h"
 
 namespace hbx::testing {
-
-inline sim::SimHostOptions scaledOptions(double scale) {
-  sim::SimHostOptions options;
-  options.timeScale = scale;
-  return options;
-}
 
 class HubLayerTest : public ::testing::Test {
  protected:
   // Tests that measure waits run at a larger time scale, where a real
   // scheduling delay costs less simulated time.
   explicit HubLayerTest(double scale = 0.001)
-      : host(scaledOptions(scale)), ports(host.ports()), utility(ports), filter(ports) {}
+      : host(benchFolder.options(scale)), ports(host.ports()), utility(ports), filter(ports) {}
 
   static std::wstring usb3Object(int hub) { return L"\\\\.\\USBPDO_" + std::to_wstring(10 + 2 * hub) + L"0001"; }
   sim::hub::HubBench& bench() { return host.hubBench(); }
@@ -60,6 +55,7 @@ class HubLayerTest : public ::testing::Test {
   std::vector<sim::hub::TraceEntry> trace() { return bench().trace(); }
   std::int64_t virtualMs() { return host.clock().virtualMs(); }
 
+  FamilyBenchFolder benchFolder;
   sim::SimHost host;
   platform::Ports ports;
   CHubUtility utility;

@@ -60,7 +60,7 @@ class DriverTest : public ::testing::Test {
 };
 
 TEST_F(DriverTest, DeviceObjectsExistPerConnectionWhileTheDriverIsInstalled) {
-  make(defaultHubBench());
+  make(oneHubPerFamilyBench());
   std::uint8_t block[16] = {};
   EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorIn, filter::Header::vendor('R', 0, 0x07F0), block, 16), 0u);
   EXPECT_EQ(block[8], 7);
@@ -74,7 +74,7 @@ TEST_F(DriverTest, DeviceObjectsExistPerConnectionWhileTheDriverIsInstalled) {
 }
 
 TEST_F(DriverTest, TraceRecordsEveryRequest) {
-  make(defaultHubBench());
+  make(oneHubPerFamilyBench());
   std::uint8_t out[4];
   roundTrip(kHub0Usb2, filter::kIoctlVendorIn, filter::Header::vendor('R', 0, 0x5820, 77), out, 1);
   roundTrip(kHub0Usb2, filter::kIoctlVendorIn, filter::Header::vendor('Z', 0, 0), out, 1);
@@ -90,7 +90,7 @@ TEST_F(DriverTest, TraceRecordsEveryRequest) {
 }
 
 TEST_F(DriverTest, RequestsCompleteAfterTheirTimeOnTheSimulatedClock) {
-  HubBenchConfig config = defaultHubBench();
+  HubBenchConfig config = oneHubPerFamilyBench();
   config.hubs[0].requestMicros = 20'000;  // 20 ms each
   make(config);
   std::uint8_t out[1];
@@ -112,7 +112,7 @@ TEST_F(DriverTest, InjectedFaults) {
       {"object cannot be opened", FaultConfig{0, 0, 1, 0, 5}, 5},
   };
   for (const Case& c : cases) {
-    HubBenchConfig config = defaultHubBench();
+    HubBenchConfig config = oneHubPerFamilyBench();
     config.hubs[0].faults = c.faults;
     make(config);
     std::uint8_t out[1];
@@ -123,7 +123,7 @@ TEST_F(DriverTest, InjectedFaults) {
 
 TEST_F(DriverTest, FlashPersistsInTheBenchFolderAndPowerLossKeepsWhatWasProgrammed) {
   TempFolder folder;
-  HubBenchConfig config = defaultHubBench();
+  HubBenchConfig config = oneHubPerFamilyBench();
   config.hubs[0].faults.powerLossAfterRequest = 3;
   make(config, folder.path);
   ASSERT_TRUE(fs::exists(folder.path / "hubs" / "hub0.flash"));

@@ -14,6 +14,7 @@
 #include "sim/sim_registry.h"
 #include "sim/sim_system.h"
 #include "sim/usb/usb_host.h"
+#include "tests/sim/family_bench.h"
 #include "tests/sim/temp_folder.h"
 
 namespace hbx::sim::usb {
@@ -63,9 +64,21 @@ TEST(UsbTree, BuiltInTreePlacesTheDefaultHubs) {
   EXPECT_NE(all.find("controller 1 stack=inbox ports=8 [Standard Enhanced PCI to USB Host Controller]"),
             std::string::npos);
   EXPECT_NE(all.find("tier=1 port=1 2e8b:0623 bcdUSB=0210 hub ports=4 chip=hub3 usb2"), std::string::npos);
-  // The chips keep their device objects.
-  EXPECT_TRUE(objectOpens(*host, L"\\Device\\USBPDO-14"));
   EXPECT_EQ(hubInterfaces(*host), 9u);
+  // A fresh computer: three targets of the carried image's chip type (2),
+  // running older firmware than its 25031825010C, and no filter driver yet.
+  for (const char* name : {"hub0", "hub1", "hub2"}) {
+    const hub::HubConfig& chip = host->hubBench().hub(name)->config();
+    EXPECT_EQ(chip.chipType(), 2) << name;
+    EXPECT_EQ(chip.familyCode, (std::array<std::uint8_t, 3>{7, 7, 3})) << name;
+    ASSERT_TRUE(chip.firmwareVersion) << name;
+    EXPECT_EQ((*chip.firmwareVersion)[3] >> 4, 2) << name;
+    EXPECT_LT(*chip.firmwareVersion, (std::array<std::uint8_t, 6>{0x25, 0x03, 0x18, 0x25, 0x01, 0x0C})) << name;
+  }
+  EXPECT_FALSE(objectOpens(*host, L"\\Device\\USBPDO-14"));
+  // Once installed, the chips keep their device objects.
+  host->hubBench().setDriverInstalled(true);
+  EXPECT_TRUE(objectOpens(*host, L"\\Device\\USBPDO-14"));
 }
 
 TEST(UsbTree, HubsOfABenchWithoutUsbSectionGoOnTheRootHub) {
@@ -80,7 +93,7 @@ TEST(UsbTree, HubsOfABenchWithoutUsbSectionGoOnTheRootHub) {
 
 TEST(UsbTree, RestartTakesTheHubAwayAndBringsItBackUnderANewObject) {
   TempFolder folder;
-  auto host = makeHost(folder, R"({"os": {"wow64": false}, "usb": {"restartMs": 60000}})");
+  auto host = makeHost(folder, testing::withFamilyHubs(R"({"os": {"wow64": false}, "usb": {"restartMs": 60000}})"));
   UsbTree& tree = host->usbTree();
   const auto node = static_cast<std::uint32_t>(tree.findChipFunction("hub2", hub::Connection::Usb3));
   const std::wstring before = tree.pdoNameOf(node);
@@ -102,7 +115,7 @@ TEST(UsbTree, RestartTakesTheHubAwayAndBringsItBackUnderANewObject) {
 
 TEST(UsbTree, ReEnumeratedChipGetsNewObjects) {
   TempFolder folder;
-  auto host = makeHost(folder);
+  auto host = makeHost(folder, testing::familyBenchJson());
   UsbTree& tree = host->usbTree();
   const auto node = static_cast<std::uint32_t>(tree.findChipFunction("hub1", hub::Connection::Usb2));
   const std::wstring before = tree.pdoNameOf(node);

@@ -219,7 +219,7 @@ TEST(UpdateRunGates, VersionListGateNeedsAHubRunningAListedVersion) {
 }
 
 TEST(UpdateRunGates, NoHubOfTheImagesChipTypeIsNoTargetHub) {
-  HubConfig other = sim::hub::defaultHubBench().hubs[1];  // HBX863x, type 1
+  HubConfig other = sim::hub::oneHubPerFamilyBench().hubs[1];  // HBX863x, type 1
   RunFixture run(benchOf({other}));
   run.useCarriedImage();
   run.run();
@@ -230,7 +230,7 @@ TEST(UpdateRunGates, NoHubOfTheImagesChipTypeIsNoTargetHub) {
 }
 
 TEST(UpdateRunGates, HubOfAnotherChipTypeBesideATargetIsLeftAlone) {
-  HubConfig other = sim::hub::defaultHubBench().hubs[1];
+  HubConfig other = sim::hub::oneHubPerFamilyBench().hubs[1];
   RunFixture run(benchOf({targetHub(0), other}));
   run.useCarriedImage();
   const auto before = run.flashImage(1, 0);
