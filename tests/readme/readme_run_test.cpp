@@ -98,15 +98,34 @@ TEST_F(ReadmeRunTest, ConsoleRunOnTheBuiltInBenchUpdatesEveryTargetHubAndLeavesN
   EXPECT_EQ(entriesBelow(tempFolder()), std::vector<std::string>{});
 }
 
+// The six version bytes of the firmware in image 0 of a hub's flash file.
+std::string flashVersion(const fs::path& flashFile) {
+  constexpr std::size_t kVersionOffset = 0x302;
+  const std::string bytes = readText(flashFile);
+  if (bytes.size() < kVersionOffset + 6) return "";
+  std::string text;
+  for (std::size_t i = 0; i < 6; ++i) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(bytes[kVersionOffset + i]));
+    text += hex;
+  }
+  return text;
+}
+
 // The same computer as a bench folder (a folder without bench.json), whose
-// drive C: outlives the run: the driver file is gone from it again.
-TEST_F(ReadmeRunTest, BuiltInBenchAsAFolderKeepsNoDriverFile) {
+// hubs' flash and drive C: outlive the run: the three targets hold the
+// carried firmware, the other hub its own, and the driver file is gone again.
+TEST_F(ReadmeRunTest, BuiltInBenchAsAFolderIsWrittenAndKeepsNoDriverFile) {
   const fs::path bench = root_.path() / "bench";
   fs::create_directories(bench);
   const ProgramRun r = run(bench.string());
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(count(r.output, "FW Update PASS"), 3u) << r.output;
   EXPECT_NE(r.log.find(": InstallFilterDriver[C:\\Windows\\Temp\\]"), std::string::npos);
+  for (const char* hub : {"hub0", "hub1", "hub2"}) {
+    EXPECT_EQ(flashVersion(bench / "hubs" / (std::string(hub) + ".flash")), "25031825010C") << hub;
+  }
+  EXPECT_EQ(flashVersion(bench / "hubs" / "hub3.flash"), "250115350103");
   std::vector<std::string> files;
   for (const std::string& entry : entriesBelow(bench / "drive_c")) {
     if (fs::is_regular_file(bench / "drive_c" / entry)) files.push_back(entry);
