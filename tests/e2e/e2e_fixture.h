@@ -72,7 +72,8 @@ class E2eRun {
     for (std::size_t p = 0; p < roots.size(); ++p) {
       describe(roots[p], static_cast<int>(p + 1), static_cast<int>(p + 11), pdo, hubs, usb3, usb2);
     }
-    const std::string bench = R"({"hubs": {"devices": [)" + hubs + R"(]},
+    // The filter driver is installed: these runs are about the update.
+    const std::string bench = R"({"hubs": {"driverInstalled": true, "devices": [)" + hubs + R"(]},
       "usb": {"controllers": [{"path": "\\\\?\\PCI#VEN_3A7F&DEV_7630#4&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
         "description": "Corvane Host", "ports": 20, "devices": [)" + usb3 + (usb2.empty() ? "" : "," + usb2) + "]}]}}";
     folder_.write("bench.json", bench);
