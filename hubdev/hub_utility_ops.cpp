@@ -143,8 +143,9 @@ bool CHubUtility::vWrRdConfiguration(std::uint8_t index, std::uint8_t action, st
   if (action == 2) {
     result = hubDev->HBX763xBlockErase(index, target);
   } else if (action == 1) {
-    hubDev->HBX763xBlockErase(index, target);
-    result = hubDev->HBX763xConfigWrite(index, table, target, variant);
+    // Programming over an image whose erase failed would corrupt it.
+    result = hubDev->HBX763xBlockErase(index, target);
+    if (result == 0) result = hubDev->HBX763xConfigWrite(index, table, target, variant);
   } else {
     result = hubDev->HBX763xConfigRead(index, table, filter::kConfigTableSize, target, variant);
   }

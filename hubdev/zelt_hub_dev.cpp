@@ -70,7 +70,9 @@ int CZeltHubDev::HBX763xBlockErase(std::uint8_t index, std::uint8_t image) {
     if (!utility_.PollingRegStatus(device.get(), filter::reg::kEraseStatus, &done, 1, kErasePollSeconds)) {
       HBX_LOG_WRN(L"%s:%d: PollingRegStatus [Dev%d] TimeOut!!! Bolcok 0, dwErrorCode %d", index,
                   hubdev::lastError());
-      return filter::rc::kOk;
+      // An image that was not erased must not be programmed: NOR flash would
+      // keep a mix of old and new bits.
+      return filter::rc::kFailed;
     }
     result = ZELTFILTER0.SPIBlockEraseCmd(device.get(), image, 1);
     if (result != 0) {
@@ -79,6 +81,7 @@ int CZeltHubDev::HBX763xBlockErase(std::uint8_t index, std::uint8_t image) {
     if (!utility_.PollingRegStatus(device.get(), filter::reg::kEraseStatus, &done, 1, kErasePollSeconds)) {
       HBX_LOG_ERR(L"%s:%d: PollingRegStatus [Dev%d] TimeOut!!! Bolcok 0, dwErrorCode %d", index,
                   hubdev::lastError());
+      result = filter::rc::kFailed;
     }
   } catch (...) {
     HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d]: dwErrorCode %d", index, hubdev::lastError());

@@ -110,7 +110,7 @@ TEST_F(TimedHubOps, ErasePollTimesOutByTheWholeSecondClock) {
   chip(0).flash().setImage(0, std::vector<std::uint8_t>(0x10000, 0x00));
   chip(0).faults().eraseNeverFinishes = true;
   const auto before = virtualMs();
-  EXPECT_EQ(dev.HBX763xBlockErase(0, 0), 0) << "a poll time-out does not change the result";
+  EXPECT_EQ(dev.HBX763xBlockErase(0, 0), -1) << "an erase that never finishes is a failure";
   const auto elapsed = virtualMs() - before;
   EXPECT_GE(elapsed, 3000);
   EXPECT_LE(elapsed, 5500);
@@ -120,6 +120,16 @@ TEST_F(TimedHubOps, ErasePollTimesOutByTheWholeSecondClock) {
   EXPECT_GE(countOpcode(t, 'R'), 10u);
   EXPECT_EQ(chip(0).flash().image(0)[0x7FFF], 0xFF);
   EXPECT_EQ(chip(0).flash().image(0)[0x8000], 0x00) << "part 1 kept its content";
+}
+
+TEST_F(TimedHubOps, ConfigurationIsNotWrittenOverAnImageThatWasNotErased) {
+  hubDev();
+  chip(0).flash().setImage(0, std::vector<std::uint8_t>(0x10000, 0x00));
+  chip(0).faults().eraseNeverFinishes = true;
+  std::array<std::uint8_t, 256> table{};
+  table.fill(0x5A);
+  EXPECT_FALSE(utility.vWrRdConfiguration(0, 1, table.data(), 0, 1));
+  EXPECT_EQ(countOpcode(trace(), 'Q'), 0u) << "no download after a failed erase";
 }
 
 TEST_F(HubOps, ConfigurationRoundTripThroughFlash) {
