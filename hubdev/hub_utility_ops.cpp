@@ -37,14 +37,17 @@ bool CHubUtility::PollingRegStatus(OsHandle hDevice, std::uint16_t address, cons
       HBX_LOG_ERR(L"%s:%d: RegisterReadWriteCmd Failed ,  dwErrorCode %d", hubdev::lastError());
       return false;
     }
-    if (clock.calendarSeconds() - start > static_cast<std::int64_t>(timeoutSeconds)) {
-      HBX_LOG_ERR(L"%s:%d: Time Out (%ds), ucTargetValue=%d", timeoutSeconds, expected[0]);
-      return false;
-    }
+    // A register that has reached its value counts even when the read came
+    // late: a failed erase now fails the write, so a finished one must not be
+    // taken for a time-out.
     if (std::equal(expected, expected + length, status.data())) {
       HBX_LOG_MSG(L"%s:%d:   ucTargetValue=%d, pBLockEraseStatus[0]=%d", expected[0], status[0]);
       clock.sleepMs(kPollPeriodMs);
       return true;
+    }
+    if (clock.calendarSeconds() - start > static_cast<std::int64_t>(timeoutSeconds)) {
+      HBX_LOG_ERR(L"%s:%d: Time Out (%ds), ucTargetValue=%d", timeoutSeconds, expected[0]);
+      return false;
     }
     clock.sleepMs(kPollPeriodMs);
   }
