@@ -4,6 +4,7 @@
 
 #include "app/log/format.h"
 #include "hubdev/filter_protocol.h"
+#include "sim/bench_fields.h"
 
 namespace hbx::sim::hub {
 
@@ -41,74 +42,22 @@ HubConfig defaultHub(int number, const FamilyName& family) {
   return hub;
 }
 
-// Parse errors carry the path of the value that was refused.
-struct ParseError {
-  std::string where;
-  std::string what;
-};
-
-std::uint32_t hexValue(const json& v, const std::string& where, std::size_t digits) {
-  if (!v.is_string()) throw ParseError{where, "expected a hexadecimal text"};
-  const std::string text = v.get<std::string>();
-  if (text.empty() || text.size() > digits) throw ParseError{where, "expected at most " + std::to_string(digits) + " hex digits"};
-  std::uint32_t value = 0;
-  for (char c : text) {
-    int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    if (d < 0) throw ParseError{where, "not a hexadecimal digit"};
-    value = value * 16 + static_cast<std::uint32_t>(d);
-  }
-  return value;
-}
-
 std::array<std::uint8_t, 6> versionValue(const json& v, const std::string& where) {
-  if (!v.is_string() || v.get<std::string>().size() != 12) throw ParseError{where, "expected 12 hex digits"};
+  if (!v.is_string() || v.get<std::string>().size() != 12) throw BenchFieldError{where, "expected 12 hex digits"};
   const std::string text = v.get<std::string>();
   std::array<std::uint8_t, 6> out{};
   for (std::size_t i = 0; i < 6; ++i) out[i] = static_cast<std::uint8_t>(hexValue(text.substr(2 * i, 2), where, 2));
   return out;
 }
 
-std::uint32_t numberValue(const json& v, const std::string& where, std::uint32_t max) {
-  if (!v.is_number_unsigned() && !(v.is_number_integer() && v.get<std::int64_t>() >= 0)) {
-    throw ParseError{where, "expected a non-negative integer"};
-  }
-  const auto n = v.get<std::uint64_t>();
-  if (n > max) throw ParseError{where, "out of range"};
-  return static_cast<std::uint32_t>(n);
-}
-
-bool boolValue(const json& v, const std::string& where) {
-  if (!v.is_boolean()) throw ParseError{where, "expected true or false"};
-  return v.get<bool>();
-}
-
-std::wstring textValue(const json& v, const std::string& where) {
-  if (!v.is_string()) throw ParseError{where, "expected a text"};
-  std::wstring text = fromUtf8(v.get<std::string>());
-  if (text.size() > 126) throw ParseError{where, "longer than a string descriptor holds"};
-  return text;
-}
-
-void checkKeys(const json& object, const std::string& where, std::initializer_list<const char*> known) {
-  if (!object.is_object()) throw ParseError{where, "expected an object"};
-  for (const auto& item : object.items()) {
-    bool found = false;
-    for (const char* k : known) found = found || item.key() == k;
-    if (!found) throw ParseError{where + "/" + item.key(), "unknown key"};
-  }
-}
-
 ConnectionConfig parseConnection(const json& v, const std::string& where) {
   checkKeys(v, where, {"pid", "bcdUSB", "pdo"});
   ConnectionConfig c;
-  if (!v.contains("pid") || !v.contains("pdo")) throw ParseError{where, "needs pid and pdo"};
+  if (!v.contains("pid") || !v.contains("pdo")) throw BenchFieldError{where, "needs pid and pdo"};
   c.pid = static_cast<std::uint16_t>(hexValue(v["pid"], where + "/pid", 4));
   if (v.contains("bcdUSB")) c.bcdUSB = static_cast<std::uint16_t>(hexValue(v["bcdUSB"], where + "/bcdUSB", 4));
-  c.pdoName = textValue(v["pdo"], where + "/pdo");
-  if (c.pdoName.empty()) throw ParseError{where + "/pdo", "empty"};
+  c.pdoName = textValue(v["pdo"], where + "/pdo", 126);
+  if (c.pdoName.empty()) throw BenchFieldError{where + "/pdo", "empty"};
   return c;
 }
 
@@ -117,14 +66,14 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
                        "eraseNeverFinishes", "powerLossAfterRequest", "legacyRegistersOnly"});
   FaultConfig f;
   const std::uint32_t any = 0xFFFFFFFFu;
-  if (v.contains("immediateError")) f.immediateError = numberValue(v["immediateError"], where + "/immediateError", any);
-  if (v.contains("completionError")) f.completionError = numberValue(v["completionError"], where + "/completionError", any);
-  if (v.contains("failFromRequest")) f.failFromRequest = numberValue(v["failFromRequest"], where + "/failFromRequest", any);
-  if (v.contains("failCount")) f.failCount = numberValue(v["failCount"], where + "/failCount", any);
-  if (v.contains("openError")) f.openError = numberValue(v["openError"], where + "/openError", any);
+  if (v.contains("immediateError")) f.immediateError = numberValue(v["immediateError"], where + "/immediateError", 0, any);
+  if (v.contains("completionError")) f.completionError = numberValue(v["completionError"], where + "/completionError", 0, any);
+  if (v.contains("failFromRequest")) f.failFromRequest = numberValue(v["failFromRequest"], where + "/failFromRequest", 0, any);
+  if (v.contains("failCount")) f.failCount = numberValue(v["failCount"], where + "/failCount", 0, any);
+  if (v.contains("openError")) f.openError = numberValue(v["openError"], where + "/openError", 0, any);
   if (v.contains("eraseNeverFinishes")) f.eraseNeverFinishes = boolValue(v["eraseNeverFinishes"], where + "/eraseNeverFinishes");
   if (v.contains("powerLossAfterRequest")) {
-    f.powerLossAfterRequest = numberValue(v["powerLossAfterRequest"], where + "/powerLossAfterRequest", any);
+    f.powerLossAfterRequest = numberValue(v["powerLossAfterRequest"], where + "/powerLossAfterRequest", 0, any);
   }
   if (v.contains("legacyRegistersOnly")) f.legacyRegistersOnly = boolValue(v["legacyRegistersOnly"], where + "/legacyRegistersOnly");
   return f;
@@ -136,24 +85,24 @@ HubConfig parseHub(const json& v, const std::string& where) {
                        "eraseMs", "offBusMs", "faults"});
   HubConfig hub;
   if (!v.contains("name") || !v["name"].is_string() || v["name"].get<std::string>().empty()) {
-    throw ParseError{where + "/name", "every hub needs a name"};
+    throw BenchFieldError{where + "/name", "every hub needs a name"};
   }
   hub.name = v["name"].get<std::string>();
-  if (hub.name.find_first_of("/\\.") != std::string::npos) throw ParseError{where + "/name", "not a file name"};
+  if (hub.name.find_first_of("/\\.") != std::string::npos) throw BenchFieldError{where + "/name", "not a file name"};
   hub.firmwareVersion.reset();
   if (v.contains("family")) {
     const std::string family = v["family"].is_string() ? v["family"].get<std::string>() : "";
     const FamilyName* found = nullptr;
     for (const auto& f : kFamilies) found = family == f.name ? &f : found;
-    if (found == nullptr) throw ParseError{where + "/family", "unknown family"};
+    if (found == nullptr) throw BenchFieldError{where + "/family", "unknown family"};
     hub.familyCode = found->code;
     hub.chipRevision = static_cast<std::uint8_t>((found->chipType << 4) | 0x01);
   }
   if (v.contains("familyCode")) {
     const json& code = v["familyCode"];
-    if (!code.is_array() || code.size() != 3) throw ParseError{where + "/familyCode", "expected three numbers"};
+    if (!code.is_array() || code.size() != 3) throw BenchFieldError{where + "/familyCode", "expected three numbers"};
     for (std::size_t i = 0; i < 3; ++i) {
-      hub.familyCode[i] = static_cast<std::uint8_t>(numberValue(code[i], where + "/familyCode", 255));
+      hub.familyCode[i] = static_cast<std::uint8_t>(numberValue(code[i], where + "/familyCode", 0, 255));
     }
   }
   if (v.contains("chipRevision")) hub.chipRevision = static_cast<std::uint8_t>(hexValue(v["chipRevision"], where + "/chipRevision", 2));
@@ -164,19 +113,19 @@ HubConfig parseHub(const json& v, const std::string& where) {
   }
   if (v.contains("vid")) hub.vid = static_cast<std::uint16_t>(hexValue(v["vid"], where + "/vid", 4));
   if (v.contains("bcdDevice")) hub.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice", 4));
-  if (v.contains("manufacturer")) hub.manufacturer = textValue(v["manufacturer"], where + "/manufacturer");
+  if (v.contains("manufacturer")) hub.manufacturer = textValue(v["manufacturer"], where + "/manufacturer", 126);
   if (v.contains("manufacturerIndex")) {
-    hub.manufacturerIndex = static_cast<std::uint8_t>(numberValue(v["manufacturerIndex"], where + "/manufacturerIndex", 2));
-    if (hub.manufacturerIndex == 0) throw ParseError{where + "/manufacturerIndex", "expected 1 or 2"};
+    hub.manufacturerIndex = static_cast<std::uint8_t>(numberValue(v["manufacturerIndex"], where + "/manufacturerIndex", 0, 2));
+    if (hub.manufacturerIndex == 0) throw BenchFieldError{where + "/manufacturerIndex", "expected 1 or 2"};
   }
-  if (v.contains("product")) hub.product = textValue(v["product"], where + "/product");
-  if (v.contains("serial")) hub.serial = textValue(v["serial"], where + "/serial");
+  if (v.contains("product")) hub.product = textValue(v["product"], where + "/product", 126);
+  if (v.contains("serial")) hub.serial = textValue(v["serial"], where + "/serial", 126);
   if (v.contains("usb3")) hub.usb3 = parseConnection(v["usb3"], where + "/usb3");
   if (v.contains("usb2")) hub.usb2 = parseConnection(v["usb2"], where + "/usb2");
-  if (!hub.usb3 && !hub.usb2) throw ParseError{where, "a hub needs usb3 or usb2"};
-  if (v.contains("requestMicros")) hub.requestMicros = numberValue(v["requestMicros"], where + "/requestMicros", 10'000'000);
-  if (v.contains("eraseMs")) hub.eraseMs = numberValue(v["eraseMs"], where + "/eraseMs", 600'000);
-  if (v.contains("offBusMs")) hub.offBusMs = numberValue(v["offBusMs"], where + "/offBusMs", 600'000);
+  if (!hub.usb3 && !hub.usb2) throw BenchFieldError{where, "a hub needs usb3 or usb2"};
+  if (v.contains("requestMicros")) hub.requestMicros = numberValue(v["requestMicros"], where + "/requestMicros", 0, 10'000'000);
+  if (v.contains("eraseMs")) hub.eraseMs = numberValue(v["eraseMs"], where + "/eraseMs", 0, 600'000);
+  if (v.contains("offBusMs")) hub.offBusMs = numberValue(v["offBusMs"], where + "/offBusMs", 0, 600'000);
   if (v.contains("faults")) hub.faults = parseFaults(v["faults"], where + "/faults");
   return hub;
 }
@@ -216,16 +165,16 @@ HubBenchLoad parseHubSection(const json& section) {
     if (section.contains("driverInstalled")) bench.driverInstalled = boolValue(section["driverInstalled"], "hubs/driverInstalled");
     if (section.contains("devices")) {
       const json& devices = section["devices"];
-      if (!devices.is_array()) throw ParseError{"hubs/devices", "expected a list"};
+      if (!devices.is_array()) throw BenchFieldError{"hubs/devices", "expected a list"};
       for (std::size_t i = 0; i < devices.size(); ++i) {
         bench.hubs.push_back(parseHub(devices[i], "hubs/devices/" + std::to_string(i)));
         for (std::size_t j = 0; j + 1 < bench.hubs.size(); ++j) {
-          if (bench.hubs[j].name == bench.hubs.back().name) throw ParseError{"hubs/devices/" + std::to_string(i) + "/name", "used twice"};
+          if (bench.hubs[j].name == bench.hubs.back().name) throw BenchFieldError{"hubs/devices/" + std::to_string(i) + "/name", "used twice"};
         }
       }
     }
     return {bench, {}};
-  } catch (const ParseError& e) {
+  } catch (const BenchFieldError& e) {
     return {std::nullopt, e.where + ": " + e.what};
   } catch (const json::exception& e) {
     return {std::nullopt, std::string("hubs: ") + e.what()};

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/log/format.h"
+#include "sim/bench_fields.h"
 
 namespace hbx::sim::usb {
 
@@ -14,60 +15,11 @@ namespace {
 constexpr std::uint32_t kMaxHubTier = 5;  // hubs on tiers 1 to 5, devices down to tier 6
 constexpr std::uint32_t kRootHubUsb3FirstPort = 11;
 
-struct ParseError {
-  std::string where;
-  std::string what;
-};
-
-void checkKeys(const json& object, const std::string& where, std::initializer_list<const char*> known) {
-  if (!object.is_object()) throw ParseError{where, "expected an object"};
-  for (const auto& item : object.items()) {
-    bool found = false;
-    for (const char* k : known) found = found || item.key() == k;
-    if (!found) throw ParseError{where + "/" + item.key(), "unknown key"};
-  }
-}
-
-std::uint32_t hexValue(const json& v, const std::string& where) {
-  if (!v.is_string()) throw ParseError{where, "expected a hexadecimal text"};
-  const std::string text = v.get<std::string>();
-  if (text.empty() || text.size() > 4) throw ParseError{where, "expected 1 to 4 hex digits"};
-  std::uint32_t value = 0;
-  for (char c : text) {
-    int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    if (d < 0) throw ParseError{where, "not a hexadecimal digit"};
-    value = value * 16 + static_cast<std::uint32_t>(d);
-  }
-  return value;
-}
-
-std::uint32_t numberValue(const json& v, const std::string& where, std::uint32_t min, std::uint32_t max) {
-  if (!v.is_number_integer() || v.get<std::int64_t>() < min || v.get<std::int64_t>() > max) {
-    throw ParseError{where, "expected an integer from " + std::to_string(min) + " to " + std::to_string(max)};
-  }
-  return static_cast<std::uint32_t>(v.get<std::int64_t>());
-}
-
-bool boolValue(const json& v, const std::string& where) {
-  if (!v.is_boolean()) throw ParseError{where, "expected true or false"};
-  return v.get<bool>();
-}
-
-std::wstring textValue(const json& v, const std::string& where, std::size_t maxChars) {
-  if (!v.is_string()) throw ParseError{where, "expected a text"};
-  std::wstring text = fromUtf8(v.get<std::string>());
-  if (text.size() > maxChars) throw ParseError{where, "longer than " + std::to_string(maxChars) + " characters"};
-  return text;
-}
-
 // Instance texts become parts of device names and registry keys.
 std::wstring instanceValue(const json& v, const std::string& where) {
   std::wstring text = textValue(v, where, 120);
   if (text.empty() || text.find_first_of(L"#\\{}") != std::wstring::npos) {
-    throw ParseError{where, "must not be empty nor hold #, \\, { or }"};
+    throw BenchFieldError{where, "must not be empty nor hold #, \\, { or }"};
   }
   return text;
 }
@@ -106,33 +58,33 @@ DeviceConfig parseDevice(const json& v, const std::string& where, std::uint32_t 
   checkKeys(v, where, {"port", "hub", "chip", "side", "vid", "pid", "bcdUSB", "bcdDevice", "manufacturer", "product",
                        "serial", "ports", "instance", "selectiveSuspend", "faults", "devices"});
   DeviceConfig d;
-  if (!v.contains("port")) throw ParseError{where, "needs a port"};
+  if (!v.contains("port")) throw BenchFieldError{where, "needs a port"};
   d.port = numberValue(v["port"], where + "/port", 1, portCount);
   if (v.contains("chip")) {
-    if (!v["chip"].is_string()) throw ParseError{where + "/chip", "expected a hub name"};
+    if (!v["chip"].is_string()) throw BenchFieldError{where + "/chip", "expected a hub name"};
     d.chip = v["chip"].get<std::string>();
     const std::string side = v.contains("side") && v["side"].is_string() ? v["side"].get<std::string>() : "";
-    if (side != "usb3" && side != "usb2") throw ParseError{where + "/side", "expected \"usb3\" or \"usb2\""};
+    if (side != "usb3" && side != "usb2") throw BenchFieldError{where + "/side", "expected \"usb3\" or \"usb2\""};
     d.side = side == "usb3" ? hub::Connection::Usb3 : hub::Connection::Usb2;
     const hub::HubChip* chip = context.hubs.hub(d.chip);
-    if (chip == nullptr) throw ParseError{where + "/chip", "no such hub in the hubs section"};
+    if (chip == nullptr) throw BenchFieldError{where + "/chip", "no such hub in the hubs section"};
     const auto& connection = d.side == hub::Connection::Usb3 ? chip->config().usb3 : chip->config().usb2;
-    if (!connection) throw ParseError{where + "/side", "the hub has no such function"};
+    if (!connection) throw BenchFieldError{where + "/side", "the hub has no such function"};
     if (!context.placedFunctions.insert({d.chip, d.side}).second) {
-      throw ParseError{where + "/chip", "this hub function is placed twice"};
+      throw BenchFieldError{where + "/chip", "this hub function is placed twice"};
     }
     d.hub = true;
     for (const char* own : {"hub", "vid", "pid", "bcdUSB", "bcdDevice", "manufacturer", "product", "serial"}) {
-      if (v.contains(own)) throw ParseError{where + "/" + own, "comes from the chip"};
+      if (v.contains(own)) throw BenchFieldError{where + "/" + own, "comes from the chip"};
     }
   } else {
-    if (v.contains("side")) throw ParseError{where + "/side", "only for a chip"};
+    if (v.contains("side")) throw BenchFieldError{where + "/side", "only for a chip"};
     if (v.contains("hub")) d.hub = boolValue(v["hub"], where + "/hub");
-    if (!v.contains("vid") || !v.contains("pid")) throw ParseError{where, "needs vid and pid"};
-    d.vid = static_cast<std::uint16_t>(hexValue(v["vid"], where + "/vid"));
-    d.pid = static_cast<std::uint16_t>(hexValue(v["pid"], where + "/pid"));
-    if (v.contains("bcdUSB")) d.bcdUSB = static_cast<std::uint16_t>(hexValue(v["bcdUSB"], where + "/bcdUSB"));
-    if (v.contains("bcdDevice")) d.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice"));
+    if (!v.contains("vid") || !v.contains("pid")) throw BenchFieldError{where, "needs vid and pid"};
+    d.vid = static_cast<std::uint16_t>(hexValue(v["vid"], where + "/vid", 4));
+    d.pid = static_cast<std::uint16_t>(hexValue(v["pid"], where + "/pid", 4));
+    if (v.contains("bcdUSB")) d.bcdUSB = static_cast<std::uint16_t>(hexValue(v["bcdUSB"], where + "/bcdUSB", 4));
+    if (v.contains("bcdDevice")) d.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice", 4));
     if (v.contains("manufacturer")) d.manufacturer = textValue(v["manufacturer"], where + "/manufacturer", 126);
     if (v.contains("product")) d.product = textValue(v["product"], where + "/product", 126);
     if (v.contains("serial")) d.serial = textValue(v["serial"], where + "/serial", 126);
@@ -144,24 +96,24 @@ DeviceConfig parseDevice(const json& v, const std::string& where, std::uint32_t 
   }
   if (v.contains("faults")) d.faults = parseFaults(v["faults"], where + "/faults");
   if (d.hub) {
-    if (tier > kMaxHubTier) throw ParseError{where, "a hub deeper than tier 5"};
+    if (tier > kMaxHubTier) throw BenchFieldError{where, "a hub deeper than tier 5"};
     if (v.contains("ports")) d.ports = numberValue(v["ports"], where + "/ports", 1, 255);
     if (v.contains("devices")) d.devices = parseDevices(v["devices"], where + "/devices", d.ports, tier + 1, context);
   } else if (v.contains("ports") || v.contains("devices")) {
-    throw ParseError{where, "only a hub has ports and devices"};
+    throw BenchFieldError{where, "only a hub has ports and devices"};
   }
   return d;
 }
 
 std::vector<DeviceConfig> parseDevices(const json& list, const std::string& where, std::uint32_t portCount,
                                        std::uint32_t tier, ParseContext& context) {
-  if (!list.is_array()) throw ParseError{where, "expected a list"};
+  if (!list.is_array()) throw BenchFieldError{where, "expected a list"};
   std::vector<DeviceConfig> devices;
   std::set<std::uint32_t> ports;
   for (std::size_t i = 0; i < list.size(); ++i) {
     const std::string at = where + "/" + std::to_string(i);
     devices.push_back(parseDevice(list[i], at, portCount, tier, context));
-    if (!ports.insert(devices.back().port).second) throw ParseError{at + "/port", "port used twice"};
+    if (!ports.insert(devices.back().port).second) throw BenchFieldError{at + "/port", "port used twice"};
   }
   return devices;
 }
@@ -171,13 +123,13 @@ Stack stackValue(const json& v, const std::string& where) {
   for (Stack s : {Stack::Inbox, Stack::Mcci, Stack::Intel, Stack::Amd, Stack::Renesas, Stack::Nec}) {
     if (text == stackName(s)) return s;
   }
-  throw ParseError{where, "expected inbox, mcci, intel, amd, renesas or nec"};
+  throw BenchFieldError{where, "expected inbox, mcci, intel, amd, renesas or nec"};
 }
 
 ControllerConfig parseController(const json& v, const std::string& where, ParseContext& context) {
   checkKeys(v, where, {"path", "description", "rootHub", "ports", "stack", "openFails", "rootHubNameFails", "devices"});
   ControllerConfig c;
-  if (!v.contains("path")) throw ParseError{where, "needs a path"};
+  if (!v.contains("path")) throw BenchFieldError{where, "needs a path"};
   c.path = textValue(v["path"], where + "/path", 250);
   if (v.contains("description")) c.description = textValue(v["description"], where + "/description", 254);
   if (v.contains("rootHub")) c.rootHub = textValue(v["rootHub"], where + "/rootHub", 250);
@@ -318,14 +270,14 @@ UsbLoad parseUsbSection(const json& section, hub::HubBench& hubs) {
       const json& w = section["windows"];
       const std::string text = w.is_string() ? w.get<std::string>() : "";
       if (text != "7" && text != "8" && text != "8.1" && text != "10" && text != "11") {
-        throw ParseError{"usb/windows", "expected \"7\", \"8\", \"8.1\", \"10\" or \"11\""};
+        throw BenchFieldError{"usb/windows", "expected \"7\", \"8\", \"8.1\", \"10\" or \"11\""};
       }
       config.windows = text;
     }
     if (section.contains("restartMs")) config.restartMs = numberValue(section["restartMs"], "usb/restartMs", 0, 600000);
     if (section.contains("upperFilters")) {
       const json& list = section["upperFilters"];
-      if (!list.is_array()) throw ParseError{"usb/upperFilters", "expected a list of texts"};
+      if (!list.is_array()) throw BenchFieldError{"usb/upperFilters", "expected a list of texts"};
       std::vector<std::wstring> names;
       for (std::size_t i = 0; i < list.size(); ++i) {
         names.push_back(textValue(list[i], "usb/upperFilters/" + std::to_string(i), 100));
@@ -335,7 +287,7 @@ UsbLoad parseUsbSection(const json& section, hub::HubBench& hubs) {
     ParseContext context{hubs, {}};
     if (section.contains("controllers")) {
       const json& list = section["controllers"];
-      if (!list.is_array()) throw ParseError{"usb/controllers", "expected a list"};
+      if (!list.is_array()) throw BenchFieldError{"usb/controllers", "expected a list"};
       for (std::size_t i = 0; i < list.size(); ++i) {
         config.controllers.push_back(parseController(list[i], "usb/controllers/" + std::to_string(i), context));
       }
@@ -346,7 +298,7 @@ UsbLoad parseUsbSection(const json& section, hub::HubBench& hubs) {
       config.controllers = builtIn.controllers;
     }
     return {config, {}};
-  } catch (const ParseError& e) {
+  } catch (const BenchFieldError& e) {
     return {std::nullopt, e.where + ": " + e.what};
   } catch (const json::exception& e) {
     return {std::nullopt, std::string("usb: ") + e.what()};
