@@ -13,6 +13,7 @@
 
 #include "app/log/format.h"
 #include "app/usage_text.h"
+#include "tests/sim/shell_run.h"
 
 namespace hbx::testing {
 namespace {
@@ -44,14 +45,10 @@ class ProgramTest : public ::testing::Test {
     std::string command = "env -u HBX_BENCH ";
     command += withLog ? "HBX_DEBUG_LOG='" + log.string() + "' " : "-u HBX_DEBUG_LOG ";
     command += "'" + (folder_ / "8634FWUpgradeTool").string() + "' " + arguments + " </dev/null 2>&1";
+    const ShellRun shell = runShell(command);
     ProgramRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.output = shell.output;
+    result.status = shell.exited ? shell.exitStatus : -1;
     result.logWritten = fs::exists(log);
     std::ifstream in(log, std::ios::binary);
     result.log.assign(std::istreambuf_iterator<char>(in), {});

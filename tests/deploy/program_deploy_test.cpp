@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/sim/shell_run.h"
 #include "tests/sim/temp_folder.h"
 #include "tools/pe_stub/pe_stub_writer.h"
 
@@ -48,13 +49,10 @@ class ProgramDeployTest : public ::testing::Test {
     const std::string command = "HBX_BENCH='" + benchFolder().string() + "' HBX_TIME_SCALE=0.001 HBX_DEBUG_LOG='" +
                                 log.string() + "' '" + (programFolder() / "8634FWUpgradeTool").string() + "' " +
                                 arguments + " </dev/null 2>&1";
+    const ShellRun shell = runShell(command);
     ProgramRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+    result.output = shell.output;
+    result.status = shell.exited ? static_cast<signed char>(shell.exitStatus) : -1000;
     result.log = readText(log);
     return result;
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/sim/shell_run.h"
 #include "tests/sim/temp_folder.h"
 
 namespace hbx::testing {
@@ -62,13 +63,10 @@ class ReadmeRunTest : public ::testing::Test {
     const std::string command = bench + " TMPDIR='" + tempFolder().string() +
                                 "' HBX_TIME_SCALE=0.001 HBX_DEBUG_LOG='" + log.string() + "' '" +
                                 (programFolder() / "8634FWUpgradeTool").string() + "' /DOS /DBG 3 </dev/null 2>&1";
+    const ShellRun shell = runShell(command);
     ProgramRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+    result.output = shell.output;
+    result.status = shell.exited ? static_cast<signed char>(shell.exitStatus) : -1000;
     result.log = readText(log);
     return result;
   }
