@@ -43,9 +43,13 @@ TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
   // Each hub was found again after its reset and runs the new version.
   const std::string log = run.debugLog();
   for (const char* target : {"0", "1", "2"}) {
-    EXPECT_NE(log.find(std::string("ReEnumrationTargetHub:60: ucTargetNumber[") + target + "], Find the target hub"),
-              std::string::npos)
-        << target;
+    // The line number of the log line is the source's, so it is not matched.
+    const std::string found = std::string(": ucTargetNumber[") + target + "], Find the target hub";
+    const std::size_t at = log.find(found);
+    ASSERT_NE(at, std::string::npos) << target;
+    const std::size_t lineStart = log.rfind("MSG::", at);
+    ASSERT_NE(lineStart, std::string::npos) << target;
+    EXPECT_EQ(log.compare(lineStart, 40, "MSG::CHubUtility::ReEnumrationTargetHub:"), 0) << target;
     EXPECT_NE(log.find(std::string("Update FW PASS, target[") + target + "], m_bUpdateFWResult [1],m_bReloadFWResult[1]"),
               std::string::npos)
         << target;
