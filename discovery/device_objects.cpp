@@ -43,10 +43,6 @@ std::wstring objectPath(const std::wstring& name) {
   return (L"\\\\.\\" + name + L"0001").substr(0, kObjectPathChars);
 }
 
-std::wstring fieldText(const wchar_t (&field)[kNameChars]) {
-  return std::wstring(field, std::find(field, field + kNameChars, L'\0'));
-}
-
 bool startsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
@@ -54,10 +50,10 @@ bool startsWith(const std::wstring& text, const std::wstring& prefix) { return t
 int CHubUtility::GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool /*bHub*/, bool bWait) {
   // Only the hub interface class is ever asked for.
   const platform::Guid& interfaceClass = platform::kGuidDevinterfaceUsbHub;
-  const std::wstring driverName = fieldText(Driverinfo->DriverName);
+  const std::wstring driverName = strField(Driverinfo->DriverName);
   if (GetOSVersion() != kOsWindows8 && !driverName.empty() && driverName.front() == L'{') {
     vSetField(Driverinfo->DeviceObjectName, objectPath(driverName));
-    HBX_LOG_MSG(L"%s:%d: Get MCCI Driver , ObjectName =%s", fieldText(Driverinfo->DeviceObjectName));
+    HBX_LOG_MSG(L"%s:%d: Get MCCI Driver , ObjectName =%s", strField(Driverinfo->DeviceObjectName));
     return 0;
   }
   platform::SetupApiPort& setupApi = ports_.setupApi;
@@ -90,7 +86,7 @@ int CHubUtility::GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool /*bHub*
         continue;
       }
       vSetField(Driverinfo->DeviceObjectName, objectPath(pdoForm));
-      HBX_LOG_MSG(L"%s:%d: GetObjecNameFromDriverName[%s]", fieldText(Driverinfo->DeviceObjectName));
+      HBX_LOG_MSG(L"%s:%d: GetObjecNameFromDriverName[%s]", strField(Driverinfo->DeviceObjectName));
       return 0;
     }
     if (!bWait) return result;

@@ -23,10 +23,6 @@ constexpr std::uint32_t kAttemptPauseMs = 750;
 constexpr std::size_t kSlots = 8;
 constexpr std::uint8_t kSerialChars = 20;
 
-std::wstring fieldText(const wchar_t (&field)[kNameChars]) {
-  return std::wstring(field, std::find(field, field + kNameChars, L'\0'));
-}
-
 }  // namespace
 
 bool CHubUtility::ReEnumrationTargetHub(std::uint8_t ucTargetNumber) {
@@ -63,7 +59,7 @@ bool CHubUtility::ReEnumrationTargetHub(std::uint8_t ucTargetNumber) {
         for (int b = 0; b < 6; ++b) version += wformat(L"%02x", record.FWVersion[b]);
         target.m_strFWVersion = text::upper(version);
 
-        const std::wstring objectName = fieldText(record.DeviceObjectName);
+        const std::wstring objectName = strField(record.DeviceObjectName);
         hubdev::ScopedDevice device(ports_.deviceIo, objectName);
         if (!device.ok()) {
           HBX_LOG_ERR(L"%s:%d: This device[%s] handle can not be open,", objectName);

@@ -27,10 +27,6 @@ constexpr std::uint8_t kUsbModeUsb2Only = 1;
 
 bool speedIs(const std::wstring& bcdUSB, const wchar_t* prefix) { return bcdUSB.compare(0, 2, prefix) == 0; }
 
-std::wstring fieldText(const wchar_t* field, std::size_t size) {
-  return std::wstring(field, std::find(field, field + size, L'\0'));
-}
-
 // The hub's interface path for a descent: "\\?\" and its name up to the first
 // "}"; no "}" gives no path.
 std::wstring descentPath(const std::wstring& hubName) {
@@ -239,18 +235,18 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
           // The count limit below starts the list again from record 1; say
           // which hub is dropped so the user can see it.
           HBX_LOG_WRN(L"%s:%d: Record[%d] of hub [%s] is overwritten by hub [%s]", dev->m_DriverNum,
-                      fieldText(record.DriverName, kNameChars), changedName);
+                      strField(record.DriverName), changedName);
         }
         vClearDriverInfo(record);
-        vSetField(record.DeviceObjectName, fieldText(scratch.DeviceObjectName, kNameChars));
-        vSetField(record.DriverName, fieldText(scratch.DriverName, kNameChars));
+        vSetField(record.DeviceObjectName, strField(scratch.DeviceObjectName));
+        vSetField(record.DriverName, strField(scratch.DriverName));
         if (dev->m_DriverNum >= kMaxRecordsPerWalk) {
           HBX_LOG_WRN(L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
                       dev->m_DriverNum);
           dev->m_DriverNum = 1;
           return;
         }
-        HBX_LOG_MSG(L"%s:%d:  Get the ObjecName =%s", fieldText(record.DeviceObjectName, kNameChars));
+        HBX_LOG_MSG(L"%s:%d:  Get the ObjecName =%s", strField(record.DeviceObjectName));
 
         HubInfo hub;
         hub.strConnectedHubName = changedName;

@@ -13,4 +13,8 @@ void vSetField(wchar_t (&field)[kNameChars], const std::wstring& text) {
   field[n] = L'\0';
 }
 
+std::wstring strField(const wchar_t (&field)[kNameChars]) {
+  return std::wstring(field, std::find(field, field + kNameChars, L'\0'));
+}
+
 }  // namespace hbx

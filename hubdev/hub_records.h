@@ -34,6 +34,8 @@ struct DriverInfo {
 void vClearDriverInfo(DriverInfo& info);
 // Copies `text` into a fixed field, cut to leave room for the terminator.
 void vSetField(wchar_t (&field)[kNameChars], const std::wstring& text);
+// The text of a record field, up to its terminating zero.
+std::wstring strField(const wchar_t (&field)[kNameChars]);
 
 // A hub handed by value to power management and the hub-interface lookup.
 struct HubInfo {

@@ -37,10 +37,6 @@ constexpr std::uint8_t kSerialChars = 20;
 constexpr std::uint8_t kManufacturerChars = 44;
 constexpr std::uint8_t kProductChars = 48;
 
-std::wstring fieldText(const wchar_t (&field)[kNameChars]) {
-  return std::wstring(field, std::find(field, field + kNameChars, L'\0'));
-}
-
 // A string read through the filter driver: single-byte characters up to the
 // first zero or the end of the buffer, widened.
 std::wstring readDeviceString(CZELTFILTER0& filter, platform::OsHandle handle, std::uint8_t maxChars,
@@ -99,7 +95,7 @@ int CZeltHubDev::OpenDevice(DeviceList* pDevList, std::uint8_t clear) {
     for (std::uint8_t i = 0; i < m_DriverNum; ++i) {
       const DriverInfo& record = m_DriverInfo[i];
       SCAN_LOG(Msg, L"%s:%d: ucPortIndex[%d], ucPositionIndex[%d], DeviceObjectName[%s]", record.ucPortIndex,
-                  record.ucPositionIndex, fieldText(record.DeviceObjectName));
+                  record.ucPositionIndex, strField(record.DeviceObjectName));
     }
     vProbeRecords();
     vClearMarks();
@@ -117,10 +113,10 @@ void CZeltHubDev::vProbeRecords() {
     bool unreachable = false;
     std::wstring probe;
     {
-      ScopedDevice device(p.deviceIo, fieldText(record.DeviceObjectName));
+      ScopedDevice device(p.deviceIo, strField(record.DeviceObjectName));
       if (!device.ok()) {
         SCAN_LOG(Err, L"%s:%d: This device[%s] handle can not be open, ErrorCode[%d].",
-                    fieldText(record.DeviceObjectName), device.error());
+                    strField(record.DeviceObjectName), device.error());
         unreachable = true;
       } else {
         probe = readDeviceString(ZELTFILTER0, device.get(), kProbeChars, 2);
@@ -132,7 +128,7 @@ void CZeltHubDev::vProbeRecords() {
     if (record.bPowerSettingChanged != 0 || unreachable || emptyMatters) vRestartAndRelookup(i);
 
     HubInfo hub;
-    hub.strConnectedHubName = fieldText(record.DriverName);
+    hub.strConnectedHubName = strField(record.DriverName);
     CHubUtility::HubInterfacePaths paths;
     const std::uint8_t listed = utility_.ucGetHubInterfaces(hub, paths, false);
     setInterfacePath(record.InterfacePath, listed > 0 ? paths[0] : std::wstring());
@@ -142,7 +138,7 @@ void CZeltHubDev::vProbeRecords() {
 void CZeltHubDev::vRestartAndRelookup(std::uint8_t index) {
   platform::Ports& p = ports();
   HubInfo hub;
-  hub.strConnectedHubName = fieldText(m_DriverInfo[index].DriverName);
+  hub.strConnectedHubName = strField(m_DriverInfo[index].DriverName);
   SCAN_LOG(Msg, L"%s:%d: Trigger Hub, strHubInfo.strConnectedHubName[%s]", hub.strConnectedHubName);
   CHubUtility::HubInterfacePaths paths;
   utility_.ucGetHubInterfaces(hub, paths, true);
@@ -154,19 +150,19 @@ void CZeltHubDev::vRestartAndRelookup(std::uint8_t index) {
       if (record.bPowerSettingChanged != 0) p.clock.sleepMs(kPowerChangedPauseMs);
       DriverInfo scratch;
       vClearDriverInfo(scratch);
-      vSetField(scratch.DriverName, fieldText(record.DriverName));
+      vSetField(scratch.DriverName, strField(record.DriverName));
       if (utility_.GetObjecNameFromDriverName(&scratch, true, record.bPowerSettingChanged != 0) != 0) {
         SCAN_LOG(Err, L"%s:%d: GetObjecNameFromDriverName Failed, Driverinfo->DriverName[%s]",
-                    fieldText(record.DriverName));
+                    strField(record.DriverName));
         continue;
       }
-      vSetField(record.DeviceObjectName, fieldText(scratch.DeviceObjectName));
-      SCAN_LOG(Msg, L"%s:%d:  RE-GetObjecNameFromDriverName [%s]", fieldText(record.DriverName));
-      ScopedDevice device(p.deviceIo, fieldText(record.DeviceObjectName));
+      vSetField(record.DeviceObjectName, strField(scratch.DeviceObjectName));
+      SCAN_LOG(Msg, L"%s:%d:  RE-GetObjecNameFromDriverName [%s]", strField(record.DriverName));
+      ScopedDevice device(p.deviceIo, strField(record.DeviceObjectName));
       if (device.ok()) break;
       SCAN_LOG(Err, L"%s:%d:  Re-Get Objec Handler Open still failed. This device[%s] handle can not be open, "
                   L"ERROR=%d,Retry[%d] ",
-                  fieldText(record.DeviceObjectName), device.error(), attempt);
+                  strField(record.DeviceObjectName), device.error(), attempt);
       p.clock.sleepMs(kReopenPauseMs);
     }
   }
@@ -174,7 +170,7 @@ void CZeltHubDev::vRestartAndRelookup(std::uint8_t index) {
 
 void CZeltHubDev::vClearMarks() {
   for (std::uint8_t i = 0; i < m_DriverNum; ++i) {
-    const std::wstring name = fieldText(m_DriverInfo[i].DeviceObjectName);
+    const std::wstring name = strField(m_DriverInfo[i].DeviceObjectName);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
       ScopedDevice device(ports().deviceIo, name);
       if (!device.ok()) {
@@ -198,7 +194,7 @@ void CZeltHubDev::vBuildList() {
 
 void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   const std::uint8_t p = m_ucListPosition;
-  const std::wstring objectName = fieldText(record.DeviceObjectName);
+  const std::wstring objectName = strField(record.DeviceObjectName);
   ScopedDevice device(ports().deviceIo, objectName);
   if (!device.ok()) {
     SCAN_LOG(Err, L"%s:%d: This device[%s] handle can not be open, ", objectName);
@@ -234,16 +230,16 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
     const std::uint8_t mark = utility_.ucGetSignatureMarked(device.get());
     const int n = static_cast<int>(mark) - kMarkBase;
     if (n >= 0 && n < static_cast<int>(kMaxDevices)) {
-      SCAN_LOG(Msg, L"%s:%d: This  Hub [%s] have been marked, ", fieldText(record.DriverName));
+      SCAN_LOG(Msg, L"%s:%d: This  Hub [%s] have been marked, ", strField(record.DriverName));
       DeviceListEntry& first = m_pDevList->Devs[static_cast<std::size_t>(n)];
-      first.m_strPairRootHubName = fieldText(record.RootHubName);
+      first.m_strPairRootHubName = strField(record.RootHubName);
       first.m_ucPairPortIndex = record.ucPortIndex;
       first.m_strPairBcdUSB = m_strBcdUSB;
       (usb2 ? first.m_strPID20 : first.m_strPID30) = m_strPID;
       return;
     }
     SCAN_LOG(Wrn, L"%s:%d: Hub [%s] mark number 0x%02X names no entry, listed as a hub of its own",
-                fieldText(record.DriverName), mark);
+                strField(record.DriverName), mark);
   }
 
   const int markResult = utility_.MarkSignatureforIdentify(device.get(), static_cast<std::uint8_t>(kMarkBase + p));
@@ -279,9 +275,9 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   entry.m_strFWVersion = version;
   entry.m_strSpeed = usb2 ? L"USB 2.0" : L"USB 3.0";
   entry.m_ucTargetNumber = p;
-  entry.m_strRootHubName = fieldText(record.RootHubName);
-  entry.m_strDriverName = fieldText(record.DriverName);
-  entry.m_strExtraText = fieldText(record.ExtraText);
+  entry.m_strRootHubName = strField(record.RootHubName);
+  entry.m_strDriverName = strField(record.DriverName);
+  entry.m_strExtraText = strField(record.ExtraText);
   entry.m_strObjectName = objectName;
   entry.m_ucPortIndex = record.ucPortIndex;
   entry.m_ucOldPositionIndex = record.ucPositionIndex;

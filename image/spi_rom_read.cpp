@@ -22,10 +22,6 @@ constexpr std::size_t kTableBytes = 256;
 constexpr std::uint32_t kFailurePauseMs = 5000;
 constexpr std::uint32_t kPauseMs = 500;
 
-std::wstring fieldText(const wchar_t (&field)[kNameChars]) {
-  return std::wstring(field, std::find(field, field + kNameChars, L'\0'));
-}
-
 }  // namespace
 
 bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_t image, std::uint8_t variant) {
@@ -81,7 +77,7 @@ bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_
         vClearDriverInfo(*scratch);
         if (record.ucDepth == 1) {
           // A hub on a root-hub port: ask the root hub for the hub's name.
-          const std::wstring path = L"\\\\.\\" + fieldText(record.RootHubName);
+          const std::wstring path = L"\\\\.\\" + strField(record.RootHubName);
           const platform::OpenResult root =
               ports_.hubIo.openHub(path, platform::access::kGenericWrite, platform::share::kWrite);
           if (root.handle == platform::kInvalidHandle) {
@@ -100,7 +96,7 @@ bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_
           // root hub: the walk has just looked its device object up.
           std::memcpy(scratch->DeviceObjectName, record.DeviceObjectName, sizeof scratch->DeviceObjectName);
         }
-        entry.m_strObjectName = fieldText(scratch->DeviceObjectName);
+        entry.m_strObjectName = strField(scratch->DeviceObjectName);
         break;
       }
       ports_.clock.sleepMs(kPauseMs);
