@@ -4,9 +4,9 @@
 #include <exception>
 
 #include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
-#include "app/log/format.h"
-#include "host/hub_utility.h"
+#include "base/log/debug_log.h"
+#include "base/log/format.h"
+#include "hub/hub_utility.h"
 
 namespace hbx {
 
@@ -15,7 +15,11 @@ namespace {
 constexpr std::uint32_t kSearchTickPauseMs = 50;
 }  // namespace
 
-ZAr763ORIdirevaVodoRev::~ZAr763ORIdirevaVodoRev() { m_Model.killTimer(); }
+ZAr763ORIdirevaVodoRev::~ZAr763ORIdirevaVodoRev() {
+  m_Model.killTimer();
+  // The run's threads call back into this dialog: they end before it goes.
+  m_RunThreads.endAll();
+}
 
 void ZAr763ORIdirevaVodoRev::vShowHubInfo(std::uint8_t ucHubNum) {
   std::vector<ui::DialogModel::HubRow> hubs;

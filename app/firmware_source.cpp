@@ -1,9 +1,9 @@
 // Choosing the firmware source of an update run from what the option parser
 // left of the command line.
 #include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
-#include "app/text/text_util.h"
-#include "host/hub_utility.h"
+#include "base/log/debug_log.h"
+#include "base/text/text_util.h"
+#include "hub/hub_utility.h"
 
 namespace hbx {
 

@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "app/log/debug_log.h"
+#include "base/log/debug_log.h"
 #include "app/usage_text.h"
-#include "host/hub_utility.h"
+#include "hub/hub_utility.h"
 
 namespace hbx {
 
@@ -33,7 +33,7 @@ constexpr int kQuitCodeOnClose = 18;
 }  // namespace
 
 ZAr763ORIdirevaVodoRev::ZAr763ORIdirevaVodoRev(platform::Ports ports, CHubUtility& utility)
-    : m_Ini(ports.files, ports.payloads), ports_(ports), utility_(utility) {
+    : RunDialog(ports, utility) {
   m_Ini.setPlainMessage([this](const std::wstring& text) { utility_.nShowPlainMessage(text); });
 }
 

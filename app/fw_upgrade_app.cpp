@@ -1,7 +1,7 @@
 #include "app/fw_upgrade_app.h"
 
 #include "app/command_line.h"
-#include "host/hub_utility.h"
+#include "hub/hub_utility.h"
 
 namespace hbx {
 

@@ -1,8 +1,8 @@
 #include "app/program.h"
 
 #include "app/fw_upgrade_app.h"
-#include "app/log/debug_log.h"
-#include "host/hub_utility.h"
+#include "base/log/debug_log.h"
+#include "hub/hub_utility.h"
 
 namespace hbx::app {
 

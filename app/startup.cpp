@@ -4,10 +4,10 @@
 
 #include "app/command_line.h"
 #include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
+#include "base/log/debug_log.h"
 #include "app/tool_identity.h"
-#include "host/driver_package.h"
-#include "host/hub_utility.h"
+#include "hub/host/driver_package.h"
+#include "hub/hub_utility.h"
 
 namespace hbx {
 

@@ -1,6 +1,6 @@
 #include "app/usage_text.h"
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "app/tool_identity.h"
 
 namespace hbx {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "host/hub_utility.h"
+#include "hub/hub_utility.h"
 #include "sim/hub/filter_driver.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_host.h"

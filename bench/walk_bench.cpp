@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "app/log/format.h"
-#include "host/hub_utility.h"
-#include "hubdev/zelt_hub_dev.h"
+#include "base/log/format.h"
+#include "hub/hub_utility.h"
+#include "hub/device/zelt_hub_dev.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_host.h"

@@ -5,7 +5,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 namespace hbx::sim {
 

@@ -1,6 +1,6 @@
 #include "sim/bench_fields.h"
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 namespace hbx::sim {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "app/program.h"
 #include "sim/posix_terminal.h"
 #include "sim/sim_host.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/bench.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 namespace hbx::sim {
 

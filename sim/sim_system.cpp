@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/pe_version.h"
 #include "sim/win_paths.h"
 

@@ -1,6 +1,6 @@
 #include "sim/sim_windows.h"
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 namespace hbx::sim {
 

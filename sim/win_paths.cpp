@@ -3,7 +3,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 namespace hbx::sim {
 

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/fw_update_dlg.h"
-#include "app/log/format.h"
-#include "app/text/text_util.h"
-#include "host/hub_utility.h"
-#include "hubdev/zelt_hub_dev.h"
+#include "update/run_dialog.h"
+#include "base/log/format.h"
+#include "base/text/text_util.h"
+#include "hub/hub_utility.h"
+#include "hub/device/zelt_hub_dev.h"
 #include "update/run_display.h"
 #include "update/run_log.h"
 #include "update/update_run_threads.h"
-#include "update/version_rules.h"
+#include "image/version_rules.h"
 
 namespace hbx::update {
 
@@ -36,7 +36,7 @@ std::wstring chipName(std::uint8_t revision) {
 
 }  // namespace
 
-HubWorker::HubWorker(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports,
+HubWorker::HubWorker(RunDialog& dialog, CHubUtility& utility, platform::Ports& ports,
                      const UpdateRunThreads& threads, ChildThreadInfo& slot)
     : dialog_(dialog),
       utility_(utility),

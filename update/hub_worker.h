@@ -12,7 +12,7 @@
 namespace hbx {
 class CHubUtility;
 class UpdateRunThreads;
-class ZAr763ORIdirevaVodoRev;
+class RunDialog;
 struct DeviceListEntry;
 namespace platform {
 struct Ports;
@@ -25,7 +25,7 @@ class RunDisplay;
 
 class HubWorker {
  public:
-  HubWorker(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports,
+  HubWorker(RunDialog& dialog, CHubUtility& utility, platform::Ports& ports,
             const UpdateRunThreads& threads, ChildThreadInfo& slot);
   // The whole worker; returns 1.
   int run();
@@ -54,7 +54,7 @@ class HubWorker {
   std::int64_t nowSeconds();
   int countSlots(std::size_t slots, std::uint8_t a, std::uint8_t b, std::uint8_t c) const;
 
-  ZAr763ORIdirevaVodoRev& dialog_;
+  RunDialog& dialog_;
   CHubUtility& utility_;
   platform::Ports& ports_;
   const UpdateRunThreads& threads_;

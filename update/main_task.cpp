@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/fw_update_dlg.h"
-#include "app/log/format.h"
-#include "host/hub_utility.h"
-#include "hubdev/zelt_hub_dev.h"
+#include "update/run_dialog.h"
+#include "base/log/format.h"
+#include "hub/hub_utility.h"
+#include "hub/device/zelt_hub_dev.h"
 #include "image/temp_bin_file.h"
 #include "update/exported_image.h"
 #include "update/run_display.h"
 #include "update/run_log.h"
 #include "update/update_run_threads.h"
-#include "update/version_rules.h"
+#include "image/version_rules.h"
 
 namespace hbx::update {
 
@@ -47,7 +47,7 @@ HubInfo hubInfoOf(const DriverInfo& record) {
 
 }  // namespace
 
-MainTask::MainTask(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports,
+MainTask::MainTask(RunDialog& dialog, CHubUtility& utility, platform::Ports& ports,
                    UpdateRunThreads& threads, MainThreadInfo& info)
     : dialog_(dialog), utility_(utility), ports_(ports), threads_(threads), info_(info) {}
 

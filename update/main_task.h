@@ -8,7 +8,7 @@
 namespace hbx {
 class CHubUtility;
 class UpdateRunThreads;
-class ZAr763ORIdirevaVodoRev;
+class RunDialog;
 struct MainThreadInfo;
 namespace platform {
 struct Ports;
@@ -21,7 +21,7 @@ class RunDisplay;
 
 class MainTask {
  public:
-  MainTask(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports& ports, UpdateRunThreads& threads,
+  MainTask(RunDialog& dialog, CHubUtility& utility, platform::Ports& ports, UpdateRunThreads& threads,
            MainThreadInfo& info);
   void run();
 
@@ -43,7 +43,7 @@ class MainTask {
   bool bWantsRestart() const;
   void failWithRedBars();
 
-  ZAr763ORIdirevaVodoRev& dialog_;
+  RunDialog& dialog_;
   CHubUtility& utility_;
   platform::Ports& ports_;
   UpdateRunThreads& threads_;

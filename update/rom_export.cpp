@@ -2,9 +2,9 @@
 // its ROM into program folder\HBXFW_Temp\HBX763xFW[i].bin.
 #include <vector>
 
-#include "app/fw_update_dlg.h"
-#include "app/log/format.h"
-#include "host/hub_utility.h"
+#include "update/run_dialog.h"
+#include "base/log/format.h"
+#include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
 #include "update/hub_worker.h"
 #include "update/run_log.h"

@@ -1,9 +1,9 @@
 #include "update/run_display.h"
 
-#include "app/fw_update_dlg.h"
+#include "update/run_dialog.h"
 #include "platform/system.h"
 #include "ui/control_ids.h"
-#include "update/version_rules.h"
+#include "image/version_rules.h"
 
 namespace hbx::update {
 

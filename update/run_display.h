@@ -9,7 +9,7 @@
 #include "ui/controls/win_types.h"
 
 namespace hbx {
-class ZAr763ORIdirevaVodoRev;
+class RunDialog;
 namespace platform {
 class SystemPort;
 }
@@ -27,7 +27,7 @@ inline constexpr std::uint8_t kStatusBlue = 3;
 
 class RunDisplay {
  public:
-  RunDisplay(ZAr763ORIdirevaVodoRev& dialog, platform::SystemPort& system) : dialog_(dialog), system_(system) {}
+  RunDisplay(RunDialog& dialog, platform::SystemPort& system) : dialog_(dialog), system_(system) {}
 
   void status(const std::wstring& text, std::uint8_t kind, std::uint8_t height);
   // Every listed hub's bar in `colour`, full.
@@ -40,7 +40,7 @@ class RunDisplay {
   void console(const std::string& text);
 
  private:
-  ZAr763ORIdirevaVodoRev& dialog_;
+  RunDialog& dialog_;
   platform::SystemPort& system_;
 };
 

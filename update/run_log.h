@@ -2,7 +2,7 @@
 // Log lines of the main task and the workers. Their code is split over
 // several helpers, but every line carries the method the run belongs to
 // ("ZAr763ORIdirevaVodoRev::MainThreadFun" or "...::ChildThreadFun").
-#include "app/log/debug_log.h"
+#include "base/log/debug_log.h"
 
 namespace hbx::update {
 

@@ -1,10 +1,10 @@
 // The side tasks of the main task: the version file and the serial-number
 // comparison.
-#include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
-#include "app/log/format.h"
-#include "app/text/text_util.h"
-#include "host/hub_utility.h"
+#include "update/run_dialog.h"
+#include "base/log/debug_log.h"
+#include "base/log/format.h"
+#include "base/text/text_util.h"
+#include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
 #include "update/run_display.h"
 
@@ -14,9 +14,9 @@ namespace {
 inline constexpr wchar_t OUTPUT_VERSION_FILE_NAME[] = L"HbxHubVersion.txt";
 }
 
-int ZAr763ORIdirevaVodoRev::outputFWVersionTask() {
+int RunDialog::outputFWVersionTask() {
   ports_.system.setCurrentDirectory(utility_.strProgramFolder());
-  HBX_LOG_MSG(L"%s:%d:   outputFWVersionTask !!! , CurrentDir=%s", ports_.system.currentDirectory());
+  HBX_DLG_MSG(L"%s:%d:   outputFWVersionTask !!! , CurrentDir=%s", ports_.system.currentDirectory());
   if (!m_bOutputVer) return 0;
   const int result = nOutputVerTextFile();
   update::RunDisplay display(*this, ports_.system);
@@ -26,7 +26,7 @@ int ZAr763ORIdirevaVodoRev::outputFWVersionTask() {
   return result;
 }
 
-int ZAr763ORIdirevaVodoRev::nOutputVerTextFile() {
+int RunDialog::nOutputVerTextFile() {
   // The current folder is the program folder (outputFWVersionTask made it so).
   const std::wstring path = utility_.strProgramFolder() + L"\\" + OUTPUT_VERSION_FILE_NAME;
   std::uint32_t error = 0;
@@ -35,7 +35,7 @@ int ZAr763ORIdirevaVodoRev::nOutputVerTextFile() {
       ports_.files.createFile(path, platform::access::kGenericWrite, platform::share::kWrite | platform::share::kDelete,
                               platform::creation::kOpenAlways, platform::fileflag::kWriteThrough);
   if (opened.handle == platform::kInvalidHandle) {
-    HBX_LOG_ERR(L"%s:%d:   CreateFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%d", OUTPUT_VERSION_FILE_NAME,
+    HBX_DLG_ERR(L"%s:%d:   CreateFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%d", OUTPUT_VERSION_FILE_NAME,
                 opened.error);
     return -1;
   }
@@ -48,14 +48,14 @@ int ZAr763ORIdirevaVodoRev::nOutputVerTextFile() {
   ports_.files.closeFile(opened.handle);
   if (!written) {
     // A file with lines missing is no version file.
-    HBX_LOG_ERR(L"%s:%d:   WriteFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%d", OUTPUT_VERSION_FILE_NAME, error);
+    HBX_DLG_ERR(L"%s:%d:   WriteFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%d", OUTPUT_VERSION_FILE_NAME, error);
     return -1;
   }
   return 0;
 }
 
-int ZAr763ORIdirevaVodoRev::nCmpHubSNTask() {
-  HBX_LOG_MSG(L"%s:%d:   nCmpHubSNTask !!! ");
+int RunDialog::nCmpHubSNTask() {
+  HBX_DLG_MSG(L"%s:%d:   nCmpHubSNTask !!! ");
   update::RunDisplay display(*this, ports_.system);
   if (m_DevList.DevNums == 2) {
     if (text::equalsNoCase(m_DevList.Devs[0].m_strSN, m_DevList.Devs[1].m_strSN)) {

@@ -1,14 +1,14 @@
 // The Start button: the version of the firmware source, then the main task.
 #include <vector>
 
-#include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
-#include "app/log/format.h"
-#include "app/text/text_util.h"
-#include "host/hub_utility.h"
+#include "update/run_dialog.h"
+#include "base/log/debug_log.h"
+#include "base/log/format.h"
+#include "base/text/text_util.h"
+#include "hub/hub_utility.h"
 #include "update/exported_image.h"
 #include "update/run_display.h"
-#include "update/version_rules.h"
+#include "image/version_rules.h"
 
 namespace hbx {
 
@@ -32,7 +32,7 @@ std::wstring versionFromFileName(const std::wstring& path) {
 
 }  // namespace
 
-void ZAr763ORIdirevaVodoRev::OnBnClickedButtonStart() {
+void RunDialog::OnBnClickedButtonStart() {
   update::RunDisplay display(*this, ports_.system);
   m_MainThreadInfo.hWnd = this;
   m_MainThreadInfo.ucState = MAIN_THREAD_START;
@@ -44,7 +44,7 @@ void ZAr763ORIdirevaVodoRev::OnBnClickedButtonStart() {
     if (!update::bReadExportedImage(ports_.files, path, image, trailer, error)) {
       // Unreadable, or too short to hold its trailer: nothing to start, and
       // a run that did nothing must not end as passed.
-      HBX_LOG_ERR(L"%s:%d:  mallco Fail !!! ");
+      HBX_DLG_ERR(L"%s:%d:  mallco Fail !!! ");
       SetExitcode(-1);
       return;
     }

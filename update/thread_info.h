@@ -8,7 +8,7 @@
 
 namespace hbx {
 
-class ZAr763ORIdirevaVodoRev;
+class RunDialog;
 
 // Task states.
 inline constexpr std::uint8_t MAIN_THREAD_START = 1;
@@ -27,14 +27,14 @@ inline constexpr std::uint8_t CHILD_THREAD_FINISH = 8;
 inline constexpr std::size_t kMaxWorkers = 8;
 
 struct MainThreadInfo {
-  ZAr763ORIdirevaVodoRev* hWnd = nullptr;
+  RunDialog* hWnd = nullptr;
   std::atomic<std::uint8_t> ucHubNum{0};
   std::atomic<std::uint8_t> ucState{0};
   std::atomic<std::uint8_t> bAllPass{0};
 };
 
 struct ChildThreadInfo {
-  ZAr763ORIdirevaVodoRev* hWnd = nullptr;
+  RunDialog* hWnd = nullptr;
   std::uint8_t ucTargetNumber = 0;
   std::uint8_t ucTargetTotal = 0;
   std::atomic<std::uint8_t> ucState{0};

@@ -4,7 +4,9 @@
 
 namespace hbx {
 
-UpdateRunThreads::~UpdateRunThreads() {
+UpdateRunThreads::~UpdateRunThreads() { endAll(); }
+
+void UpdateRunThreads::endAll() {
   joinTask();
   cancel_.store(true);
   for (std::thread& worker : workers_)

@@ -31,6 +31,9 @@ class UpdateRunThreads {
   // Waits for the worker of `slot` to end.
   void joinWorker(std::size_t slot);
 
+  // Waits for the task, then cancels and joins the workers still running.
+  void endAll();
+
   void cancelWorkers() { cancel_.store(true); }
   bool cancelled() const { return cancel_.load(); }
 

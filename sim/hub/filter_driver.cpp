@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "hubdev/filter_protocol.h"
+#include "hub/device/filter_protocol.h"
 #include "sim/sim_clock.h"
 
 namespace hbx::sim {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 namespace hbx::sim::hub {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "hubdev/filter_protocol.h"
+#include "hub/device/filter_protocol.h"
 
 namespace hbx::sim::hub {
 

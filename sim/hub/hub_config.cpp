@@ -2,8 +2,8 @@
 
 #include <numeric>
 
-#include "app/log/format.h"
-#include "hubdev/filter_protocol.h"
+#include "base/log/format.h"
+#include "hub/device/filter_protocol.h"
 #include "sim/bench_fields.h"
 
 namespace hbx::sim::hub {

@@ -1,6 +1,6 @@
 #include "sim/usb/sim_setup_api.h"
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/sim_registry.h"
 
 namespace hbx::sim {

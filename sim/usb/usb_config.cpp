@@ -3,7 +3,7 @@
 #include <set>
 #include <utility>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/bench_fields.h"
 
 namespace hbx::sim::usb {

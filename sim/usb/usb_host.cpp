@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/sim_registry.h"
 #include "sim/sim_system.h"
 #include "sim/win_paths.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/sim_clock.h"
 
 namespace hbx::sim::usb {

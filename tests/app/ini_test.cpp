@@ -1,5 +1,5 @@
 // The settings file: writing the carried copy, reading it back, deleting it.
-#include "app/ini.h"
+#include "update/ini.h"
 
 #include <gtest/gtest.h>
 

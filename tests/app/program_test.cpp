@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "app/usage_text.h"
 #include "tests/sim/shell_run.h"
 

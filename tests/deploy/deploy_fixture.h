@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_package.h"
+#include "hub/host/driver_package.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_payloads.h"
 #include "sim/sim_registry.h"

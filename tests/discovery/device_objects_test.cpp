@@ -1,7 +1,7 @@
 // Filter-driver device objects, hub interfaces and hub restarts.
 #include <fstream>
 
-#include "discovery/command_line_argument.h"
+#include "hub/discovery/command_line_argument.h"
 #include "sim/usb/usb_host.h"
 #include "tests/discovery/discovery_fixture.h"
 

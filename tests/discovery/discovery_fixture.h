@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/log/debug_log.h"
-#include "host/hub_utility.h"
+#include "base/log/debug_log.h"
+#include "hub/hub_utility.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"
 #include "sim/sim_host.h"

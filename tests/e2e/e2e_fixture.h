@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini.h"
+#include "update/ini.h"
 #include "app/program.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/hub/hub_chip.h"

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <string>
 
-#include "app/log/debug_log.h"
-#include "host/hub_utility.h"
+#include "base/log/debug_log.h"
+#include "hub/hub_utility.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_host.h"
 #include "sim/sim_system.h"

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "host/hub_utility.h"
-#include "hubdev/filter_protocol.h"
-#include "hubdev/zelt_filter.h"
+#include "hub/hub_utility.h"
+#include "hub/device/filter_protocol.h"
+#include "hub/device/zelt_filter.h"
 #include "sim/hub/filter_driver.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_clock.h"

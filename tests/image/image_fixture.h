@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
-#include "host/hub_utility.h"
+#include "base/log/debug_log.h"
+#include "hub/hub_utility.h"
 #include "sim/sim_host.h"
 #include "sim/sim_system.h"
 

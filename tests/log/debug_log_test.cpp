@@ -1,4 +1,4 @@
-#include "app/log/debug_log.h"
+#include "base/log/debug_log.h"
 
 #include <gtest/gtest.h>
 

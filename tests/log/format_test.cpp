@@ -1,4 +1,4 @@
-#include "app/log/format.h"
+#include "base/log/format.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_host.h"
 #include "sim/sim_system.h"

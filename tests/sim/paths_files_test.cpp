@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/sim_files.h"
 #include "sim/win_paths.h"
 #include "tests/sim/temp_folder.h"

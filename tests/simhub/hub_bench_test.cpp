@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "hubdev/filter_protocol.h"
+#include "hub/device/filter_protocol.h"
 #include "sim/hub/filter_driver.h"
 #include "sim/sim_clock.h"
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "hubdev/filter_protocol.h"
+#include "hub/device/filter_protocol.h"
 
 namespace hbx::sim::hub {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"

@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "app/fw_update_dlg.h"
-#include "app/log/debug_log.h"
-#include "host/hub_utility.h"
-#include "hubdev/zelt_hub_dev.h"
+#include "base/log/debug_log.h"
+#include "hub/hub_utility.h"
+#include "hub/device/zelt_hub_dev.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_host.h"
 #include "sim/sim_system.h"
 #include "ui/control_ids.h"
-#include "update/version_rules.h"
+#include "image/version_rules.h"
 #include "../sim/temp_folder.h"
 
 namespace hbx::testing_run {

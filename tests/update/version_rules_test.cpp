@@ -1,5 +1,5 @@
 // Version strings and the gates decided on them.
-#include "update/version_rules.h"
+#include "image/version_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // depths and the log lines of the scan.
 #include <gtest/gtest.h>
 
-#include "hubdev/filter_protocol.h"
+#include "hub/device/filter_protocol.h"
 #include "tests/walk/walk_fixture.h"
 
 namespace hbx::testing {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "hubdev/zelt_hub_dev.h"
+#include "hub/device/zelt_hub_dev.h"
 #include "tests/discovery/discovery_fixture.h"
 
 namespace hbx::testing {

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/sim_clock.h"
 #include "sim/usb/usb_host.h"

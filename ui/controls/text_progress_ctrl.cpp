@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cmath>
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include "ui/controls/mem_dc.h"
 
 namespace hbx::ui {

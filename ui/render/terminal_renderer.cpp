@@ -1,6 +1,6 @@
 #include "ui/render/terminal_renderer.h"
 
-#include "app/log/format.h"
+#include "base/log/format.h"
 #include <vector>
 
 namespace hbx::ui::render {

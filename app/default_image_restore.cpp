@@ -1,0 +1,70 @@
+// Restoring the carried firmware image into the program folder.
+#include <string>
+
+#include "app/fw_update_dlg.h"
+#include "base/log/debug_log.h"
+#include "image/default_image.h"
+#include "image/temp_bin_file.h"
+
+namespace hbx {
+
+using namespace platform;
+
+namespace {
+
+// ERROR_RESOURCE_NAME_NOT_FOUND, what FindResourceW reports for a missing entry.
+constexpr std::uint32_t kResourceNotFound = 1814;
+
+// The carried name text up to and including the first "BIN", else "ROM",
+// "rom" or "bin"; trailing line ends are never part of a name.
+std::wstring fileNameFromText(std::wstring text) {
+  for (const wchar_t* end : {L"BIN", L"ROM", L"rom", L"bin"}) {
+    const std::size_t at = text.find(end);
+    if (at != std::wstring::npos) return text.substr(0, at + 3);
+  }
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+    text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
+  const auto nameText = ports_.payloads.payload(image::kDefaultImageNameType, image::kDefaultImageNameId);
+  if (!nameText) {
+    HBX_LOG_ERR(L"%s:%d: FindResource fail: %d", kResourceNotFound);
+    return false;
+  }
+  m_strDefaultFWFile = fileNameFromText(std::wstring(nameText->begin(), nameText->end()));
+  HBX_LOG_MSG(L"%s:%d:  !!! m_strFWBinFile: %s", m_strDefaultFWFile);
+
+  const auto imageBytes = ports_.payloads.payload(image::kDefaultImageType, image::kDefaultImageId);
+  if (!imageBytes) {
+    HBX_LOG_ERR(L"%s:%d: FindResource fail: %d", kResourceNotFound);
+    return false;
+  }
+  // The name is relative: the file goes into the current folder, the program folder.
+  FilePort& files = ports_.files;
+  std::uint32_t error = 0;
+  int crtErrno = 0;
+  if (files.access(m_strDefaultFWFile, 0, crtErrno, error) == 0) files.deleteFile(m_strDefaultFWFile, error);
+  const OpenResult out = files.createFile(m_strDefaultFWFile, access::kGenericWrite, 0, creation::kCreateAlways, 0);
+  bool written = out.handle != kInvalidHandle;
+  if (written) {
+    written = image::writeAll(files, out.handle, *imageBytes, error);
+    files.closeFile(out.handle);
+  } else {
+    error = out.error;
+  }
+  if (!written) {
+    // A cut-off image must not stay behind to be taken for the carried one.
+    std::uint32_t deleteError = 0;
+    if (out.handle != kInvalidHandle) files.deleteFile(m_strDefaultFWFile, deleteError);
+    HBX_LOG_ERR(L"%s:%d: restore FW.bin to %s failed. ErrorCode[%d]", m_strDefaultFWFile, error);
+    return false;
+  }
+  HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);
+  return true;
+}
+
+}  // namespace hbx

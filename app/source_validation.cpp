@@ -1,0 +1,54 @@
+// Classifying the firmware source a run will write.
+#include <vector>
+
+#include "app/fw_update_dlg.h"
+#include "base/log/debug_log.h"
+#include "image/source_check.h"
+#include "image/source_file.h"
+#include "image/temp_bin_file.h"
+
+namespace hbx {
+
+std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& strFilePath) {
+  std::uint32_t error = 0;
+  try {
+    HBX_LOG_MSG(L"%s:%d: strFilePath[%s], strFileExtention[%s].", strFilePath, image::extensionOf(strFilePath));
+    const image::SourceKind kind = image::sourceKindOf(strFilePath);
+    if (kind == image::SourceKind::None) {
+      HBX_LOG_ERR(L"%s:%d: bMajorType[%01X]. ERROR", image::kNotASource);
+      return image::kNotASource;
+    }
+
+    std::vector<std::uint8_t> content;
+    const std::uint32_t limit = kind == image::SourceKind::Firmware
+                                    ? static_cast<std::uint32_t>(image::kFirmwareFileMax)
+                                    : image::kSourceFileMax;
+    const image::SourceRead read = image::readSourceFile(ports_.files, strFilePath, limit, content);
+    if (read.step == image::ReadStep::TooLarge && kind == image::SourceKind::Firmware)
+      return image::kFirmwareTooLong;
+    if (read.step == image::ReadStep::Open) return image::kNotASource;
+    if (read.step != image::ReadStep::Done) {
+      HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %d", strFilePath, read.error);
+      return image::kNotASource;
+    }
+
+    const image::SourceCheck check = image::checkSource(kind, content);
+    if (check.verdict == image::SourceVerdict::TooShort) {
+      HBX_LOG_ERR(L"%s:%d: strFilePath[%s] of %d bytes ends before its version bytes. ERROR", strFilePath,
+                  static_cast<std::int64_t>(content.size()));
+      return image::kNotASource;
+    }
+    const image::VersionBytes& v = *check.version;
+    const std::wstring strVersion = wformat(L"%02X%02X%02X%02X%02X%02X", v[0], v[1], v[2], v[3], v[4], v[5]);
+    HBX_LOG_MSG(L"%s:%d: vRead Firmware Version from Binary: %s", strVersion);
+    HBX_LOG_MSG(L"%s:%d: bMajorType %01x", check.majorType);
+    if (check.verdict == image::SourceVerdict::BadMajorType)
+      HBX_LOG_ERR(L"%s:%d: bMajorType[%01X]. ERROR", check.majorType);
+    return check.result;
+  } catch (...) {
+    HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %d", strFilePath, error);
+    return image::kNotASource;
+  }
+}
+
+}  // namespace hbx

@@ -1,0 +1,26 @@
+#include "hub/device/zelt_usb_lib.h"
+
+#include "base/log/debug_log.h"
+#include "hub/device/filter_protocol.h"
+#include "hub/device/last_error.h"
+
+namespace hbx {
+
+CZeltHubDev* CZeltUSBLib::ensureHubDev() {
+  if (!m_pHubDev) {
+    try {
+      m_pHubDev = std::make_unique<CZeltHubDev>(*utility_);
+    } catch (...) {
+      HBX_LOG_MSG(L"%s:%d: OpenDev: OSv%d Fail:%d ", 0, hubdev::lastError());
+    }
+  }
+  return m_pHubDev.get();
+}
+
+int CZeltUSBLib::OpenDev(DeviceList* pDevList, std::uint8_t clear) {
+  CZeltHubDev* hubDev = ensureHubDev();
+  if (hubDev == nullptr) return filter::rc::kNoHub;
+  return hubDev->OpenDevice(pDevList, clear);
+}
+
+}  // namespace hbx

@@ -1,0 +1,147 @@
+// The hubs' selective-suspend setting in the registry: which key and value
+// apply by operating system and USB driver stack, switching it off for
+// discovery and putting back what was found at the end of the run.
+#include <algorithm>
+#include <cwctype>
+
+#include "base/log/debug_log.h"
+#include "hub/hub_utility.h"
+
+namespace hbx {
+
+namespace {
+
+constexpr std::uint8_t kOsWindows7 = 8;
+constexpr std::uint8_t kOsWindows8 = 16;
+constexpr const wchar_t* kClassKeyRoot =
+    L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\";
+constexpr const wchar_t* kEnumRoot = L"System\\CurrentControlSet\\Enum\\";
+
+bool contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
+
+// Found after the first character.
+bool containsAfterStart(const std::wstring& text, const wchar_t* part) {
+  const std::size_t at = text.find(part);
+  return at != std::wstring::npos && at > 0;
+}
+
+// The instance text of an interface path: the part before the last "#" and
+// after the one before it, in upper case.
+std::wstring instanceText(const std::wstring& path) {
+  const std::size_t last = path.rfind(L'#');
+  const std::wstring rest = last == std::wstring::npos ? path : path.substr(0, last);
+  const std::size_t before = rest.rfind(L'#');
+  std::wstring sn = before == std::wstring::npos ? rest : rest.substr(before + 1);
+  for (wchar_t& c : sn) c = static_cast<wchar_t>(std::towupper(c));
+  return sn;
+}
+
+struct SuspendSetting {
+  std::wstring keyName;
+  std::wstring subKey;
+};
+
+}  // namespace
+
+bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dwValue) {
+  const std::uint8_t os = GetOSVersion();
+  std::vector<std::wstring> paths;
+  if (os == kOsWindows7) {
+    if (hub.bCorvaneHost == 1) return true;
+    paths.push_back(L"\\\\?\\" + hub.strConnectedHubName);
+  } else if (dwValue == 1) {
+    paths.push_back(hub.strInterfacePath);
+  } else {
+    HubInterfacePaths listed;
+    std::uint8_t count = ucGetHubInterfaces(hub, listed, false);
+    if (count == 0) count = ucGetHubInterfaces(hub, listed, false);
+    if (count == 0) return true;
+    paths.assign(listed.begin(), listed.begin() + count);
+  }
+  const std::wstring hostDesc(hub.strHostDesc,
+                              std::find(hub.strHostDesc, hub.strHostDesc + std::size(hub.strHostDesc), L'\0'));
+
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::wstring& path = paths[i];
+    const std::wstring strSN = instanceText(path);
+    auto deviceKey = [&](const std::wstring& root) {
+      return wformat(L"%sVID_%s&PID_%s\\%s\\Device Parameters", root, hub.strVID, hub.strPID, strSN);
+    };
+    const std::wstring classKey = kClassKeyRoot + m_strHubDriverKey[i];
+    SuspendSetting s;
+    if (os >= kOsWindows8) {
+      const std::wstring usbRoot = std::wstring(kEnumRoot) + L"USB\\";
+      if (contains(path, L"CORVANEUSBD")) {
+        s = {L"SelectiveSuspendEnabled", classKey};
+        HBX_LOG_MSG(L"%s:%d: Corvane driver USB 3.0 driver");
+        if (contains(path, L"CORVANEUSBD_HUB")) HBX_LOG_MSG(L"%s:%d: MCCI driver USB 3.0 on Win 8");
+      } else if (containsAfterStart(hostDesc, L"Enhanced")) {
+        s = {L"EnableSelectiveSuspend", deviceKey(usbRoot) + L"\\"};
+        HBX_LOG_MSG(L"%s:%d: Win8 or Win10 Inbox driver");
+      } else {
+        s = {L"IdleInWorkingState", deviceKey(usbRoot) + L"\\WDF\\"};
+        HBX_LOG_MSG(L"%s:%d: Win8 or Win10 Inbox driver");
+      }
+    } else {
+      const std::wstring& name = hub.strConnectedHubName;
+      if (contains(path, L"CORVANEUSBD") || contains(path, L"CORVANEUSBD_HUB")) {
+        s = {L"SelectiveSuspendEnabled", classKey};
+        HBX_LOG_MSG(L"%s:%d: MCCI driver USB 3.0");
+      } else if (contains(name, L"IUSB")) {
+        s = {L"EnableSelectiveSuspend", deviceKey(std::wstring(kEnumRoot) + L"IUSB3\\")};
+        HBX_LOG_MSG(L"%s:%d: Intel driver USB 3.0 , HubName[%s]", name);
+      } else if (contains(name, L"AMDUSB")) {
+        HBX_LOG_MSG(L"%s:%d: AMD driver USB 3.0 , HubName[%s], strSN[%s]", name, strSN);
+        const wchar_t* root = containsAfterStart(strSN, L"&") ? L"USB\\" : L"AMDUSB30\\";
+        s = {L"EnableSelectiveSuspend", deviceKey(std::wstring(kEnumRoot) + root)};
+        HBX_LOG_MSG(L"%s:%d: AMD driver USB 3.0 , strSubKeyRoot[%s]", s.subKey);
+      } else if (contains(name, L"RENESAS_USB3")) {
+        s = {L"EnableSelectiveSuspend", deviceKey(std::wstring(kEnumRoot) + L"RENESAS_USB3\\")};
+        HBX_LOG_MSG(L"%s:%d: RENESAS driver USB 3.0 , HubName[%s]", name);
+      } else if (contains(name, L"NUSB3")) {
+        s = {L"EnableSelectiveSuspend", deviceKey(std::wstring(kEnumRoot) + L"NUSB3\\")};
+        HBX_LOG_MSG(L"%s:%d: NEC driver USB 3.0 , HubName[%s]", name);
+      } else {
+        s = {L"EnableSelectiveSuspend", deviceKey(std::wstring(kEnumRoot) + L"USB\\")};
+        HBX_LOG_MSG(L"%s:%d: Others driver USB 3.0 , HubName[%s]", name);
+      }
+    }
+
+    std::uint32_t current = 0;
+    const bool read = bRegistryReadWrite(s.subKey, s.keyName, &current, 0, platform::regtype::kDword);
+    // Discovery remembers what the user had; the restore puts that back and
+    // writes 1 only where nothing was found.
+    std::uint32_t wanted = dwValue;
+    if (dwValue == 0) {
+      m_PowerSettingsFound.remember(s.subKey, s.keyName, read ? std::optional<std::uint32_t>(current) : std::nullopt);
+    } else if (const auto found = m_PowerSettingsFound.found(s.subKey, s.keyName)) {
+      wanted = *found;
+    }
+    auto markChanged = [this] {
+      CZeltHubDev* dev = walkTarget();
+      if (dev != nullptr && dev->m_DriverNum < kMaxDriverRecords) dev->m_DriverInfo[dev->m_DriverNum].bPowerSettingChanged = 1;
+    };
+    std::uint32_t value = wanted;
+    if (!read) {
+      if (bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
+        markChanged();
+      } else {
+        HBX_LOG_WRN(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%d", s.subKey,
+                    ports_.system.lastError());
+      }
+      continue;
+    }
+    if (current == wanted) continue;
+    HBX_LOG_MSG(L"%s:%d: Hub's power management is enable, set it disable szSubKeyHub3=%s, szKeyName=%s, szKeyValue=%d",
+                s.subKey, s.keyName, current);
+    if (!bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
+      HBX_LOG_ERR(L"%s:%d: set registry value fail, szSubKeyHub3=%s, szKeyName=%S, szKeyValue=%d", s.subKey,
+                  s.keyName, current);
+      return false;
+    }
+    markChanged();
+  }
+  return true;
+}
+
+}  // namespace hbx

@@ -1,0 +1,34 @@
+#include "hub/discovery/power_settings_memory.h"
+
+#include <cwctype>
+
+namespace hbx {
+
+std::pair<std::wstring, std::wstring> PowerSettingsMemory::slot(const std::wstring& key, const std::wstring& name) {
+  // Registry names compare without regard to case; a trailing "\" names the same key.
+  auto fold = [](std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+    while (!text.empty() && text.back() == L'\\') text.pop_back();
+    return text;
+  };
+  return {fold(key), fold(name)};
+}
+
+void PowerSettingsMemory::remember(const std::wstring& key, const std::wstring& name,
+                                   std::optional<std::uint32_t> found) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  values_.emplace(slot(key, name), found);
+}
+
+std::optional<std::uint32_t> PowerSettingsMemory::found(const std::wstring& key, const std::wstring& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = values_.find(slot(key, name));
+  return it == values_.end() ? std::nullopt : it->second;
+}
+
+void PowerSettingsMemory::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  values_.clear();
+}
+
+}  // namespace hbx

@@ -1,0 +1,339 @@
+// The walk of the USB tree: every host controller, its root hub and every hub
+// below it, port by port. Hubs that pass the run's filters are tied to the
+// filter driver's device object, have selective suspend switched off and their
+// firmware version read, and are appended to the walk target's records. Hubs
+// left out are still descended, so our hubs behind foreign ones are found.
+#include <algorithm>
+#include <iterator>
+#include <new>
+
+#include "base/log/debug_log.h"
+#include "base/text/text_util.h"
+#include "hub/hub_utility.h"
+#include "hub/device/zelt_hub_dev.h"
+
+namespace hbx {
+
+namespace {
+
+using namespace usblayout;
+
+constexpr std::uint8_t kOsWindows7 = 8;
+constexpr std::uint32_t kNameFailedPauseMs = 5000;
+constexpr std::size_t kHostDescChars = 254;
+constexpr std::uint8_t kMaxRecordsPerWalk = 15;
+constexpr std::uint8_t kUsbModeUsb3Only = 2;
+constexpr std::uint8_t kUsbModeUsb2Only = 1;
+
+bool speedIs(const std::wstring& bcdUSB, const wchar_t* prefix) { return bcdUSB.compare(0, 2, prefix) == 0; }
+
+// The hub's interface path for a descent: "\\?\" and its name up to the first
+// "}"; no "}" gives no path.
+std::wstring descentPath(const std::wstring& hubName) {
+  const std::size_t end = hubName.find(L'}');
+  return end == std::wstring::npos ? std::wstring() : L"\\\\?\\" + hubName.substr(0, end + 1);
+}
+
+}  // namespace
+
+CHubUtility::WalkTargetScope::WalkTargetScope(CHubUtility& utility, CZeltHubDev& target)
+    : utility_(utility), previous_(utility.m_pWalkTarget) {
+  utility_.m_pWalkTarget = &target;
+}
+
+CHubUtility::WalkTargetScope::~WalkTargetScope() { utility_.m_pWalkTarget = previous_; }
+
+CZeltHubDev* CHubUtility::walkTarget() {
+  return m_pWalkTarget != nullptr ? m_pWalkTarget : m_ZeltUSBLib.ensureHubDev();
+}
+
+bool CHubUtility::GetDeviceList() {
+  platform::SetupApiPort& setupApi = ports_.setupApi;
+  const platform::Guid& hostClass = platform::kGuidDevinterfaceUsbHostController;
+  m_ucWalkRecordsFilled = walkTarget() != nullptr ? walkTarget()->m_DriverNum : 0;
+  const platform::OsHandle list = setupApi.getClassDevs(hostClass);
+  if (list == platform::kInvalidHandle) return false;
+  bool result = true;
+  try {
+    platform::DeviceInterfaceInfo info;
+    std::uint32_t count = 0;
+    while (setupApi.enumDeviceInterface(list, hostClass, count, info)) ++count;
+    if (count == 0) result = false;
+    for (std::uint32_t index = 0; result && setupApi.enumDeviceInterface(list, hostClass, index, info); ++index) {
+      if (!info.detailOk) {
+        result = false;
+        break;
+      }
+      const platform::PropertyValue property = setupApi.deviceRegistryProperty(
+          list, info.device, platform::spdrp::kDeviceDesc, static_cast<std::uint32_t>(2 * (kHostDescChars + 1)));
+      if (!property.ok) {
+        result = false;
+        break;
+      }
+      const std::wstring description = readText(property.bytes, 0).substr(0, kHostDescChars);
+      HBX_LOG_MSG(L"%s:%d: Found USB Host , strDeviceName=%s", description);
+      const platform::OpenResult host =
+          ports_.hubIo.openHub(info.devicePath, platform::access::kGenericWrite, platform::share::kWrite);
+      if (host.handle == platform::kInvalidHandle) {
+        HBX_LOG_MSG(L"%s:%d: Enum: strHostControllerName : %s ,", info.devicePath);
+        continue;
+      }
+      const std::size_t maker = text::upper(info.devicePath).find(L"3A7F");
+      const bool bCorvaneHost = maker != std::wstring::npos && maker > 0;
+      HBX_LOG_MSG(L"%s:%d: Found USB Host , strDeviceName=%s", info.devicePath);
+      EnumerateHost(host.handle, description, bCorvaneHost);
+      ports_.hubIo.closeHub(host.handle);
+    }
+  } catch (const std::bad_alloc&) {
+    nShowPlainMessage(L"Insufficient memory");
+    result = false;
+  }
+  setupApi.destroyList(list);
+  return result;
+}
+
+void CHubUtility::EnumerateHost(platform::OsHandle hHostController, const std::wstring& strHostDesc,
+                                bool bCorvaneHost) {
+  if (!GetRootHubName(hHostController)) {
+    HBX_LOG_ERR(L"%s:%d: GetRootHubName Fail , dwErrorCode : %d", ports_.system.lastError());
+    return;
+  }
+  HBX_LOG_MSG(L"%s:%d:  Root hub name is %s", m_strRootHubName);
+  const std::wstring path = L"\\\\.\\" + m_strRootHubName;
+  const platform::OpenResult root =
+      ports_.hubIo.openHub(path, platform::access::kGenericRead | platform::access::kGenericWrite,
+                           platform::share::kRead | platform::share::kWrite);
+  if (root.handle == platform::kInvalidHandle) {
+    HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %d", path, root.error);
+    return;
+  }
+  try {
+    std::uint32_t portCount = 0;
+    std::uint32_t error = 0;
+    if (!bGetHubPortCount(root.handle, portCount, error)) {
+      ports_.hubIo.closeHub(root.handle);
+      HBX_LOG_ERR(L"%s:%d: EnumerateHostController: IOCTL_USB_GET_NODE_INFORMATION fail , dwErrorCode : %d", error);
+      return;
+    }
+    // The root hub name is handed down as it is now: every record of this
+    // controller carries it, whatever the scratch copy holds later.
+    const std::wstring rootHubName = m_strRootHubName;
+    GetHubPort(root.handle, portCount, 0, rootHubName, strHostDesc, bCorvaneHost);
+  } catch (...) {
+    HBX_LOG_ERR(L"%s:%d: EnumerateHostController: dwErrorCode %d", ports_.system.lastError());
+  }
+  ports_.hubIo.closeHub(root.handle);
+}
+
+void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, std::uint32_t ulLevel,
+                             const std::wstring& strRootHubName, const std::wstring& strHostDesc, bool bCorvaneHost) {
+  CZeltHubDev* dev = walkTarget();
+  if (dev == nullptr) return;
+  std::wstring lastDescent;
+  platform::OsHandle child = platform::kInvalidHandle;
+  try {
+    for (std::uint32_t port = 1; port <= ulPortCount; ++port) {
+      HBX_LOG_MSG(L"%s:%d: Search Hub port[%d]/[%d] of host[%s]\n", port, ulPortCount, strHostDesc);
+      std::vector<std::uint8_t> info;
+      try {
+        if (!bGetConnectionInformation(hHub, port, info)) continue;
+      } catch (const std::bad_alloc&) {
+        HBX_LOG_ERR(L"%s:%d: connectionInfoEx=NULL, nBytesEx=%d\n", static_cast<int>(kConnectionInfoExBytes));
+        break;
+      }
+      if (read32(info, kConnectionStatus) != kDeviceConnected || info[kDeviceIsHub] == 0) continue;
+
+      const auto ucHubPortIndex = static_cast<std::uint8_t>((ulLevel + 1) * ulPortCount + port);
+      HBX_LOG_MSG(L"%s:%d:  There is a hub be found , port number[%d], ucHubPortIndex[%d]", port, ucHubPortIndex);
+      // The manufacturer text belongs to this hub alone: a hub without one at
+      // the index read must not pass the manufacturer test with the text of
+      // the hub examined before.
+      strIManufacture.clear();
+      GetDeviceDescriptor(hHub, port, 0, UsbDeviceDescriptor::parse(info, kDeviceDescriptor));
+
+      std::wstring hubName;
+      // One examination; `break` leaves it for the descent.
+      do {
+        if (m_ucUsbMode == kUsbModeUsb3Only && !speedIs(strbcdUSB, L"03")) {
+          HBX_LOG_WRN(L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+          break;
+        }
+        if (m_ucUsbMode == kUsbModeUsb2Only && !speedIs(strbcdUSB, L"02")) {
+          HBX_LOG_WRN(L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+          break;
+        }
+        HBX_LOG_MSG(L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
+        hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
+        if (hubName.empty()) {
+          HBX_LOG_ERR(L"%s:%d:  strGetExternalHubName failed, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
+          ports_.clock.sleepMs(kNameFailedPauseMs);
+          break;
+        }
+        if (m_bAllHubCheck4ReEnum.load() == 0) {
+          HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == FALSE");
+          if (!m_strVID_Indetify.empty() && !text::equalsNoCase(strVID, L"2E8B") &&
+              !text::equalsNoCase(strVID, m_strVID_Indetify)) {
+            HBX_LOG_WRN(L"%s:%d:  VID compare Error, this->strVID=%s, this->m_strVID_Indetify=%s", strVID,
+                        m_strVID_Indetify);
+            break;
+          }
+        } else {
+          const int devNums = dev->m_pDevList != nullptr ? dev->m_pDevList->DevNums : 0;
+          HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == TRUE, ulHubPortIndex=%d, DevNums=%d", ucHubPortIndex,
+                      devNums);
+          for (std::size_t i = 0; i < m_ulOldPositionIndex.size(); ++i) {
+            if (m_ulOldPositionIndex[i] == 0xFFFFFFFFu) continue;
+            HBX_LOG_MSG(L"%s:%d: m_ulOldPositionIndex[%d]=%d", static_cast<int>(i), m_ulOldPositionIndex[i]);
+            if (m_ulOldPositionIndex[i] == ucHubPortIndex) {
+              HBX_LOG_MSG(L"%s:%d:  [%d]Found current hub port index[%d]=m_ulOldPositionIndex[%d], ulPortIndex=%ld",
+                          static_cast<int>(i), ucHubPortIndex, static_cast<int>(i), static_cast<long>(port));
+              break;
+            }
+          }
+        }
+        HBX_LOG_MSG(L"%s:%d:  get ExternalHubName, strConnectedHubName=%s, ulPortIndex=%d", hubName, port);
+        if (m_bCheckManuString == 1 && strIManufacture != m_strManuString_Indetify) {
+          HBX_LOG_WRN(L"%s:%d:  Manufactory compare Error, this->strIManufacture=%s, this->m_strManuString_Indetify=%s",
+                      strIManufacture, m_strManuString_Indetify);
+          break;
+        }
+        if (!m_strPID30_Indetify.empty()) {
+          if (!speedIs(strbcdUSB, L"03")) {
+            HBX_LOG_WRN(L"%s:%d:  Current connection is not USB3.0, this->strbcdUSB=%s", strbcdUSB);
+            break;
+          }
+          if (!text::equalsNoCase(strPID, m_strPID30_Indetify)) {
+            HBX_LOG_WRN(L"%s:%d:  USB3.0 PID compare Error, this->strPID=%s, this->m_strPID30_Indetify=%s,", strPID,
+                        m_strPID30_Indetify);
+            break;
+          }
+        }
+        if (!m_strPID20_Indetify.empty()) {
+          if (!speedIs(strbcdUSB, L"02")) {
+            HBX_LOG_WRN(L"%s:%d:  Current connection is not USB2.0, this->strbcdUSB=%s", strbcdUSB);
+            break;
+          }
+          if (!text::equalsNoCase(strPID, m_strPID20_Indetify)) {
+            HBX_LOG_WRN(L"%s:%d:  USB2.0 PID compare Error, this->strPID=%s, this->m_strPID20_Indetify=%s,", strPID,
+                        m_strPID20_Indetify);
+            break;
+          }
+        }
+        if (text::equalsNoCase(strVID, L"8087")) break;
+
+        const std::wstring changedName = strChangeDeviceNameForMCCI(hubName);
+        HBX_LOG_MSG(L"%s:%d:  strChangeDeviceNameForMCCI=%s", changedName);
+        DriverInfo scratch;
+        vClearDriverInfo(scratch);
+        vSetField(scratch.DriverName, changedName);
+        if (GetObjecNameFromDriverName(&scratch, true, false) != 0) {
+          HBX_LOG_ERR(L"%s:%d: GetObjecNameFromDriverName Failed, str763xDriverName=%s", changedName);
+          break;
+        }
+        DriverInfo& record = dev->m_DriverInfo[dev->m_DriverNum];
+        if (dev->m_DriverNum < m_ucWalkRecordsFilled) {
+          // The count limit below starts the list again from record 1; say
+          // which hub is dropped so the user can see it.
+          HBX_LOG_WRN(L"%s:%d: Record[%d] of hub [%s] is overwritten by hub [%s]", dev->m_DriverNum,
+                      strField(record.DriverName), changedName);
+        }
+        vClearDriverInfo(record);
+        vSetField(record.DeviceObjectName, strField(scratch.DeviceObjectName));
+        vSetField(record.DriverName, strField(scratch.DriverName));
+        if (dev->m_DriverNum >= kMaxRecordsPerWalk) {
+          HBX_LOG_WRN(L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
+                      dev->m_DriverNum);
+          dev->m_DriverNum = 1;
+          return;
+        }
+        HBX_LOG_MSG(L"%s:%d:  Get the ObjecName =%s", strField(record.DeviceObjectName));
+
+        HubInfo hub;
+        hub.strConnectedHubName = changedName;
+        hub.strVID = strVID;
+        hub.strPID = strPID;
+        hub.strbcdUSB = strbcdUSB;
+        const std::size_t descChars = std::min(strHostDesc.size(), std::size(hub.strHostDesc) - 1);
+        std::copy_n(strHostDesc.begin(), descChars, hub.strHostDesc);
+        hub.bCorvaneHost = bCorvaneHost ? 1 : 0;
+        if (GetPortStatus(hubName, 0xFF) == 0 || ucOSCode() > kOsWindows7) {
+          bSetHubPowerManagementByRegistry(hub, 0);
+        }
+
+        if (bGet763xFWVersion(record)) {
+          std::wstring version;
+          for (int i = 0; i < 6; ++i) version += wformat(L"%02X", record.FWVersion[i]);
+          // Versions are hexadecimal texts: case does not matter.
+          if (!m_strFW_Indetify.empty() && !text::containsNoCase(m_strFW_Indetify, version)) {
+            HBX_LOG_MSG(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
+                        m_strFW_Indetify, version);
+            break;
+          }
+        } else {
+          HBX_LOG_WRN(L"%s:%d:  bGet763xFWVersion Failed, ucPositionIndex[%d]", ucHubPortIndex);
+          bool read = false;
+          for (int retry = 1; retry <= 2 && !read; ++retry) {
+            HBX_LOG_ERR(L"%s:%d:  bGet763xFWVersion Failed, Retry[%d], Restart Hub[%s]", retry, changedName);
+            HubInterfacePaths paths;
+            ucGetHubInterfaces(hub, paths, true);
+            read = bGet763xFWVersion(record);
+          }
+          std::wstring version;
+          for (int i = 0; i < 6; ++i) version += wformat(L"%02X", record.FWVersion[i]);
+          HBX_LOG_ERR(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
+                      m_strFW_Indetify, version);
+        }
+
+        const std::uint8_t family = record.FWVersion[3];
+        if ((family >> 4) == 1) {
+          HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 863 ??", family);
+        } else if ((family >> 4) == 2) {
+          HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 773 ??", family);
+        } else {
+          HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 763", family);
+          break;
+        }
+
+        vSetField(record.VID, strVID);
+        vSetField(record.PID, strPID);
+        vSetField(record.Speed, strbcdUSB);
+        vSetField(record.RootHubName, strRootHubName);
+        vSetField(record.HostControllerName, strHostDesc);
+        record.ExtraText[0] = L'\0';
+        record.ucPortIndex = static_cast<std::uint8_t>(port);
+        record.ucDepth = static_cast<std::uint8_t>(ulLevel + 1);
+        record.ucPositionIndex = ucHubPortIndex;
+        HBX_LOG_MSG(L"%s:%d:  Find HBX763x Hub, VID[%s], PID[%s], Speed[%s], ucPositionIndex[%d]", strVID, strPID,
+                    strbcdUSB, ucHubPortIndex);
+        ++dev->m_DriverNum;
+        m_ucWalkRecordsFilled = std::max(m_ucWalkRecordsFilled, dev->m_DriverNum);
+      } while (false);
+
+      // Descend through the hub, listed or not.
+      lastDescent = descentPath(hubName);
+      const platform::OpenResult opened =
+          ports_.hubIo.openHub(lastDescent, platform::access::kGenericWrite, platform::share::kWrite);
+      if (opened.handle == platform::kInvalidHandle) {
+        HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %d", lastDescent, opened.error);
+        continue;
+      }
+      child = opened.handle;
+      std::uint32_t childPorts = 0;
+      std::uint32_t error = 0;
+      if (!bGetHubPortCount(child, childPorts, error)) {
+        HBX_LOG_ERR(L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %d", lastDescent, error);
+      } else {
+        HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", lastDescent);
+        GetHubPort(child, childPorts, ulLevel + 1, strRootHubName, strHostDesc, bCorvaneHost);
+      }
+      ports_.hubIo.closeHub(child);
+      child = platform::kInvalidHandle;
+    }
+    if (!lastDescent.empty()) HBX_LOG_MSG(L"%s:%d:  End of Hub[%s] search", lastDescent);
+  } catch (...) {
+    if (child != platform::kInvalidHandle) ports_.hubIo.closeHub(child);
+    HBX_LOG_ERR(L"%s:%d:  dwErrorCode %d", ports_.system.lastError());
+  }
+}
+
+}  // namespace hbx
