@@ -7,8 +7,11 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 jobs=$(nproc)
 
-echo "== build and test"
+echo "== dependency order of the folders and libraries"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHBX_WERROR=ON >/dev/null
+python3 tools/include_graph.py --cmake-build build/release
+
+echo "== build and test"
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 
