@@ -79,6 +79,14 @@ void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {
 }
 
 void ZAr763ORIdirevaVodoRev::OnClose() {
+  if (!bRunEnded()) {
+    // The run still needs its image and its hubs are being written: the
+    // dialog stays until the run has ended and closes then (DoModal).
+    if (!m_bClosePending) HBX_LOG_WRN(L"%s:%d: OnClose: the dialog closes when the run has ended");
+    m_bClosePending = true;
+    return;
+  }
+  m_bClosePending = false;
   try {
     vRemoveBinFiles();
     m_Model.postQuit(kQuitCodeOnClose);

@@ -44,6 +44,8 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Deletes the image files the program wrote for the run. Always true.
   bool vRemoveBinFiles() override;
   void OnBnClickedButtonOk();
+  // The close box. During a run it only asks for the close: the run keeps
+  // its files and its result, and the dialog closes when the run has ended.
   void OnClose();
   // Window-position requests pass the hidden-mode hook.
   void SetWindowPos(std::uint32_t flags);
@@ -99,6 +101,8 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
 
   // Display: the console line that grows while the hubs are searched.
   ui::SearchIndicator m_SearchIndicator;
+  // The close box was used during the run.
+  bool m_bClosePending = false;
 };
 
 // The process-wide dialog (set by the application while it runs).

@@ -4,8 +4,8 @@
 namespace hbx {
 
 namespace {
-// How often the loop looks at the dialog and the user: the view is redrawn
-// at most this often.
+// How often the loop looks at the dialog and the user. The view itself
+// bounds how often it draws, whatever the time scale.
 constexpr std::uint32_t kModalLoopPeriodMs = 80;
 }  // namespace
 
@@ -15,20 +15,31 @@ int ZAr763ORIdirevaVodoRev::DoModal(ui::DialogView* view) {
   const bool live = view != nullptr && m_Model.isVisible();
   bool someoneAnswers = live;
   std::uint64_t drawnRevision = 0;
-  bool drawnOk = false;
-  bool drawnOnce = false;
-  auto draw = [&](bool okEnabled) {
+  std::optional<ui::ViewState> drawnState;
+  // The picture is taken on the UI thread (in memory only); the view puts it
+  // on the screen from this thread, so the run's threads, which change the
+  // controls through the UI thread, never wait for the screen.
+  auto draw = [&](const ui::ViewState& state) {
     drawnRevision = m_Model.revision();
-    drawnOk = okEnabled;
-    drawnOnce = true;
-    m_Model.withControls([&](ui::DialogControls& controls) { view->draw(controls, okEnabled); });
+    drawnState = state;
+    m_Model.withControls([&](ui::DialogControls& controls) { view->draw(controls, state); });
   };
 
   if (live) view->open();
   while (!m_Model.hasEnded()) {
     const bool runEnded = bRunEnded();
+    if (m_bClosePending && runEnded) {
+      OnClose();
+      break;
+    }
+    if (live) {
+      const ui::ViewState state{runEnded, m_bClosePending};
+      if ((!drawnState || m_Model.revision() != drawnRevision || state != *drawnState) && view->wantsPicture()) {
+        draw(state);
+      }
+      view->present();
+    }
     if (someoneAnswers) {
-      if (!drawnOnce || m_Model.revision() != drawnRevision || runEnded != drawnOk) draw(runEnded);
       switch (view->takeAction()) {
         case ui::UserAction::kOk:
           // OK is disabled while the run goes on.
@@ -38,6 +49,7 @@ int ZAr763ORIdirevaVodoRev::DoModal(ui::DialogView* view) {
           OnClose();
           break;
         case ui::UserAction::kNoOneThere:
+          // Nobody can answer any more; the dialog is still drawn.
           someoneAnswers = false;
           break;
         case ui::UserAction::kNone:
@@ -50,11 +62,10 @@ int ZAr763ORIdirevaVodoRev::DoModal(ui::DialogView* view) {
     if (!m_Model.hasEnded()) ports_.clock.sleepMs(kModalLoopPeriodMs);
   }
   if (live) {
-    draw(bRunEnded());
+    draw(ui::ViewState{bRunEnded(), false});
     view->close();
   }
-  // The run's threads use the dialog: it is never left while one works (a
-  // dialog closed during a run ends when the run has).
+  // The run's threads use the dialog: it is never left while one works.
   vWaitForRunEnd();
   m_Model.killTimer();
   return m_iRet;

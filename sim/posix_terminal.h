@@ -1,11 +1,18 @@
 #pragma once
 // The terminal of the Linux program: standard output for the live dialog,
-// standard input for its keys.
+// drawn through ncurses (only the changed cells, one write per frame, the
+// terminal's own colour depth), standard input for its keys. The terminal
+// is given back as it was on every way out: the end of the dialog, Ctrl-C,
+// Ctrl-\, SIGTERM or SIGHUP, and around Ctrl-Z (the dialog comes back with
+// fg).
+#include <map>
 #include <optional>
 #include <string>
-#include <termios.h>
+#include <utility>
 
 #include "ui/render/terminal_view.h"
+
+struct screen;
 
 namespace hbx::sim {
 
@@ -20,14 +27,25 @@ class PosixTerminal : public ui::render::TerminalIo {
   static bool outputIsTerminal();
 
   void write(const std::string& text) override;
+  void present(const ui::render::TerminalFrame& frame) override;
   std::optional<std::string> readTyped() override;
-  int columns() override;
+  ui::render::TerminalSize size() override;
+  bool lostPicture() override;
   void setLiveMode(bool on) override;
 
+  // Puts the terminal back as it was before the dialog: modes, colours,
+  // cursor. Safe inside a signal handler; does nothing while no dialog is
+  // live. For handlers that end the process on a signal.
+  static void restoreForSignal();
+
  private:
-  std::optional<termios> saved_;
+  short pairOf(int fg, int bg);
+
+  screen* screen_ = nullptr;
   bool inputEnded_ = false;
-  bool live_ = false;
+  int colours_ = 0;
+  std::map<std::pair<int, int>, short> pairs_;
+  ui::render::TerminalSize shownSize_;
 };
 
 }  // namespace hbx::sim

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "app_fixture.h"
@@ -246,6 +247,74 @@ TEST_F(ModalLoopTest, TheCloseKeyOrTheEndOfTheInputEndTheDialogWithTheRunsCode) 
     EXPECT_TRUE(dialog_->m_Model.hasEnded());
     EXPECT_EQ(dialog_->m_Model.quitCode(), c.quitCode);
   }
+}
+
+// Waits (in real time, bounded) until `done`.
+template <typename Done>
+bool waitUntil(Done done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+TEST_F(ModalLoopTest, ThePausedTerminalHoldsUpNoneOfTheRunsThreads) {
+  // Ctrl-S: whatever the view sends waits, as a write to a stopped terminal does.
+  terminal_.pause(true);
+  dialog_->OnBnClickedButtonStart();
+  std::atomic<int> code{1};
+  std::thread loop([&] { code = runDialog(L"interactive", &view_); });
+  EXPECT_TRUE(waitUntil([&] { return terminal_.presentsStarted() > 0; }));
+  // The run changes its controls and ends while the screen is stuck.
+  EXPECT_TRUE(waitUntil([&] { return dialog_->bRunEnded(); }));
+  EXPECT_EQ(terminal_.frames(), 0);
+  terminal_.pause(false);  // Ctrl-Q
+  EXPECT_TRUE(waitUntil([&] { return terminal_.written().find("Enter: OK") != std::string::npos; }));
+  terminal_.type("\n");
+  loop.join();
+  EXPECT_EQ(code, dialog_->m_iRet);
+  EXPECT_EQ(dialog_->m_Model.dialogResult(), platform::idanswer::kOk);
+}
+
+TEST_F(ModalLoopTest, TheCloseBoxDuringTheRunKeepsTheRunsFilesAndClosesWhenTheRunHasEnded) {
+  const std::wstring carried = std::wstring(kProgramFolder) + L"\\" + kCarriedImage;
+  for (const std::string& key : {std::string("q"), std::string("\x1b")}) {
+    SCOPED_TRACE(key);
+    dialog_ = std::make_unique<ZAr763ORIdirevaVodoRev>(host_->ports(), *utility_);
+    writeFile(carried, "image");
+    dialog_->m_strDefaultFWFile = kCarriedImage;
+    terminal_.clearWritten();
+    // The search is held until the key has come.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    dialog_->m_RunHooks.openDevices = [released](DeviceList*) {
+      released.wait();
+      return 0;
+    };
+    dialog_->OnBnClickedButtonStart();
+    std::atomic<int> code{1};
+    std::thread loop([&] { code = runDialog(L"interactive", &view_); });
+    terminal_.type(key);
+    EXPECT_TRUE(waitUntil([&] { return terminal_.written().find("ends when the run has ended") != std::string::npos; }));
+    EXPECT_FALSE(dialog_->m_Model.hasEnded());
+    EXPECT_TRUE(exists(carried));  // the run still has its image
+    release.set_value();
+    loop.join();
+    EXPECT_EQ(code, dialog_->m_iRet);  // the run's own result
+    EXPECT_EQ(dialog_->m_Model.quitCode(), 18);
+    EXPECT_FALSE(exists(carried));     // gone with the run
+  }
+}
+
+TEST_F(ModalLoopTest, AfterTheEndOfTheInputTheDialogIsStillDrawnUntilTheRunEnds) {
+  terminal_.type(std::nullopt);
+  dialog_->OnBnClickedButtonStart();
+  runDialog(L"interactive", &view_);
+  EXPECT_TRUE(dialog_->bRunEnded());
+  // The last picture shows the run's end, drawn after the input had ended.
+  EXPECT_NE(terminal_.lastFrame().text().find("Enter: OK"), std::string::npos) << terminal_.lastFrame().text();
 }
 
 }  // namespace

@@ -1,34 +1,20 @@
 #include "ui/render/terminal_renderer.h"
 
+#include <algorithm>
+
 #include "base/log/format.h"
-#include <vector>
+#include "ui/render/contrast.h"
 
 namespace hbx::ui::render {
 
 namespace {
 
-std::string foreground(Colour c) {
-  return nformat("\x1b[38;2;%d;%d;%dm", redOf(c), greenOf(c), blueOf(c));
-}
-std::string background(Colour c) {
-  return nformat("\x1b[48;2;%d;%d;%dm", redOf(c), greenOf(c), blueOf(c));
-}
-const char* const kReset = "\x1b[0m";
-const char* const kBold = "\x1b[1m";
-
 Colour query(CTextProgressCtrl& bar, std::uint32_t message) {
   return static_cast<Colour>(static_cast<std::uint32_t>(bar.WindowProc(message, 0, 0)));
 }
 
-std::string centred(const std::wstring& text, int columns) {
-  const int pad = columns > static_cast<int>(text.size()) ? (columns - static_cast<int>(text.size())) / 2 : 0;
-  return std::string(static_cast<std::size_t>(pad), ' ') + toUtf8(text);
-}
-
-std::string padded(const std::wstring& text, int width) {
-  std::string s = toUtf8(text);
-  if (static_cast<int>(text.size()) < width) s.append(static_cast<std::size_t>(width) - text.size(), ' ');
-  return s;
+int centredColumn(const std::string& text, int columns) {
+  return columns > static_cast<int>(text.size()) ? (columns - static_cast<int>(text.size())) / 2 : 0;
 }
 
 // Breaks `text` between words into lines of at most `width` characters.
@@ -51,96 +37,117 @@ std::vector<std::wstring> wrapWords(const std::wstring& text, int width) {
   return lines;
 }
 
+// The text colour the program gave a coloured static; the button-text
+// colour for any other control.
 Colour staticColour(CWndControl& control) {
   CtlColorDC dc;
   if (auto* coloured = dynamic_cast<CColorStaticST*>(&control)) coloured->CtlColor(dc);
   return dc.textColour;
 }
 
+class DialogLines {
+ public:
+  DialogLines(TerminalFrame& frame) : frame_(frame) {}
+  int line() { return frame_.addLine(term::kText, term::kPanel); }
+  void centred(const std::string& text, Colour fg, bool bold) {
+    const int row = line();
+    frame_.put(row, centredColumn(text, frame_.columns()), text, readableOn(fg, term::kPanel), term::kPanel, bold);
+  }
+  void rule() {
+    const int row = line();
+    frame_.put(row, 0, std::string(static_cast<std::size_t>(frame_.columns()), '-'), term::kText, term::kPanel);
+  }
+
+ private:
+  TerminalFrame& frame_;
+};
+
 }  // namespace
 
-std::string renderTerminalBar(CTextProgressCtrl& bar, int width, bool colour) {
-  if (width <= 0 || bar.lower() >= bar.upper()) return std::string(static_cast<std::size_t>(width > 0 ? width : 0), ' ');
+void renderTerminalBar(TerminalFrame& frame, int row, int column, CTextProgressCtrl& bar, int width) {
+  if (width <= 0) return;
+  if (bar.lower() >= bar.upper()) {
+    frame.put(row, column, std::string(static_cast<std::size_t>(width), ' '), term::kText, term::kTrough);
+    return;
+  }
   // The bar's own paint rules, one cell per pixel and one row of text.
   const Rect inner{0, 0, width, 1};
   const ProgressGeometry g = bar.Geometry(inner);
-  const std::wstring text = bar.PaintText(g.fraction);
+  const std::string text = toUtf8(bar.PaintText(g.fraction));
   int x = 0;
   int y = 0;
   bar.TextOrigin(inner, Size{static_cast<int>(text.size()), 1}, x, y);
   const Colour fill = query(bar, PBM_GETBARCOLOR);
-  const Colour empty = query(bar, PBM_GETBKCOLOR);
-  const Colour textColour = query(bar, TPC_GETTEXTCOLOR);
-  const Colour barTextColour = query(bar, TPC_GETBARTEXTCOLOR);
-  std::string out;
   for (int cell = 0; cell < width; ++cell) {
     bool filled = false;
     for (const ProgressPart& part : g.parts) {
       if (cell >= part.rect.left && cell < part.rect.right) filled = part.filled;
     }
+    const Colour bg = filled ? fill : term::kTrough;
     const int index = cell - x;
-    const wchar_t ch = index >= 0 && index < static_cast<int>(text.size()) ? text[static_cast<std::size_t>(index)] : L' ';
-    if (colour) {
-      out += background(filled ? fill : empty) + foreground(filled ? barTextColour : textColour);
-      out += toUtf8(std::wstring(1, ch));
-    } else {
-      out += ch == L' ' ? (filled ? "#" : ".") : toUtf8(std::wstring(1, ch));
-    }
+    const char ch = index >= 0 && index < static_cast<int>(text.size()) ? text[static_cast<std::size_t>(index)] : ' ';
+    // The percentage takes black or white, whichever reads on the part
+    // under it (the control's own white on green is 1.4:1).
+    frame.put(row, column + cell, std::string(1, ch), textOn(bg), bg, true);
   }
-  if (colour) out += kReset;
-  return out;
 }
 
-std::string renderTerminal(DialogControls& controls, const TerminalOptions& options) {
-  const int columns = options.columns < 40 ? 40 : options.columns;
-  std::string out;
-  auto line = [&](const std::string& text) { out += text + "\n"; };
-  auto coloured = [&](Colour c, const std::string& text, bool bold) {
-    if (!options.colour) return text;
-    return (bold ? std::string(kBold) : std::string()) + foreground(c) + text + kReset;
-  };
+TerminalFrame renderTerminalFrame(DialogControls& controls, const TerminalOptions& options) {
+  const int columns = std::clamp(options.columns, kMinTerminalColumns, kMaxTerminalColumns);
+  TerminalFrame frame(columns);
+  DialogLines lines(frame);
 
-  line(coloured(kBlack, centred(controls.caption(), columns), true));
-  line(std::string(static_cast<std::size_t>(columns), '-'));
-  CWndControl* caption = controls.item(ctrl::kVersionCaption);
+  const std::string caption = toUtf8(controls.caption());
+  const int title = frame.addLine(term::kTitleText, term::kTitleBar);
+  frame.put(title, centredColumn(caption, columns), caption, term::kTitleText, term::kTitleBar, true);
+  CWndControl* versionCaption = controls.item(ctrl::kVersionCaption);
   CWndControl* version = controls.item(ctrl::kVersionText);
-  line(centred(caption->GetWindowText() + L"  " + version->GetWindowText(), columns));
+  lines.line();
+  lines.centred(toUtf8(versionCaption->GetWindowText() + L"  " + version->GetWindowText()), term::kText, false);
   CTextProgressCtrl* overall = controls.progress(ctrl::kOverallBar);
-  if (overall->IsWindowVisible()) line("  " + renderTerminalBar(*overall, columns - 4, options.colour));
+  if (overall->IsWindowVisible()) renderTerminalBar(frame, lines.line(), 2, *overall, columns - 4);
   CWndControl* attention = controls.item(ctrl::kAttention);
   if (attention->IsWindowVisible()) {
-    for (const std::wstring& l : wrapWords(attention->GetWindowText(), columns - 4)) line("  " + toUtf8(l));
+    for (const std::wstring& l : wrapWords(attention->GetWindowText(), columns - 4)) {
+      frame.put(lines.line(), 2, toUtf8(l), term::kText, term::kPanel);
+    }
   }
-  line("");
+  lines.line();
   for (std::size_t row = 0; row < ctrl::kHubRows; ++row) {
     CWndControl* label = controls.item(ctrl::kHubLabels[row]);
     CWndControl* hubVersion = controls.item(ctrl::kHubVersions[row]);
     CTextProgressCtrl* bar = controls.progress(ctrl::kHubBars[row]);
     if (!label->IsWindowVisible() && !hubVersion->IsWindowVisible() && !bar->IsWindowVisible()) continue;
-    std::string text = "  " + padded(label->IsWindowVisible() ? label->GetWindowText() : L"", 8);
-    text += coloured(staticColour(*hubVersion),
-                     padded(hubVersion->IsWindowVisible() ? hubVersion->GetWindowText() : L"", 18), true);
-    if (bar->IsWindowVisible()) text += renderTerminalBar(*bar, columns - 30, options.colour);
-    line(text);
+    const int r = lines.line();
+    if (label->IsWindowVisible()) frame.put(r, 2, toUtf8(label->GetWindowText()), term::kText, term::kPanel);
+    if (hubVersion->IsWindowVisible()) {
+      frame.put(r, 10, toUtf8(hubVersion->GetWindowText()), readableOn(staticColour(*hubVersion), term::kPanel),
+                term::kPanel, true);
+    }
+    if (bar->IsWindowVisible()) renderTerminalBar(frame, r, 28, *bar, columns - 30);
   }
-  line("");
+  lines.line();
   CWndControl* status = controls.item(ctrl::kStatusText);
   if (status->IsWindowVisible()) {
     const Colour c = staticColour(*status);
-    std::wstring text = status->GetWindowText();
+    const std::wstring text = status->GetWindowText();
     std::size_t start = 0;
     while (true) {
       const std::size_t end = text.find(L'\n', start);
       std::wstring piece = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
       if (!piece.empty() && piece.back() == L'\r') piece.pop_back();
-      line(coloured(c, centred(piece, columns), true));
+      lines.centred(toUtf8(piece), c, true);
       if (end == std::wstring::npos) break;
       start = end + 1;
     }
   }
-  line(std::string(static_cast<std::size_t>(columns), '-'));
-  if (!options.footer.empty()) line(options.footer);
-  return out;
+  lines.rule();
+  for (const std::string& text : options.footer) frame.put(lines.line(), 0, text, term::kText, term::kPanel);
+  return frame;
+}
+
+std::string renderTerminal(DialogControls& controls, const TerminalOptions& options) {
+  return renderTerminalFrame(controls, options).text();
 }
 
 }  // namespace hbx::ui::render
