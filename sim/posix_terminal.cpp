@@ -63,6 +63,11 @@ extern "C" void restoreAndStop(int) {
   const bool wasLive = g_live != 0;
   PosixTerminal::restoreForSignal();
   std::signal(SIGTSTP, SIG_DFL);
+  // The signal is blocked while its handler runs: let the stop through.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
   std::raise(SIGTSTP);
   // Here again after fg: the dialog takes the terminal back.
   std::signal(SIGTSTP, restoreAndStop);
