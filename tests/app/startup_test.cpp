@@ -235,6 +235,8 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
   dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
   ASSERT_FALSE(start(L"/U ./fw_1.bin").endsProcess());
   ASSERT_TRUE(exists(carried));
+  // The close box after the run (during it, the close waits for its end).
+  dialog_->vWaitForRunEnd();
   dialog_->OnClose();
   EXPECT_TRUE(exists(L"C:\\HBX\\FW_1.BIN"));
   EXPECT_FALSE(exists(carried));

@@ -53,7 +53,9 @@ class StatusView : public ui::DialogView {
  public:
   void open() override {}
   void close() override {}
-  void draw(ui::DialogControls& controls, bool) override {
+  bool wantsPicture() override { return true; }
+  void present() override {}
+  void draw(ui::DialogControls& controls, const ui::ViewState&) override {
     if (const ui::CWndControl* item = controls.item(ui::ctrl::kStatusText)) status = item->GetWindowText();
   }
   ui::UserAction takeAction() override { return ui::UserAction::kNoOneThere; }
