@@ -23,7 +23,7 @@ DialogControls::DialogControls(const DialogTemplate& dialogTemplate)
     : template_(dialogTemplate), caption_(dialogTemplate.caption) {
   font_.face = dialogTemplate.fontFace;
   font_.height = -mulDiv(dialogTemplate.fontPoints, 96, 72);
-  font_.weight = FW_NORMAL;
+  font_.weight = fw::kNormal;
   for (const DialogItem& item : template_.items) {
     std::unique_ptr<CWndControl> control;
     if (item.controlClass == ControlClass::Progress) {
@@ -33,11 +33,11 @@ DialogControls::DialogControls(const DialogTemplate& dialogTemplate)
     } else {
       control = std::make_unique<CWndControl>(item.id);
     }
-    control->SetWindowText(item.text);
+    control->SetText(item.text);
     control->ModifyStyle(0, item.style);
     control->ShowWindow(item.visibility == Visibility::Shown);
     control->SetParentFont(&font_);
-    if ((item.style & style::WS_BORDER) || (item.exStyle & style::WS_EX_STATICEDGE)) control->SetBorderWidth(1);
+    if ((item.style & ws::kBorder) || (item.exStyle & ws_ex::kStaticEdge)) control->SetBorderWidth(1);
     entries_.push_back(Entry{&item, std::move(control)});
   }
 }

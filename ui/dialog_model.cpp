@@ -6,14 +6,14 @@ DialogModel::DialogModel() : controls_(mainDialogTemplate()) {}
 
 void DialogModel::setItemText(int id, const std::wstring& text) {
   change([&] {
-    if (CWndControl* control = controls_.item(id)) control->SetWindowText(text);
+    if (CWndControl* control = controls_.item(id)) control->SetText(text);
   });
 }
 
 std::wstring DialogModel::itemText(int id) const {
   std::wstring text;
   uiThread_.invoke([&] {
-    if (const CWndControl* control = controls_.item(id)) text = control->GetWindowText();
+    if (const CWndControl* control = controls_.item(id)) text = control->GetText();
   });
   return text;
 }
@@ -54,7 +54,7 @@ DialogModel::HubInfoOutcome DialogModel::showHubInfo(std::uint8_t ucHubNum, std:
       controls_.item(ctrl::kHubLabels[i])->ShowWindow(true);
       CWndControl* version = controls_.item(ctrl::kHubVersions[i]);
       version->ShowWindow(true);
-      version->SetWindowText(strHubVersionText(hubs[i].strFWVersion));
+      version->SetText(strHubVersionText(hubs[i].strFWVersion));
       CTextProgressCtrl* bar = controls_.progress(ctrl::kHubBars[i]);
       bar->ShowWindow(true);
       bar->SetPos(0);
@@ -73,7 +73,7 @@ bool DialogModel::showUpdateResult(const std::wstring& text, std::uint8_t kind, 
       statusFont_ = boldArial(height);
       status->vSetTextColor(colourOfKind(kind));
       status->SetFont(statusFont_);
-      status->SetWindowText(text);
+      status->SetText(text);
       ok = true;
     } catch (const std::exception&) {
       ok = false;
@@ -114,14 +114,14 @@ void DialogModel::setUpControls() {
 void DialogModel::setUpBars() {
   change([&] {
     CTextProgressCtrl* overall = controls_.progress(ctrl::kOverallBar);
-    overall->WindowProc(PBM_SETRANGE32, 0, 100);
-    overall->WindowProc(PBM_SETSTEP, 1, 0);
+    overall->WindowProc(pbm::kSetRange32, 0, 100);
+    overall->WindowProc(pbm::kSetStep, 1, 0);
     overall->WindowProc(TPC_SHOWPERCENT, 0, 0);
     overall->SetBarColor(kGreen);
     for (int id : ctrl::kHubBars) {
       CTextProgressCtrl* bar = controls_.progress(id);
-      bar->WindowProc(PBM_SETRANGE, 0, 0x640000);
-      bar->WindowProc(PBM_SETSTEP, 1, 0);
+      bar->WindowProc(pbm::kSetRange, 0, 0x640000);
+      bar->WindowProc(pbm::kSetStep, 1, 0);
       bar->SetBarColor(kGreen);
     }
   });

@@ -7,25 +7,9 @@
 
 #include "ui/control_ids.h"
 #include "ui/controls/win_types.h"
+#include "ui/controls/window_styles.h"
 
 namespace hbx::ui {
-
-// Window and control styles the templates use.
-namespace style {
-inline constexpr std::uint32_t SS_LEFT = 0x0000;
-inline constexpr std::uint32_t SS_CENTER = 0x0001;
-inline constexpr std::uint32_t SS_RIGHT = 0x0002;
-inline constexpr std::uint32_t SS_ICON = 0x0003;
-inline constexpr std::uint32_t BS_DEFPUSHBUTTON = 0x0001;
-inline constexpr std::uint32_t PBS_SMOOTH = 0x0001;
-inline constexpr std::uint32_t WS_BORDER = 0x00800000;
-inline constexpr std::uint32_t WS_EX_STATICEDGE = 0x00020000;
-inline constexpr std::uint32_t WS_EX_APPWINDOW = 0x00040000;
-inline constexpr std::uint32_t WS_POPUP = 0x80000000;
-inline constexpr std::uint32_t WS_CAPTION = 0x00C00000;
-inline constexpr std::uint32_t WS_SYSMENU = 0x00080000;
-inline constexpr std::uint32_t DS_MODALFRAME = 0x0080;
-}  // namespace style
 
 enum class ControlClass { Static, Button, Progress };
 

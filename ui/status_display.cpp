@@ -25,7 +25,7 @@ std::wstring strHubVersionText(const std::wstring& version) {
   return part(0, 6) + L"_" + part(6, 2) + L"_" + part(8, 2) + L"_" + part(10, 2);
 }
 
-Font boldArial(int height) { return Font{L"Arial", height, FW_BOLD, 0}; }
+Font boldArial(int height) { return Font{L"Arial", height, fw::kBold, 0}; }
 
 std::vector<std::wstring> SearchIndicator::tick() {
   std::vector<std::wstring> out;

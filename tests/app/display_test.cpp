@@ -99,14 +99,14 @@ TEST_F(DisplayTest, HubRowsFollowTheDeviceListAndLogWhatTheyLeaveOut) {
   }
   // A shown row carries the hub's version in groups.
   dialog_->m_Model.withControls([](ui::DialogControls& c) {
-    EXPECT_EQ(c.item(kHubVersions[1])->GetWindowText(), L"230211_17_00_11");
+    EXPECT_EQ(c.item(kHubVersions[1])->GetText(), L"230211_17_00_11");
   });
 }
 
 TEST_F(DisplayTest, StatusTextAndHubBars) {
   dialog_->vShowUpddateResult(L"Processing!!", 3, 32);
   dialog_->m_Model.withControls([](ui::DialogControls& c) {
-    EXPECT_EQ(c.item(ui::ctrl::kStatusText)->GetWindowText(), L"Processing!!");
+    EXPECT_EQ(c.item(ui::ctrl::kStatusText)->GetText(), L"Processing!!");
     EXPECT_EQ(c.colorStatic(ui::ctrl::kStatusText)->textColour(), ui::kBlue);
   });
   dialog_->vSetUpProgressBars();

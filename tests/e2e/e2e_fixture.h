@@ -56,7 +56,7 @@ class StatusView : public ui::DialogView {
   bool wantsPicture() override { return true; }
   void present() override {}
   void draw(ui::DialogControls& controls, const ui::ViewState&) override {
-    if (const ui::CWndControl* item = controls.item(ui::ctrl::kStatusText)) status = item->GetWindowText();
+    if (const ui::CWndControl* item = controls.item(ui::ctrl::kStatusText)) status = item->GetText();
   }
   ui::UserAction takeAction() override { return ui::UserAction::kNoOneThere; }
   std::wstring status;

@@ -40,7 +40,7 @@ TEST(ColorStatic, StoppingTheBlinkKeepsTheTextColour) {
   CColorStaticST text;
   text.vSetTextColor(kGreen);
   text.vSetTextBlink(1, 3);
-  text.WindowProc(WM_TIMER, 1, 0);
+  text.WindowProc(wm::kTimer, 1, 0);
   EXPECT_EQ(text.blinkPhase(), 1u);
   CtlColorDC dc;
   text.CtlColor(dc);
@@ -57,14 +57,14 @@ TEST(ColorStatic, TimerFlipsThePhaseOnlyForItsOwnTimerWhileBlinking) {
   CColorStaticST text;
   text.vSetTextBlink(1, 2);
   const std::uint64_t before = text.RedrawCount();
-  text.WindowProc(WM_TIMER, 7, 0);
+  text.WindowProc(wm::kTimer, 7, 0);
   EXPECT_EQ(text.blinkPhase(), 0u);
-  text.WindowProc(WM_TIMER, 1, 0);
-  text.WindowProc(WM_TIMER, 1, 0);
+  text.WindowProc(wm::kTimer, 1, 0);
+  text.WindowProc(wm::kTimer, 1, 0);
   EXPECT_EQ(text.blinkPhase(), 0u);
   EXPECT_EQ(text.RedrawCount(), before + 2);
   text.vSetTextBlink(0, 2);
-  text.WindowProc(WM_TIMER, 1, 0);
+  text.WindowProc(wm::kTimer, 1, 0);
   EXPECT_EQ(text.blinkPhase(), 0u);
 }
 

@@ -26,7 +26,7 @@ std::vector<RowView> rows(DialogModel& model) {
       out.push_back({c.item(ctrl::kHubLabels[r])->IsWindowVisible(),
                      c.item(ctrl::kHubVersions[r])->IsWindowVisible(),
                      c.item(ctrl::kHubBars[r])->IsWindowVisible(),
-                     c.item(ctrl::kHubVersions[r])->GetWindowText()});
+                     c.item(ctrl::kHubVersions[r])->GetText()});
     }
   });
   return out;
@@ -81,7 +81,7 @@ TEST(HubRows, ShownRowHasItsVersionFontAndAnEmptyBar) {
   EXPECT_EQ(rows(model)[0].text, L"230211_17_00_00");
   model.withControls([](DialogControls& c) {
     EXPECT_EQ(c.progress(ctrl::kHubBars[0])->GetPos(), 0);
-    for (int id : ctrl::kHubVersions) EXPECT_EQ(c.item(id)->GetOwnFont(), (Font{L"Arial", 24, FW_BOLD, 0}));
+    for (int id : ctrl::kHubVersions) EXPECT_EQ(c.item(id)->GetOwnFont(), (Font{L"Arial", 24, fw::kBold, 0}));
   });
 }
 
@@ -113,9 +113,9 @@ TEST(StatusDisplay, ResultTextColourAndFont) {
   ASSERT_TRUE(model.showUpdateResult(L"Pass!!\nPlease AC POWER OFF!", 1, 32));
   model.withControls([](DialogControls& c) {
     CColorStaticST* status = c.colorStatic(ctrl::kStatusText);
-    EXPECT_EQ(status->GetWindowText(), L"Pass!!\nPlease AC POWER OFF!");
+    EXPECT_EQ(status->GetText(), L"Pass!!\nPlease AC POWER OFF!");
     EXPECT_EQ(status->textColour(), kGreen);
-    EXPECT_EQ(status->GetOwnFont(), (Font{L"Arial", 32, FW_BOLD, 0}));
+    EXPECT_EQ(status->GetOwnFont(), (Font{L"Arial", 32, fw::kBold, 0}));
     EXPECT_FALSE(status->blinking());
   });
 }

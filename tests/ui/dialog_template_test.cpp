@@ -16,7 +16,7 @@ TEST(DialogTemplate, MainDialogFrame) {
   EXPECT_EQ(t.size, (Size{287, 195}));
   EXPECT_EQ(t.fontFace, L"Arial Narrow");
   EXPECT_EQ(t.fontPoints, 12);
-  EXPECT_TRUE(t.exStyle & style::WS_EX_APPWINDOW);
+  EXPECT_TRUE(t.exStyle & ws_ex::kAppWindow);
 }
 
 TEST(DialogTemplate, SingleControls) {
@@ -51,8 +51,8 @@ TEST(DialogTemplate, SingleControls) {
                                  c.place.top + c.place.bottom}));
     EXPECT_EQ(item->visibility, c.visibility);
   }
-  EXPECT_EQ(mainDialogTemplate().find(1034)->style & 0x3, style::SS_RIGHT);
-  EXPECT_EQ(mainDialogTemplate().find(1003)->style & 0x3, style::SS_CENTER);
+  EXPECT_EQ(mainDialogTemplate().find(1034)->style & 0x3, ss::kRight);
+  EXPECT_EQ(mainDialogTemplate().find(1003)->style & 0x3, ss::kCenter);
 }
 
 TEST(DialogTemplate, HubRows) {
@@ -92,7 +92,7 @@ TEST(DialogTemplate, AboutBox) {
   const DialogItem* ok = t.find(ctrl::kAboutOk);
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(ok->place, (Rect{113, 41, 163, 55}));
-  EXPECT_TRUE(ok->style & style::BS_DEFPUSHBUTTON);
+  EXPECT_TRUE(ok->style & bs::kDefPushButton);
   EXPECT_EQ(t.find(ctrl::kAboutTitle)->text, L"763FWUpgradeTool, Version 1.0");
   EXPECT_EQ(t.find(ctrl::kAboutTitle)->place.left, 42);
   EXPECT_EQ(t.find(ctrl::kAboutSecondLine)->place.top, 26);
@@ -104,7 +104,7 @@ TEST(DialogControls, BuiltFromTheTemplate) {
   for (const auto& e : controls.entries()) {
     if (dynamic_cast<CColorStaticST*>(e.control.get())) colourStatics.insert(e.item->id);
     EXPECT_EQ(e.control->IsWindowVisible(), e.item->visibility == Visibility::Shown) << e.item->id;
-    EXPECT_EQ(e.control->GetWindowText(), e.item->text);
+    EXPECT_EQ(e.control->GetText(), e.item->text);
   }
   EXPECT_EQ(colourStatics, (std::set<int>{1000, 1003, 1018, 1021, 1025, 1029, 1033}));
   for (int id : {1002, 1014, 1019, 1023, 1027, 1031}) EXPECT_NE(controls.progress(id), nullptr) << id;

@@ -16,7 +16,7 @@ constexpr Colour kEmpty = rgb(255, 255, 255);
 constexpr Colour kText = rgb(0, 0, 255);
 constexpr Colour kBarText = rgb(255, 255, 0);
 constexpr Colour kUntouched = rgb(1, 2, 3);
-const Font kFont{L"Arial", 20, FW_NORMAL, 0};
+const Font kFont{L"Arial", 20, fw::kNormal, 0};
 
 // A 104 x 24 bar: inside its 2-pixel sunken edge it is 100 x 20 at (2, 2).
 constexpr Rect kInner{2, 2, 102, 22};
@@ -28,8 +28,8 @@ struct Painted {
 void setUpBar(CTextProgressCtrl& bar) {
   bar.MoveWindow(Rect{0, 0, 104, 24});
   bar.SetFont(kFont);
-  bar.WindowProc(PBM_SETBARCOLOR, 0, static_cast<LPARAM>(kBar));
-  bar.WindowProc(PBM_SETBKCOLOR, 0, static_cast<LPARAM>(kEmpty));
+  bar.WindowProc(pbm::kSetBarColor, 0, static_cast<LPARAM>(kBar));
+  bar.WindowProc(pbm::kSetBkColor, 0, static_cast<LPARAM>(kEmpty));
   bar.WindowProc(TPC_SETTEXTCOLOR, 0, static_cast<LPARAM>(kText));
   bar.WindowProc(TPC_SETBARTEXTCOLOR, 0, static_cast<LPARAM>(kBarText));
 }
@@ -37,7 +37,7 @@ void setUpBar(CTextProgressCtrl& bar) {
 Painted paint(CTextProgressCtrl& bar) {
   Painted p;
   RasterCanvas dc(p.image);
-  bar.WindowProc(WM_PAINT, reinterpret_cast<WPARAM>(static_cast<Canvas*>(&dc)), 0);
+  bar.WindowProc(wm::kPaint, reinterpret_cast<WPARAM>(static_cast<Canvas*>(&dc)), 0);
   return p;
 }
 
@@ -82,7 +82,7 @@ TEST(ProgressPaint, PositionLeftOutsideANarrowedRangeStaysInsideTheControl) {
   setUpBar(bar);
   bar.WindowProc(TPC_SHOWPERCENT, 0, 0);
   bar.SetPos(80);
-  bar.WindowProc(PBM_SETRANGE32, 0, 40);  // position 80 of 0-40: twice the width
+  bar.WindowProc(pbm::kSetRange32, 0, 40);  // position 80 of 0-40: twice the width
   const Painted p = paint(bar);
   EXPECT_EQ(p.image.at(kInner.right - 1, 10), kBar);
   EXPECT_EQ(p.image.at(kInner.right, 10), kSystemColours.buttonFace);
@@ -107,7 +107,7 @@ TEST(ProgressPaint, MarqueeBlockReachesBackFromTheLeadingEdge) {
     SCOPED_TRACE(c.pos);
     CTextProgressCtrl bar;
     setUpBar(bar);
-    bar.WindowProc(PBM_SETMARQUEE, 1, 30);
+    bar.WindowProc(pbm::kSetMarquee, 1, 30);
     bar.WindowProc(TPC_SETMARQUEEBLOCK, static_cast<WPARAM>(c.block), 0);
     bar.SetPos(c.pos);
     const Painted p = paint(bar);
@@ -165,7 +165,7 @@ TEST(ProgressPaint, TextPositionForEachAlignment) {
     setUpBar(bar);
     bar.WindowProc(TPC_SHOWPERCENT, 0, 0);
     bar.WindowProc(TPC_SETTEXTALIGN, static_cast<WPARAM>(c.align), 0);
-    bar.SetWindowText(L"H");
+    bar.SetText(L"H");
     const Painted p = paint(bar);
     const Rect ink = inkBox(p.image);
     EXPECT_EQ(ink.left, c.x);
@@ -177,7 +177,7 @@ TEST(ProgressPaint, WindowTextComesBeforeThePercentage) {
   CTextProgressCtrl bar;
   bar.SetPos(37);
   EXPECT_EQ(bar.PaintText(0.37), L"37%");
-  bar.SetWindowText(L"Hub ");
+  bar.SetText(L"Hub ");
   EXPECT_EQ(bar.PaintText(0.375), L"Hub 38%");
   bar.WindowProc(TPC_SHOWPERCENT, 0, 0);
   EXPECT_EQ(bar.PaintText(0.375), L"Hub ");
@@ -186,7 +186,7 @@ TEST(ProgressPaint, WindowTextComesBeforeThePercentage) {
 TEST(ProgressPaint, EmptyRangePaintsNothing) {
   CTextProgressCtrl bar;
   setUpBar(bar);
-  bar.WindowProc(PBM_SETRANGE32, 50, 50);
+  bar.WindowProc(pbm::kSetRange32, 50, 50);
   const Painted p = paint(bar);
   for (int y = 0; y < 24; ++y) {
     for (int x = 0; x < 104; ++x) ASSERT_EQ(p.image.at(x, y), kUntouched);
@@ -196,7 +196,7 @@ TEST(ProgressPaint, EmptyRangePaintsNothing) {
 TEST(ProgressPaint, VerticalBarGrowsFromTheBottom) {
   CTextProgressCtrl bar;
   bar.MoveWindow(Rect{0, 0, 24, 104});
-  bar.ModifyStyle(0, PBS_VERTICAL);
+  bar.ModifyStyle(0, pbs::kVertical);
   const ProgressGeometry g = [&] {
     bar.SetPos(25);
     return bar.Geometry(Rect{2, 2, 22, 102});

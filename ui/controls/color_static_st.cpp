@@ -5,7 +5,7 @@ namespace hbx::ui {
 CColorStaticST::~CColorStaticST() { m_bHasBrush = false; }
 
 LRESULT CColorStaticST::WindowProc(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_TIMER) {
+  if (message == wm::kTimer) {
     OnTimer(static_cast<std::uint32_t>(wParam));
     return 0;
   }

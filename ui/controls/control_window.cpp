@@ -4,7 +4,7 @@ namespace hbx::ui {
 
 LRESULT CWndControl::WindowProc(std::uint32_t, WPARAM, LPARAM) { return 0; }
 
-void CWndControl::SetWindowText(const std::wstring& text) {
+void CWndControl::SetText(const std::wstring& text) {
   if (text == m_strText) return;
   m_strText = text;
   Invalidate();

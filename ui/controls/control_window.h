@@ -14,10 +14,12 @@
 namespace hbx::ui {
 
 // Window messages the controls handle.
-inline constexpr std::uint32_t WM_PAINT = 0x000F;
-inline constexpr std::uint32_t WM_ERASEBKGND = 0x0014;
-inline constexpr std::uint32_t WM_TIMER = 0x0113;
-inline constexpr std::uint32_t WM_USER = 0x0400;
+namespace wm {
+inline constexpr std::uint32_t kPaint = 0x000F;
+inline constexpr std::uint32_t kEraseBkgnd = 0x0014;
+inline constexpr std::uint32_t kTimer = 0x0113;
+inline constexpr std::uint32_t kUser = 0x0400;
+}  // namespace wm
 
 class CWndControl {
  public:
@@ -31,8 +33,8 @@ class CWndControl {
 
   int GetDlgCtrlID() const { return m_nId; }
 
-  const std::wstring& GetWindowText() const { return m_strText; }
-  void SetWindowText(const std::wstring& text);
+  const std::wstring& GetText() const { return m_strText; }
+  void SetText(const std::wstring& text);
 
   bool IsWindowVisible() const { return m_bVisible; }
   void ShowWindow(bool show);
@@ -51,7 +53,7 @@ class CWndControl {
   // The control's rectangle in its parent's client area, in pixels.
   const Rect& GetWindowRect() const { return m_rect; }
   void MoveWindow(const Rect& rect) { m_rect = rect; }
-  // The window's border (WS_BORDER, WS_EX_STATICEDGE) lies outside its
+  // The window's border (ws::kBorder, ws_ex::kStaticEdge) lies outside its
   // client area.
   void SetBorderWidth(int pixels) { m_nBorder = pixels; }
   int GetBorderWidth() const { return m_nBorder; }

@@ -30,7 +30,7 @@ LRESULT CTextProgressCtrl::PackRange(int lower, int upper) {
 }
 
 int CTextProgressCtrl::Ceiling() const {
-  if (!(GetStyle() & PBS_MARQUEE)) return m_nMax;
+  if (!(GetStyle() & pbs::kMarquee)) return m_nMax;
   return static_cast<int>(std::trunc((static_cast<double>(m_nMarqueeBlock + 100) * m_nMax + 0.5) / 100.0));
 }
 
@@ -58,31 +58,31 @@ void CTextProgressCtrl::OnMarqueeTick() {
 
 LRESULT CTextProgressCtrl::WindowProc(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_ERASEBKGND:
+    case wm::kEraseBkgnd:
       return 1;  // the paint covers everything: nothing to erase
-    case WM_PAINT:
+    case wm::kPaint:
       if (wParam != 0) OnPaint(*reinterpret_cast<Canvas*>(wParam));
       return 0;
-    case WM_TIMER:
+    case wm::kTimer:
       if (wParam == kMarqueeTimer) OnMarqueeTick();
       return 0;
-    case PBM_SETRANGE: {
+    case pbm::kSetRange: {
       const LRESULT old = PackRange(m_nMin, m_nMax);
       const std::uint32_t range = static_cast<std::uint32_t>(lParam);
       m_nMin = static_cast<std::int32_t>(range & 0xFFFF);
       m_nMax = static_cast<std::int32_t>(range >> 16);
       return old;
     }
-    case PBM_SETPOS:
+    case pbm::kSetPos:
       return OnSetPos(asInt(wParam));
-    case PBM_DELTAPOS:
+    case pbm::kDeltaPos:
       return OnSetPos(m_nPos + asInt(wParam));
-    case PBM_SETSTEP: {
+    case pbm::kSetStep: {
       const int old = m_nStepSize;
       m_nStepSize = asInt(wParam);
       return old;
     }
-    case PBM_STEPIT: {
+    case pbm::kStepIt: {
       int n = m_nPos + m_nStepSize;
       if (n < m_nMin) {
         n = m_nMax - (m_nMin - n);
@@ -91,43 +91,43 @@ LRESULT CTextProgressCtrl::WindowProc(std::uint32_t message, WPARAM wParam, LPAR
       }
       return OnSetPos(n);
     }
-    case PBM_SETRANGE32: {
+    case pbm::kSetRange32: {
       const LRESULT old = PackRange(m_nMin, m_nMax);
       m_nMin = asInt(wParam);
       m_nMax = asInt(lParam);
       return old;
     }
-    case PBM_GETRANGE:
+    case pbm::kGetRange:
       if (lParam != 0) {
         auto* range = reinterpret_cast<PBRANGE*>(lParam);
         range->iLow = m_nMin;
         range->iHigh = m_nMax;
       }
       return wParam != 0 ? m_nMin : m_nMax;
-    case PBM_GETPOS:
+    case pbm::kGetPos:
       return m_nPos;
-    case PBM_SETBARCOLOR: {
+    case pbm::kSetBarColor: {
       const Colour old = m_crBarClr;
       m_crBarClr = asColour(lParam);
       Repaint();
       return fromColour(old);
     }
-    case PBM_SETMARQUEE:
+    case pbm::kSetMarquee:
       m_bShowPercent = 0;
       if (wParam != 0) {
-        ModifyStyle(0, PBS_MARQUEE);
+        ModifyStyle(0, pbs::kMarquee);
         SetTimer(kMarqueeTimer, static_cast<std::uint32_t>(lParam));
       } else {
         KillTimer(kMarqueeTimer);
-        ModifyStyle(PBS_MARQUEE, 0);
+        ModifyStyle(pbs::kMarquee, 0);
       }
       Repaint();
       return static_cast<LRESULT>(wParam);
-    case PBM_GETBKCOLOR:
+    case pbm::kGetBkColor:
       return fromColour(Resolve(m_crBgClr, kSystemColours.buttonFace));
-    case PBM_GETBARCOLOR:
+    case pbm::kGetBarColor:
       return fromColour(Resolve(m_crBarClr, kSystemColours.highlight));
-    case PBM_SETBKCOLOR: {
+    case pbm::kSetBkColor: {
       const Colour old = m_crBgClr;
       m_crBgClr = asColour(lParam);
       Repaint();
@@ -174,7 +174,7 @@ ProgressGeometry CTextProgressCtrl::Geometry(const Rect& inner) const {
   ProgressGeometry g;
   g.inner = inner;
   g.fraction = static_cast<double>(m_nPos - m_nMin) / static_cast<double>(m_nMax - m_nMin);
-  const bool vertical = (GetStyle() & PBS_VERTICAL) != 0;
+  const bool vertical = (GetStyle() & pbs::kVertical) != 0;
   const int length = vertical ? inner.height() : inner.width();
   // The bar's end, kept inside the control: a position left outside a range
   // that was narrowed afterwards must not paint over the neighbours.
@@ -204,7 +204,7 @@ ProgressGeometry CTextProgressCtrl::Geometry(const Rect& inner) const {
     }
   };
 
-  if (!(GetStyle() & PBS_MARQUEE)) {
+  if (!(GetStyle() & pbs::kMarquee)) {
     piece(start, at(reach), true);
     piece(at(reach), end, false);
     return g;
@@ -220,7 +220,7 @@ ProgressGeometry CTextProgressCtrl::Geometry(const Rect& inner) const {
 }
 
 std::wstring CTextProgressCtrl::PaintText(double fraction) const {
-  std::wstring text = GetWindowText();
+  std::wstring text = GetText();
   if (m_bShowPercent) text += wformat(L"%d%%", static_cast<int>(std::floor(fraction * 100.0 + 0.5)));
   return text;
 }
@@ -228,7 +228,7 @@ std::wstring CTextProgressCtrl::PaintText(double fraction) const {
 void CTextProgressCtrl::TextOrigin(const Rect& inner, Size extent, int& x, int& y) const {
   const int W = inner.width();
   const int H = inner.height();
-  if (GetStyle() & PBS_VERTICAL) {
+  if (GetStyle() & pbs::kVertical) {
     if (m_dwTextAlign == kAlignLeft) {
       y = inner.bottom - 3;
     } else if (m_dwTextAlign == kAlignRight) {
@@ -263,7 +263,7 @@ void CTextProgressCtrl::OnPaint(Canvas& paintDc) {
   Rect inner = GetClientRect();
   dc.drawSunkenEdge(inner);
 
-  const bool vertical = (GetStyle() & PBS_VERTICAL) != 0;
+  const bool vertical = (GetStyle() & pbs::kVertical) != 0;
   if (vertical && !m_pVertFont) {
     Font turned = font;
     turned.escapement = 900;

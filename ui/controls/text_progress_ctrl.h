@@ -10,37 +10,37 @@
 
 #include "ui/controls/canvas.h"
 #include "ui/controls/control_window.h"
+#include "ui/controls/window_styles.h"
 
 namespace hbx::ui {
 
-// Progress-bar styles.
-inline constexpr std::uint32_t PBS_SMOOTH = 0x01;
-inline constexpr std::uint32_t PBS_VERTICAL = 0x04;
-inline constexpr std::uint32_t PBS_MARQUEE = 0x08;
+// The standard progress-bar messages.
+namespace pbm {
+inline constexpr std::uint32_t kSetRange = wm::kUser + 1;
+inline constexpr std::uint32_t kSetPos = wm::kUser + 2;
+inline constexpr std::uint32_t kDeltaPos = wm::kUser + 3;
+inline constexpr std::uint32_t kSetStep = wm::kUser + 4;
+inline constexpr std::uint32_t kStepIt = wm::kUser + 5;
+inline constexpr std::uint32_t kSetRange32 = wm::kUser + 6;
+inline constexpr std::uint32_t kGetRange = wm::kUser + 7;
+inline constexpr std::uint32_t kGetPos = wm::kUser + 8;
+inline constexpr std::uint32_t kSetBarColor = wm::kUser + 9;
+inline constexpr std::uint32_t kSetMarquee = wm::kUser + 10;
+inline constexpr std::uint32_t kGetBkColor = wm::kUser + 14;
+inline constexpr std::uint32_t kGetBarColor = wm::kUser + 15;
+inline constexpr std::uint32_t kSetBkColor = 0x2001;
+}  // namespace pbm
 
-// The standard progress-bar messages and the class's own.
-inline constexpr std::uint32_t PBM_SETRANGE = WM_USER + 1;
-inline constexpr std::uint32_t PBM_SETPOS = WM_USER + 2;
-inline constexpr std::uint32_t PBM_DELTAPOS = WM_USER + 3;
-inline constexpr std::uint32_t PBM_SETSTEP = WM_USER + 4;
-inline constexpr std::uint32_t PBM_STEPIT = WM_USER + 5;
-inline constexpr std::uint32_t PBM_SETRANGE32 = WM_USER + 6;
-inline constexpr std::uint32_t PBM_GETRANGE = WM_USER + 7;
-inline constexpr std::uint32_t PBM_GETPOS = WM_USER + 8;
-inline constexpr std::uint32_t PBM_SETBARCOLOR = WM_USER + 9;
-inline constexpr std::uint32_t PBM_SETMARQUEE = WM_USER + 10;
-inline constexpr std::uint32_t PBM_GETBKCOLOR = WM_USER + 14;
-inline constexpr std::uint32_t PBM_GETBARCOLOR = WM_USER + 15;
-inline constexpr std::uint32_t PBM_SETBKCOLOR = 0x2001;
-inline constexpr std::uint32_t TPC_SETTEXTCOLOR = WM_USER + 0x66;
-inline constexpr std::uint32_t TPC_GETTEXTCOLOR = WM_USER + 0x67;
-inline constexpr std::uint32_t TPC_SETBARTEXTCOLOR = WM_USER + 0x68;
-inline constexpr std::uint32_t TPC_GETBARTEXTCOLOR = WM_USER + 0x69;
-inline constexpr std::uint32_t TPC_SHOWPERCENT = WM_USER + 0x6A;
-inline constexpr std::uint32_t TPC_SETTEXTALIGN = WM_USER + 0x6B;
-inline constexpr std::uint32_t TPC_SETMARQUEEBLOCK = WM_USER + 0x6C;
+// The class's own messages.
+inline constexpr std::uint32_t TPC_SETTEXTCOLOR = wm::kUser + 0x66;
+inline constexpr std::uint32_t TPC_GETTEXTCOLOR = wm::kUser + 0x67;
+inline constexpr std::uint32_t TPC_SETBARTEXTCOLOR = wm::kUser + 0x68;
+inline constexpr std::uint32_t TPC_GETBARTEXTCOLOR = wm::kUser + 0x69;
+inline constexpr std::uint32_t TPC_SHOWPERCENT = wm::kUser + 0x6A;
+inline constexpr std::uint32_t TPC_SETTEXTALIGN = wm::kUser + 0x6B;
+inline constexpr std::uint32_t TPC_SETMARQUEEBLOCK = wm::kUser + 0x6C;
 
-// The pair PBM_GETRANGE fills.
+// The pair pbm::kGetRange fills.
 struct PBRANGE {
   std::int32_t iLow;
   std::int32_t iHigh;
@@ -68,14 +68,14 @@ class CTextProgressCtrl : public CWndControl {
 
   explicit CTextProgressCtrl(int id = 0) : CWndControl(id) {}
 
-  // The message table. WM_PAINT paints on the Canvas* passed in wParam.
+  // The message table. wm::kPaint paints on the Canvas* passed in wParam.
   LRESULT WindowProc(std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
 
   // Convenience wrappers over the messages.
-  int SetPos(int pos) { return static_cast<int>(WindowProc(PBM_SETPOS, static_cast<WPARAM>(pos), 0)); }
-  int GetPos() { return static_cast<int>(WindowProc(PBM_GETPOS, 0, 0)); }
+  int SetPos(int pos) { return static_cast<int>(WindowProc(pbm::kSetPos, static_cast<WPARAM>(pos), 0)); }
+  int GetPos() { return static_cast<int>(WindowProc(pbm::kGetPos, 0, 0)); }
   Colour SetBarColor(Colour colour) {
-    return static_cast<Colour>(WindowProc(PBM_SETBARCOLOR, 0, static_cast<LPARAM>(colour)));
+    return static_cast<Colour>(WindowProc(pbm::kSetBarColor, 0, static_cast<LPARAM>(colour)));
   }
   void OnPaint(Canvas& paintDc);
 
@@ -106,15 +106,15 @@ class CTextProgressCtrl : public CWndControl {
   void Repaint() { Invalidate(); }
   static LRESULT PackRange(int lower, int upper);
   static Colour Resolve(Colour colour, Colour systemColour) {
-    return colour == CLR_DEFAULT ? systemColour : colour;
+    return colour == clr::kDefault ? systemColour : colour;
   }
 
   std::uint32_t m_bShowPercent = 1;
   std::optional<Font> m_pVertFont;
-  Colour m_crBarClr = CLR_DEFAULT;
-  Colour m_crBgClr = CLR_DEFAULT;
-  Colour m_crTextClr = CLR_DEFAULT;
-  Colour m_crBarTextClr = CLR_DEFAULT;
+  Colour m_crBarClr = clr::kDefault;
+  Colour m_crBgClr = clr::kDefault;
+  Colour m_crTextClr = clr::kDefault;
+  Colour m_crBarTextClr = clr::kDefault;
   std::uint32_t m_dwTextAlign = kAlignCentre;
   std::int32_t m_nPos = 0;
   std::int32_t m_nStepSize = 10;

@@ -1,7 +1,7 @@
 #pragma once
 // The small window-system vocabulary the controls and the dialog share:
 // colour values, rectangles, fonts, message parameters and the system
-// colours a renderer resolves CLR_DEFAULT to.
+// colours a renderer resolves clr::kDefault to.
 #include <cstdint>
 #include <string>
 
@@ -21,7 +21,10 @@ constexpr std::uint8_t redOf(Colour c) { return static_cast<std::uint8_t>(c & 0x
 constexpr std::uint8_t greenOf(Colour c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
 constexpr std::uint8_t blueOf(Colour c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
 
-inline constexpr Colour CLR_DEFAULT = 0xFF000000;
+// The colour value that stands for the system colour of the part.
+namespace clr {
+inline constexpr Colour kDefault = 0xFF000000;
+}  // namespace clr
 
 // The named colours of the program.
 inline constexpr Colour kGreen = 0x32FA32;
@@ -78,7 +81,10 @@ struct Font {
   bool operator==(const Font&) const = default;
 };
 
-inline constexpr int FW_NORMAL = 400;
-inline constexpr int FW_BOLD = 700;
+// Font weights.
+namespace fw {
+inline constexpr int kNormal = 400;
+inline constexpr int kBold = 700;
+}  // namespace fw
 
 }  // namespace hbx::ui

@@ -145,7 +145,7 @@ FontScale::FontScale(const Font& font) {
   unitY_ = cellHeight_ / kCellUnits;
   const bool narrow = containsNoCase(font.face, L"narrow");
   unitX_ = unitY_ * (narrow ? 0.55 : 0.6);
-  bold_ = font.weight >= FW_BOLD;
+  bold_ = font.weight >= fw::kBold;
 }
 
 Size FontScale::measure(const std::wstring& text) const {

@@ -11,7 +11,7 @@ constexpr int kBorder = 1;
 constexpr int kCaptionHeight = 30;
 constexpr Colour kFrameColour = rgb(100, 100, 100);
 constexpr Colour kWindowFrame = rgb(0, 0, 0);
-const Font kCaptionFont{L"Segoe UI", -12, FW_NORMAL, 0};
+const Font kCaptionFont{L"Segoe UI", -12, fw::kNormal, 0};
 
 void paintFrame(RasterCanvas& canvas, const Rect& window, const std::wstring& caption) {
   canvas.frameRect(window, kFrameColour);
@@ -30,7 +30,7 @@ void paintStatic(RasterCanvas& canvas, const DialogItem& item, CWndControl& cont
   Rect r = control.GetWindowRect();
   CtlColorDC colours;
   if (auto* coloured = dynamic_cast<CColorStaticST*>(&control)) coloured->CtlColor(colours);
-  if (item.style & style::WS_BORDER) {
+  if (item.style & ws::kBorder) {
     canvas.frameRect(r, kWindowFrame);
     r = Rect{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
   }
@@ -39,11 +39,11 @@ void paintStatic(RasterCanvas& canvas, const DialogItem& item, CWndControl& cont
   canvas.selectFont(font);
   const std::uint32_t align = item.style & 0x3;
   int y = r.top;
-  for (const std::wstring& line : wrapLines(control.GetWindowText(), font, r.width())) {
+  for (const std::wstring& line : wrapLines(control.GetText(), font, r.width())) {
     const Size extent = canvas.measureText(line);
     int x = r.left;
-    if (align == style::SS_CENTER) x = r.left + (r.width() - extent.cx) / 2;
-    if (align == style::SS_RIGHT) x = r.right - extent.cx;
+    if (align == ss::kCenter) x = r.left + (r.width() - extent.cx) / 2;
+    if (align == ss::kRight) x = r.right - extent.cx;
     canvas.drawText(line, x, y, colours.textColour, r);
     y += extent.cy;
   }
@@ -55,9 +55,9 @@ void paintButton(RasterCanvas& canvas, CWndControl& control) {
   canvas.frameRect(r, rgb(173, 173, 173));
   const Font font = control.GetEffectiveFont();
   canvas.selectFont(font);
-  const Size extent = canvas.measureText(control.GetWindowText());
+  const Size extent = canvas.measureText(control.GetText());
   const Colour text = control.IsWindowEnabled() ? kSystemColours.buttonText : kSystemColours.grayText;
-  canvas.drawText(control.GetWindowText(), r.left + (r.width() - extent.cx) / 2,
+  canvas.drawText(control.GetText(), r.left + (r.width() - extent.cx) / 2,
                   r.top + (r.height() - extent.cy) / 2, text, r);
 }
 
@@ -65,14 +65,14 @@ void paintProgress(Image& image, RasterCanvas& dialog, const Rect& client, const
                    CTextProgressCtrl& bar) {
   const Rect r = bar.GetWindowRect();
   if (bar.GetBorderWidth() > 0) {
-    dialog.frameRect(r, (item.style & style::WS_BORDER) ? kWindowFrame : kSystemColours.shadow);
+    dialog.frameRect(r, (item.style & ws::kBorder) ? kWindowFrame : kSystemColours.shadow);
   }
   // The paint context sees the client area from (0, 0).
   const int inset = bar.GetBorderWidth();
   RasterCanvas paintDc(image, client.left + r.left + inset, client.top + r.top + inset, bar.GetClientRect());
   paintDc.setOwner(Canvas::Owner::OtherWindow);
   paintDc.setBackgroundColour(kSystemColours.buttonFace);
-  bar.WindowProc(WM_PAINT, reinterpret_cast<WPARAM>(static_cast<Canvas*>(&paintDc)), 0);
+  bar.WindowProc(wm::kPaint, reinterpret_cast<WPARAM>(static_cast<Canvas*>(&paintDc)), 0);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ void renderTerminalBar(TerminalFrame& frame, int row, int column, CTextProgressC
   int x = 0;
   int y = 0;
   bar.TextOrigin(inner, Size{static_cast<int>(text.size()), 1}, x, y);
-  const Colour fill = query(bar, PBM_GETBARCOLOR);
+  const Colour fill = query(bar, pbm::kGetBarColor);
   for (int cell = 0; cell < width; ++cell) {
     bool filled = false;
     for (const ProgressPart& part : g.parts) {
@@ -103,12 +103,12 @@ TerminalFrame renderTerminalFrame(DialogControls& controls, const TerminalOption
   CWndControl* versionCaption = controls.item(ctrl::kVersionCaption);
   CWndControl* version = controls.item(ctrl::kVersionText);
   lines.line();
-  lines.centred(toUtf8(versionCaption->GetWindowText() + L"  " + version->GetWindowText()), term::kText, false);
+  lines.centred(toUtf8(versionCaption->GetText() + L"  " + version->GetText()), term::kText, false);
   CTextProgressCtrl* overall = controls.progress(ctrl::kOverallBar);
   if (overall->IsWindowVisible()) renderTerminalBar(frame, lines.line(), 2, *overall, columns - 4);
   CWndControl* attention = controls.item(ctrl::kAttention);
   if (attention->IsWindowVisible()) {
-    for (const std::wstring& l : wrapWords(attention->GetWindowText(), columns - 4)) {
+    for (const std::wstring& l : wrapWords(attention->GetText(), columns - 4)) {
       frame.put(lines.line(), 2, toUtf8(l), term::kText, term::kPanel);
     }
   }
@@ -119,9 +119,9 @@ TerminalFrame renderTerminalFrame(DialogControls& controls, const TerminalOption
     CTextProgressCtrl* bar = controls.progress(ctrl::kHubBars[row]);
     if (!label->IsWindowVisible() && !hubVersion->IsWindowVisible() && !bar->IsWindowVisible()) continue;
     const int r = lines.line();
-    if (label->IsWindowVisible()) frame.put(r, 2, toUtf8(label->GetWindowText()), term::kText, term::kPanel);
+    if (label->IsWindowVisible()) frame.put(r, 2, toUtf8(label->GetText()), term::kText, term::kPanel);
     if (hubVersion->IsWindowVisible()) {
-      frame.put(r, 10, toUtf8(hubVersion->GetWindowText()), readableOn(staticColour(*hubVersion), term::kPanel),
+      frame.put(r, 10, toUtf8(hubVersion->GetText()), readableOn(staticColour(*hubVersion), term::kPanel),
                 term::kPanel, true);
     }
     if (bar->IsWindowVisible()) renderTerminalBar(frame, r, 28, *bar, columns - 30);
@@ -130,7 +130,7 @@ TerminalFrame renderTerminalFrame(DialogControls& controls, const TerminalOption
   CWndControl* status = controls.item(ctrl::kStatusText);
   if (status->IsWindowVisible()) {
     const Colour c = staticColour(*status);
-    const std::wstring text = status->GetWindowText();
+    const std::wstring text = status->GetText();
     std::size_t start = 0;
     while (true) {
       const std::size_t end = text.find(L'\n', start);
