@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, a
 # sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), and the
-# portability check that compiles the portable core with 32-bit mingw-w64.
+# portability check that compiles the portable core with 32-bit mingw-w64 and
+# checks the core headers against the Windows SDK's macro names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
