@@ -1,12 +1,13 @@
 // The simulated host's GetLastError: the program's ports set it to the error
 // of the call that failed, per thread, and leave it when a call succeeds.
+#include "sim/last_error.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <thread>
 
 #include "platform/handles.h"
-#include "sim/last_error.h"
 #include "sim/sim_host.h"
 
 namespace hbx::sim {
@@ -33,13 +34,29 @@ TEST_F(LastErrorTest, FailedCallsReportTheirWindowsError) {
     std::uint32_t error;
   };
   const std::vector<Case> cases{
-      {"CreateFileW of a missing file", [](Ports& p) { p.files.createFile(L"C:\\Tools\\none.bin", access::kGenericRead, 0, creation::kOpenExisting, 0); }, 2},
-      {"CreateFileW in a missing folder", [](Ports& p) { p.files.createFile(L"C:\\Nowhere\\a.bin", access::kGenericWrite, 0, creation::kCreateAlways, 0); }, 3},
-      {"CreateFileW of a folder", [](Ports& p) { p.files.createFile(L"C:\\Tools", access::kGenericRead, 0, creation::kOpenExisting, 0); }, 5},
-      {"ReadFile on a closed handle", [](Ports& p) { std::uint8_t b = 0; p.files.readFile(0x7777, &b, 1); }, 6},
+      {"CreateFileW of a missing file",
+       [](Ports& p) {
+         p.files.createFile(L"C:\\Tools\\none.bin", access::kGenericRead, 0, creation::kOpenExisting, 0);
+       },
+       2},
+      {"CreateFileW in a missing folder",
+       [](Ports& p) {
+         p.files.createFile(L"C:\\Nowhere\\a.bin", access::kGenericWrite, 0, creation::kCreateAlways, 0);
+       },
+       3},
+      {"CreateFileW of a folder",
+       [](Ports& p) { p.files.createFile(L"C:\\Tools", access::kGenericRead, 0, creation::kOpenExisting, 0); }, 5},
+      {"ReadFile on a closed handle",
+       [](Ports& p) {
+         std::uint8_t b = 0;
+         p.files.readFile(0x7777, &b, 1);
+       },
+       6},
       {"CreateFileW of a file held unshared",
        [](Ports& p) {
-         const FileHandle held(p.files, p.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, 0, creation::kOpenExisting, 0).handle);
+         const FileHandle held(
+             p.files,
+             p.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, 0, creation::kOpenExisting, 0).handle);
          p.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0);
        },
        32},
@@ -61,10 +78,17 @@ TEST_F(LastErrorTest, FailedCallsReportTheirWindowsError) {
       {"CreateFileW of a filter device object without the driver",
        [](Ports& p) { p.deviceIo.openDevice(L"\\\\.\\USB#VID_2E8B_0001", 0, 0, fileflag::kOverlapped); }, 2},
       {"DeviceIoControl on a closed hub handle",
-       [](Ports& p) { std::vector<std::uint8_t> io(64); p.hubIo.hubIoctl(0x7777, ioctl::kUsbGetNodeInformation, io); }, 6},
+       [](Ports& p) {
+         std::vector<std::uint8_t> io(64);
+         p.hubIo.hubIoctl(0x7777, ioctl::kUsbGetNodeInformation, io);
+       },
+       6},
       {"DeleteFileW of a file held without delete sharing",
        [](Ports& p) {
-         const FileHandle held(p.files, p.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0).handle);
+         const FileHandle held(
+             p.files,
+             p.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0)
+                 .handle);
          std::uint32_t error = 0;
          p.files.deleteFile(L"C:\\Tools\\fw.bin", error);
        },
@@ -79,8 +103,10 @@ TEST_F(LastErrorTest, FailedCallsReportTheirWindowsError) {
 
 TEST_F(LastErrorTest, SuccessLeavesTheErrorAndEachThreadHasItsOwn) {
   ports.files.createFile(L"C:\\Tools\\none.bin", access::kGenericRead, 0, creation::kOpenExisting, 0);
-  const FileHandle opened(ports.files, ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead,
-                                                              creation::kOpenExisting, 0).handle);
+  const FileHandle opened(
+      ports.files,
+      ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0)
+          .handle);
   ASSERT_TRUE(opened.valid());
   EXPECT_EQ(ports.system.lastError(), 2u);  // as GetLastError after a CreateFileW that worked
 
@@ -94,17 +120,20 @@ TEST_F(LastErrorTest, SuccessLeavesTheErrorAndEachThreadHasItsOwn) {
 }
 
 TEST_F(LastErrorTest, OwnedHandlesAreClosedOnceAndMoveWithTheirOwner) {
-  FileHandle first(ports.files, ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, 0,
-                                                       creation::kOpenExisting, 0).handle);
+  FileHandle first(
+      ports.files,
+      ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, 0, creation::kOpenExisting, 0).handle);
   ASSERT_TRUE(first.valid());
   FileHandle second = std::move(first);
   EXPECT_FALSE(first.valid());
   // Still held unshared: a second open is refused until the owner goes.
-  EXPECT_EQ(ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0).handle,
+  EXPECT_EQ(ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0)
+                .handle,
             kInvalidHandle);
   second.reset();
-  const FileHandle again(ports.files, ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, 0,
-                                                             creation::kOpenExisting, 0).handle);
+  const FileHandle again(
+      ports.files,
+      ports.files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, 0, creation::kOpenExisting, 0).handle);
   EXPECT_TRUE(again.valid());
 }
 
