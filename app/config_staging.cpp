@@ -4,10 +4,12 @@
 
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "image/image_layout.h"
 #include "image/source_file.h"
 #include "image/temp_bin_file.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -23,10 +25,10 @@ bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strCon
   const image::SourceRead read = image::readSourceFile(files, strConfig_File, image::kSourceFileMax, content);
   switch (read.step) {
     case image::ReadStep::Open:
-      HBX_LOG_ERR(L"%s:%d: CreateFile failed to open [%s]. ErrorCode[%d]", strConfig_File, read.error);
+      HBX_LOG_ERR(L"%s:%d: CreateFile failed to open [%s]. ErrorCode[%s]", strConfig_File, systemErrorText(read.error));
       return false;
     case image::ReadStep::Size:
-      HBX_LOG_ERR(L"%s:%d: GetFileSize failed. ErrorCode[%d]", read.error);
+      HBX_LOG_ERR(L"%s:%d: GetFileSize failed. ErrorCode[%s]", systemErrorText(read.error));
       return false;
     default:
       break;
@@ -37,7 +39,7 @@ bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strCon
     return false;
   }
   if (read.step == image::ReadStep::Read) {
-    HBX_LOG_ERR(L"%s:%d: ReadFile failed. ErrorCode[%d]", read.error);
+    HBX_LOG_ERR(L"%s:%d: ReadFile failed. ErrorCode[%s]", systemErrorText(read.error));
     return false;
   }
   const std::optional<std::span<const std::uint8_t>> area = image::firmwareAreaOfImage(content);
@@ -53,18 +55,21 @@ bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strCon
   std::uint32_t error = 0;
   files.createDirectory(folder, error);  // an existing folder is fine
   if (!files.deleteFile(path, error))
-    HBX_LOG_MSG(L"%s:%d: DeleteFile failed or file not found [%s]. ErrorCode[%d]", path, error);
+    HBX_LOG_MSG(L"%s:%d: DeleteFile failed or file not found [%s]. ErrorCode[%s]", path, systemErrorText(error));
 
   const OpenResult out = files.createFile(path, access::kGenericWrite, share::kRead | share::kWrite,
                                           creation::kCreateAlways, fileflag::kWriteThrough);
   if (out.handle == kInvalidHandle) {
-    HBX_LOG_ERR(L"%s:%d: CreateFile failed to create [%s]. ErrorCode[%d]", path, out.error);
+    HBX_LOG_ERR(L"%s:%d: CreateFile failed to create [%s]. ErrorCode[%s]", path, systemErrorText(out.error));
     return false;
   }
-  const bool written = image::writeAll(files, out.handle, *area, error);
-  files.closeFile(out.handle);
+  bool written = false;
+  {
+    const platform::FileHandle file(files, out.handle);
+    written = image::writeAll(files, file.get(), *area, error);
+  }
   if (!written) {
-    HBX_LOG_ERR(L"%s:%d: WriteFile failed. ErrorCode[%d]", error);
+    HBX_LOG_ERR(L"%s:%d: WriteFile failed. ErrorCode[%s]", systemErrorText(error));
     return false;
   }
   utility_.m_TempBinDigest.record(*area);

@@ -3,8 +3,10 @@
 
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "image/default_image.h"
 #include "image/temp_bin_file.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -51,8 +53,8 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   const OpenResult out = files.createFile(m_strDefaultFWFile, access::kGenericWrite, 0, creation::kCreateAlways, 0);
   bool written = out.handle != kInvalidHandle;
   if (written) {
-    written = image::writeAll(files, out.handle, *imageBytes, error);
-    files.closeFile(out.handle);
+    const platform::FileHandle file(files, out.handle);
+    written = image::writeAll(files, file.get(), *imageBytes, error);
   } else {
     error = out.error;
   }
@@ -60,7 +62,7 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
     // A cut-off image must not stay behind to be taken for the carried one.
     std::uint32_t deleteError = 0;
     if (out.handle != kInvalidHandle) files.deleteFile(m_strDefaultFWFile, deleteError);
-    HBX_LOG_ERR(L"%s:%d: restore FW.bin to %s failed. ErrorCode[%d]", m_strDefaultFWFile, error);
+    HBX_LOG_ERR(L"%s:%d: restore FW.bin to %s failed. ErrorCode[%s]", m_strDefaultFWFile, systemErrorText(error));
     return false;
   }
   HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);

@@ -6,6 +6,7 @@
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
 #include "base/log/format.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 
 namespace hbx {
@@ -39,7 +40,7 @@ void ZAr763ORIdirevaVodoRev::vShowHubInfo(std::uint8_t ucHubNum) {
 
 void ZAr763ORIdirevaVodoRev::vShowUpddateResult(const std::wstring& text, std::uint8_t kind, std::uint8_t height) {
   if (!m_Model.showUpdateResult(text, kind, height)) {
-    HBX_LOG_ERR(L"%s:%d: dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "app/usage_text.h"
 #include "hub/hub_utility.h"
 
@@ -69,7 +70,7 @@ void ZAr763ORIdirevaVodoRev::vDeleteWrittenFile(const std::wstring& path) {
   if (!utility_.bCheckFilePathExists(path, 0)) return;
   std::uint32_t error = 0;
   ports_.files.deleteFile(path, error);
-  HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %d", path, error);
+  HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", path, systemErrorText(error));
 }
 
 void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {
@@ -92,7 +93,7 @@ void ZAr763ORIdirevaVodoRev::OnClose() {
     m_Model.postQuit(kQuitCodeOnClose);
     m_Model.endDialog(platform::idanswer::kCancel);
   } catch (const std::exception&) {
-    HBX_LOG_ERR(L"%s:%d: OnClose: dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: OnClose: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
 }
 

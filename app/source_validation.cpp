@@ -3,6 +3,7 @@
 
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "image/source_check.h"
 #include "image/source_file.h"
 #include "image/temp_bin_file.h"
@@ -28,7 +29,8 @@ std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& str
       return image::kFirmwareTooLong;
     if (read.step == image::ReadStep::Open) return image::kNotASource;
     if (read.step != image::ReadStep::Done) {
-      HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %d", strFilePath, read.error);
+      HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %s",
+                  strFilePath, systemErrorText(read.error));
       return image::kNotASource;
     }
 
@@ -46,7 +48,7 @@ std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& str
       HBX_LOG_ERR(L"%s:%d: bMajorType[%01X]. ERROR", check.majorType);
     return check.result;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %d", strFilePath, error);
+    HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %s", strFilePath, systemErrorText(error));
     return image::kNotASource;
   }
 }

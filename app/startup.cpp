@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "app/tool_identity.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
@@ -192,8 +193,8 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
     otherId = utility.GetProcessID(tool::kProgramFileName);
     if (otherId != 0) utility.KillProcess(otherId, 0);
   }
-  HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %d", processCount, otherId,
-              ports_.system.lastError());
+  HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %s", processCount, otherId,
+              systemErrorText(ports_.system.lastError()));
 
   ports_.system.setCurrentDirectory(folder);
 

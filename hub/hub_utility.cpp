@@ -4,6 +4,7 @@
 #include "base/text/text_util.h"
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 
 namespace hbx {
 
@@ -36,7 +37,7 @@ CHubUtility::CHubUtility(platform::Ports ports) : ports_(ports) {
     if (ports_.system.disableFsRedirection(m_RedirectionToken, error)) {
       m_bRedirectionDisabled = true;
     } else {
-      HBX_LOG_ERR(L"%s:%d:   f_Wow64DisableWow64FsRedirection failed, Erroe=%d", error);
+      HBX_LOG_ERR(L"%s:%d:   f_Wow64DisableWow64FsRedirection failed, Erroe=%s", systemErrorText(error));
     }
   }
 }
@@ -45,7 +46,7 @@ CHubUtility::~CHubUtility() {
   if (m_bRedirectionDisabled) {
     std::uint32_t error = 0;
     if (!ports_.system.revertFsRedirection(m_RedirectionToken, error)) {
-      HBX_LOG_ERR(L"%s:%d: f_Wow64RevertWow64FsRedirection failed, Erroe=%d", error);
+      HBX_LOG_ERR(L"%s:%d: f_Wow64RevertWow64FsRedirection failed, Erroe=%s", systemErrorText(error));
     }
     m_bRedirectionDisabled = false;
     m_RedirectionToken = 0;

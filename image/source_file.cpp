@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "platform/handles.h"
+
 namespace hbx::image {
 
 SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, std::uint32_t maxBytes,
@@ -14,8 +16,9 @@ SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, s
     result.error = opened.error;
     return result;
   }
+  const platform::FileHandle file(files, opened.handle);
   result.step = ReadStep::Size;
-  if (files.fileSize(opened.handle, result.size, result.error) && result.size >= 0) {
+  if (files.fileSize(file.get(), result.size, result.error) && result.size >= 0) {
     result.step = ReadStep::TooLarge;
     if (static_cast<std::uint64_t>(result.size) <= maxBytes) {
       result.step = ReadStep::Memory;
@@ -29,12 +32,11 @@ SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, s
   }
   if (result.step == ReadStep::Read) {
     const auto want = static_cast<std::uint32_t>(result.size);
-    const platform::FileIoResult read = files.readFile(opened.handle, out.data(), want);
+    const platform::FileIoResult read = files.readFile(file.get(), out.data(), want);
     result.bytesRead = read.ok ? read.bytes : 0;
     if (read.ok && read.bytes == want) result.step = ReadStep::Done;
     else result.error = read.error;
   }
-  files.closeFile(opened.handle);
   if (result.step != ReadStep::Done) out.clear();
   return result;
 }

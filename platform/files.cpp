@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/handles.h"
+
 namespace hbx::platform {
 
 bool readWholeFile(FilePort& files, const std::wstring& path, std::vector<std::uint8_t>& out,
@@ -10,15 +12,15 @@ bool readWholeFile(FilePort& files, const std::wstring& path, std::vector<std::u
     error = opened.error;
     return false;
   }
+  const FileHandle file(files, opened.handle);
   std::int64_t size = 0;
-  bool ok = files.fileSize(opened.handle, size, error) && size >= 0 && size <= 0x7FFFFFFF;
+  bool ok = files.fileSize(file.get(), size, error) && size >= 0 && size <= 0x7FFFFFFF;
   if (ok) {
     out.assign(static_cast<std::size_t>(size), 0);
-    FileIoResult read = files.readFile(opened.handle, out.data(), static_cast<std::uint32_t>(size));
+    FileIoResult read = files.readFile(file.get(), out.data(), static_cast<std::uint32_t>(size));
     ok = read.ok && read.bytes == size;
     if (!ok) error = read.error;
   }
-  files.closeFile(opened.handle);
   return ok;
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/log/format.h"
 #include "sim/bench.h"
+#include "sim/last_error.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"
 #include "sim/sim_files.h"
@@ -162,6 +163,9 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   });
   hubIo_ = std::make_unique<SimHubIo>(*usbTree_);
   setupApi_ = std::make_unique<SimSetupApi>(*usbTree_);
+  lastErrorPorts_.reset(new LastErrorPorts{LastErrorDeviceIo(*deviceIo_), LastErrorHubIo(*hubIo_),
+                                           LastErrorSetupApi(*setupApi_), LastErrorFiles(*files_),
+                                           LastErrorProcesses(*processes_)});
 }
 
 void SimHost::placeInstalledDriver() {
@@ -179,8 +183,9 @@ SimHost::~SimHost() {
 }
 
 platform::Ports SimHost::ports() {
-  return platform::Ports{*deviceIo_, *hubIo_, *setupApi_, *registry_, *processes_,
-                         *system_,   *files_, *payloads_, *clock_,    *windows_};
+  LastErrorPorts& p = *lastErrorPorts_;
+  return platform::Ports{p.deviceIo, p.hubIo,  p.setupApi, *registry_, p.processes,
+                         *system_,   p.files,  *payloads_, *clock_,    *windows_};
 }
 
 const fs::path& SimHost::driveC() const { return driveC_; }

@@ -28,6 +28,7 @@ class SimProcesses;
 class SimDeviceIo;
 class SimHubIo;
 class SimSetupApi;
+struct LastErrorPorts;
 namespace hub {
 class HubBench;  // the simulated hubs (sim/hub/)
 }
@@ -124,6 +125,9 @@ class SimHost {
   std::unique_ptr<usb::UsbTree> usbTree_;  // before hubIo_ and setupApi_, which use it
   std::unique_ptr<SimHubIo> hubIo_;
   std::unique_ptr<SimSetupApi> setupApi_;
+  // What ports() hands out for the five above that report errors in their
+  // results: a failed call also becomes the thread's last error.
+  std::unique_ptr<LastErrorPorts> lastErrorPorts_;
 };
 
 }  // namespace hbx::sim

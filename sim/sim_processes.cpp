@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "base/log/format.h"
+#include "sim/last_error.h"
 
 namespace hbx::sim {
 
@@ -198,11 +199,17 @@ std::optional<std::wstring> SimProcesses::processBaseName(std::uint32_t pid) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const BenchProcess& p : simulated_) {
-      if (p.pid == pid) return p.openable ? std::optional<std::wstring>(p.image) : std::nullopt;
+      if (p.pid != pid) continue;
+      if (p.openable) return p.image;
+      setThreadLastError(platform::err::kAccessDenied);  // OpenProcess on a process not ours
+      return std::nullopt;
     }
   }
   const auto reg = liveRegistration(pid);
-  if (!reg) return std::nullopt;
+  if (!reg) {
+    setThreadLastError(platform::err::kInvalidParameter);  // OpenProcess on an id no process has
+    return std::nullopt;
+  }
   return reg->image;
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/log/format.h"
+#include "sim/last_error.h"
 #include "sim/pe_version.h"
 #include "sim/win_paths.h"
 
@@ -26,10 +27,16 @@ std::wstring SimSystem::moduleFileName(std::uint32_t capacity) {
 bool SimSystem::setCurrentDirectory(const std::wstring& path) {
   const auto host = paths_.toHost(path);
   std::error_code ec;
-  if (!host || !std::filesystem::is_directory(*host, ec)) return false;
+  if (!host || !std::filesystem::is_directory(*host, ec)) {
+    setThreadLastError(host && !std::filesystem::exists(host->parent_path(), ec) ? platform::err::kPathNotFound
+                                                                                : platform::err::kFileNotFound);
+    return false;
+  }
   paths_.setCurrentDirectory(path);
   return true;
 }
+
+std::uint32_t SimSystem::lastError() { return threadLastError(); }
 
 std::wstring SimSystem::currentDirectory() { return paths_.currentDirectory(); }
 
@@ -48,6 +55,7 @@ bool SimSystem::isWow64Process() { return identity_.wow64; }
 bool SimSystem::disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) {
   if (!identity_.wow64) {
     error = 1;  // ERROR_INVALID_FUNCTION on a 32-bit Windows
+    setThreadLastError(error);
     return false;
   }
   token = 0x5157;
@@ -58,6 +66,7 @@ bool SimSystem::disableFsRedirection(std::uintptr_t& token, std::uint32_t& error
 bool SimSystem::revertFsRedirection(std::uintptr_t token, std::uint32_t& error) {
   if (token != 0x5157) {
     error = platform::err::kInvalidParameter;
+    setThreadLastError(error);
     return false;
   }
   redirectionDisabled_ = false;
@@ -65,7 +74,9 @@ bool SimSystem::revertFsRedirection(std::uintptr_t token, std::uint32_t& error) 
 }
 
 bool SimSystem::enableShutdownPrivilege(std::uint32_t& lastError) {
+  // AdjustTokenPrivileges sets the last error also when it succeeds.
   lastError = identity_.shutdownPrivilegeGranted ? 0 : 1300;  // ERROR_NOT_ALL_ASSIGNED
+  setThreadLastError(lastError);
   return true;
 }
 
@@ -87,10 +98,18 @@ bool SimSystem::exitWindows(std::uint32_t flags, std::uint32_t reason) {
 }
 
 bool SimSystem::fileVersion(const std::wstring& path, std::uint32_t& versionMs, std::uint32_t& versionLs) {
+  constexpr std::uint32_t kErrorResourceTypeNotFound = 1813;
   const auto host = paths_.toHost(path);
-  if (!host) return false;
+  if (!host) {
+    setThreadLastError(platform::err::kPathNotFound);
+    return false;
+  }
   const auto version = readPeFileVersion(*host);
-  if (!version) return false;
+  if (!version) {
+    std::error_code ec;
+    setThreadLastError(std::filesystem::exists(*host, ec) ? kErrorResourceTypeNotFound : platform::err::kFileNotFound);
+    return false;
+  }
   versionMs = version->ms;
   versionLs = version->ls;
   return true;

@@ -66,7 +66,7 @@ class SimSystem : public platform::SystemPort {
   void freeConsole() override;
   void consoleWrite(const std::string& text) override;
   void focusConsole() override {}
-  std::uint32_t lastError() override { return 0; }
+  std::uint32_t lastError() override;
 
  private:
   WinPaths& paths_;

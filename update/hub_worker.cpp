@@ -6,6 +6,7 @@
 #include "update/run_dialog.h"
 #include "base/log/format.h"
 #include "base/text/text_util.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/zelt_hub_dev.h"
 #include "update/run_display.h"
@@ -256,8 +257,8 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
   for (;;) {
     bResult_ = 0;
     if (elapsed > kReloadSeconds) {
-      HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], reload Hub Time Out!!! , dwErrorCode : %d", i_,
-                     ports_.system.lastError());
+      HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], reload Hub Time Out!!! , dwErrorCode : %s", i_,
+                     systemErrorText(ports_.system.lastError()));
       dialog_.m_iRet = -7;
       return Outcome::Failure;
     }
@@ -305,13 +306,13 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
     if (iRetry_ >= kReloadReads) {
       HBX_WORKER_ERR(
           L"%s:%d: try iRetry = %d, ucTargetNumber[%d], Reload Version Check Failed[%s] fail, "
-          L"pFWUpdateDlg->m_strCurFileFWVer[%s], dwErrorCode : %d",
-          iRetry_, i_, dev_.m_strFWVersion, dialog_.m_strCurFileFWVer, ports_.system.lastError());
+          L"pFWUpdateDlg->m_strCurFileFWVer[%s], dwErrorCode : %s",
+          iRetry_, i_, dev_.m_strFWVersion, dialog_.m_strCurFileFWVer, systemErrorText(ports_.system.lastError()));
       dialog_.m_iRet = -7;
       return Outcome::Failure;
     }
-    HBX_WORKER_WRN(L"%s:%d: ucTargetNumber[%d], iRetry = %d, Reload Version Check Failed[%s] fail , dwErrorCode : %d",
-                   i_, iRetry_, dev_.m_strFWVersion, ports_.system.lastError());
+    HBX_WORKER_WRN(L"%s:%d: ucTargetNumber[%d], iRetry = %d, Reload Version Check Failed[%s] fail , dwErrorCode : %s",
+                   i_, iRetry_, dev_.m_strFWVersion, systemErrorText(ports_.system.lastError()));
     if (!pause(5000) || !pause(1000)) return Outcome::Failure;
   }
 }
@@ -332,7 +333,7 @@ void HubWorker::abnormalEnd(std::uint32_t error) {
   RunDisplay display(dialog_, ports_.system);
   display.hubBar(i_, 100, kRed);
   slot_.ucState = CHILD_THREAD_FINISH;
-  HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], abnormal end, bResult=%x, ERROR=%d", i_, 0, error);
+  HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], abnormal end, bResult=%x, ERROR=%s", i_, 0, systemErrorText(error));
 }
 
 }  // namespace hbx::update

@@ -5,7 +5,9 @@
 
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
+#include "base/log/system_error.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/payloads.h"
 
 namespace hbx {
@@ -117,14 +119,17 @@ int Ini::nExtractINILib(const std::wstring& folder) {
       files_.createFile(path, platform::access::kGenericRead | platform::access::kGenericWrite,
                         platform::share::kRead, platform::creation::kCreateNew, 0);
   if (opened.handle == platform::kInvalidHandle) {
-    HBX_LOG_ERR(L"%s:%d:  Load bin file WriteFile Failed, Erroe=%d", opened.error);
+    HBX_LOG_ERR(L"%s:%d:  Load bin file WriteFile Failed, Erroe=%s", systemErrorText(opened.error));
     return 255;
   }
   const auto size = static_cast<std::uint32_t>(carried->size());
-  const platform::FileIoResult written = files_.writeFile(opened.handle, carried->data(), size);
-  files_.closeFile(opened.handle);
+  platform::FileIoResult written;
+  {
+    const platform::FileHandle file(files_, opened.handle);
+    written = files_.writeFile(file.get(), carried->data(), size);
+  }
   if (!written.ok || written.bytes != size) {
-    HBX_LOG_ERR(L"%s:%d:  Load bin file WriteFile Failed, Erroe=%d", written.error);
+    HBX_LOG_ERR(L"%s:%d:  Load bin file WriteFile Failed, Erroe=%s", systemErrorText(written.error));
     return 255;
   }
   return 0;

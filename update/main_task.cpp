@@ -5,6 +5,7 @@
 
 #include "update/run_dialog.h"
 #include "base/log/format.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/zelt_hub_dev.h"
 #include "image/temp_bin_file.h"
@@ -13,6 +14,7 @@
 #include "update/run_log.h"
 #include "update/update_run_threads.h"
 #include "image/version_rules.h"
+#include "platform/handles.h"
 
 namespace hbx::update {
 
@@ -220,8 +222,8 @@ bool MainTask::bStageExportedImage(std::wstring& path) {
       written, platform::access::kGenericWrite, 0, platform::creation::kCreateAlways, 0);
   bool ok = opened.handle != platform::kInvalidHandle;
   if (ok) {
-    ok = image::writeAll(ports_.files, opened.handle, image, error);
-    ports_.files.closeFile(opened.handle);
+    const platform::FileHandle file(ports_.files, opened.handle);
+    ok = image::writeAll(ports_.files, file.get(), image, error);
   }
   // The file named on the command line stays; the copy is the run's own.
   path = written;
@@ -310,11 +312,12 @@ void MainTask::cancelWorkers(std::size_t workers) {
   for (std::size_t k = 0; k < workers; ++k) {
     dialog_.m_ChildThreadInfo[k].ucState = CHILD_THREAD_FINISH;
     if (threads_.workerRunning(k))
-      HBX_TASK_ERR(L"%s:%d:  CancelThread[%d] , dwErrorCode %d", static_cast<int>(k), ports_.system.lastError());
+      HBX_TASK_ERR(L"%s:%d:  CancelThread[%d] , dwErrorCode %s",
+                   static_cast<int>(k), systemErrorText(ports_.system.lastError()));
   }
   for (std::size_t k = 0; k < workers; ++k) threads_.joinWorker(k);
   utility_.vDeleteCriticalSection();
-  HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %d", ports_.system.lastError());
+  HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   dialog_.m_iRet = kExitTimeOut;
 }
 

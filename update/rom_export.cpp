@@ -4,8 +4,10 @@
 
 #include "update/run_dialog.h"
 #include "base/log/format.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
+#include "platform/handles.h"
 #include "update/hub_worker.h"
 #include "update/run_log.h"
 
@@ -22,15 +24,16 @@ HubWorker::Outcome HubWorker::exportRom() {
   HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], export SPIROM data into a  file", i_);
   std::array<std::uint8_t, kTableBytes> table{};
   if (!utility_.vWrRdConfiguration(i_, 0, table.data(), 0, 1)) {
-    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], Read Configuration fail , dwErrorCode : %d", i_,
-                   ports_.system.lastError());
+    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], Read Configuration fail , dwErrorCode : %s", i_,
+                   systemErrorText(ports_.system.lastError()));
     dev_.m_bExportResult = 0;
     return Outcome::Failure;
   }
   std::vector<std::uint8_t> rom(kRomBufferBytes, 0);
   const bool read = dialog_.m_RunHooks.readSpiRom && dialog_.m_RunHooks.readSpiRom(i_, rom.data());
   if (!read || cancelled()) {
-    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], bReadFirmware fail , dwErrorCode : %d", i_, ports_.system.lastError());
+    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], bReadFirmware fail , dwErrorCode : %s",
+                   i_, systemErrorText(ports_.system.lastError()));
     dev_.m_bExportResult = 0;
     return Outcome::Failure;
   }
@@ -62,15 +65,19 @@ HubWorker::Outcome HubWorker::exportRom() {
       ports_.files.createFile(path, platform::access::kGenericWrite, platform::share::kWrite | platform::share::kDelete,
                               platform::creation::kOpenAlways, platform::fileflag::kWriteThrough);
   if (opened.handle == platform::kInvalidHandle) {
-    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], CreateFile[%s] fail , dwErrorCode : %d", i_, path, opened.error);
+    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], CreateFile[%s] fail , dwErrorCode : %s",
+                   i_, path, systemErrorText(opened.error));
     dev_.m_bExportResult = 0;
     return Outcome::Failure;
   }
-  const bool written =
-      image::writeAll(ports_.files, opened.handle, std::span(fileImage.data(), fileBytes), error);
-  ports_.files.closeFile(opened.handle);
+  bool written = false;
+  {
+    const platform::FileHandle file(ports_.files, opened.handle);
+    written = image::writeAll(ports_.files, file.get(), std::span(fileImage.data(), fileBytes), error);
+  }
   if (!written) {
-    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], WriteFile[%s] fail , dwErrorCode : %d", i_, path, error);
+    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], WriteFile[%s] fail , dwErrorCode : %s",
+                   i_, path, systemErrorText(error));
     dev_.m_bExportResult = 0;
     return Outcome::Failure;
   }

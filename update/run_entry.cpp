@@ -3,6 +3,7 @@
 
 #include "update/run_dialog.h"
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "update/hub_worker.h"
 #include "update/main_task.h"
@@ -20,7 +21,7 @@ int RunDialog::MainThreadFun(MainThreadInfo* pMainThreadInfo) {
     update::MainTask task(*this, utility_, ports_, m_RunThreads, *pMainThreadInfo);
     task.run();
   } catch (const std::exception&) {
-    HBX_DLG_ERR(L"%s:%d: Catch Error, Error=%d", ports_.system.lastError());
+    HBX_DLG_ERR(L"%s:%d: Catch Error, Error=%s", systemErrorText(ports_.system.lastError()));
   }
   return 1;
 }
@@ -57,7 +58,7 @@ bool RunDialog::vScanUSBPort() {
     }
     return true;
   } catch (const std::exception&) {
-    HBX_DLG_ERR(L"%s:%d: vScanUSBPort:  dwErrorCode %d", ports_.system.lastError());
+    HBX_DLG_ERR(L"%s:%d: vScanUSBPort:  dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return false;
   }
 }

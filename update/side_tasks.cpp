@@ -4,8 +4,10 @@
 #include "base/log/debug_log.h"
 #include "base/log/format.h"
 #include "base/text/text_util.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
+#include "platform/handles.h"
 #include "update/run_display.h"
 
 namespace hbx {
@@ -35,20 +37,24 @@ int RunDialog::nOutputVerTextFile() {
       ports_.files.createFile(path, platform::access::kGenericWrite, platform::share::kWrite | platform::share::kDelete,
                               platform::creation::kOpenAlways, platform::fileflag::kWriteThrough);
   if (opened.handle == platform::kInvalidHandle) {
-    HBX_DLG_ERR(L"%s:%d:   CreateFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%d", OUTPUT_VERSION_FILE_NAME,
-                opened.error);
+    HBX_DLG_ERR(L"%s:%d:   CreateFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%s", OUTPUT_VERSION_FILE_NAME,
+                systemErrorText(opened.error));
     return -1;
   }
   bool written = true;
-  for (int k = 0; k < m_DevList.DevNums && written; ++k) {
-    const std::string line = nformat("%d:%012S\r\n", k, text::trim(m_DevList.Devs[static_cast<std::size_t>(k)].m_strFWVersion));
-    written = image::writeAll(ports_.files, opened.handle,
-                              std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()), error);
+  {
+    const platform::FileHandle file(ports_.files, opened.handle);
+    for (int k = 0; k < m_DevList.DevNums && written; ++k) {
+      const std::string line =
+          nformat("%d:%012S\r\n", k, text::trim(m_DevList.Devs[static_cast<std::size_t>(k)].m_strFWVersion));
+      written = image::writeAll(ports_.files, file.get(),
+                                std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()), error);
+    }
   }
-  ports_.files.closeFile(opened.handle);
   if (!written) {
     // A file with lines missing is no version file.
-    HBX_DLG_ERR(L"%s:%d:   WriteFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%d", OUTPUT_VERSION_FILE_NAME, error);
+    HBX_DLG_ERR(L"%s:%d:   WriteFile Failed,OUTPUT_VERSION_FILE_NAME=%s,Erroe=%s",
+                OUTPUT_VERSION_FILE_NAME, systemErrorText(error));
     return -1;
   }
   return 0;

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/text/utf.h"  // the formatter converts between the widths with it
+
 namespace hbx {
 
 class FormatArg {
@@ -78,7 +80,5 @@ std::string nformat(std::string_view format, const A&... args) {
 }
 
 // UTF-8 <-> wide text, for channels that carry bytes (files, the console).
-std::string toUtf8(std::wstring_view text);
-std::wstring fromUtf8(std::string_view text);
 
 }  // namespace hbx

@@ -5,25 +5,26 @@
 #include <string>
 
 #include "platform/device_io.h"
+#include "platform/handles.h"
 
 namespace hbx::hubdev {
 
 class ScopedDevice {
  public:
   // Opens `name` the way every hub operation does: no sharing, OPEN_EXISTING,
-  // overlapped. On failure the system error is kept and made the last error.
+  // overlapped. On failure the system error is kept (the port has also made
+  // it the thread's last error).
   ScopedDevice(platform::DeviceIoPort& io, const std::wstring& name, std::uint32_t access = 0);
-  ~ScopedDevice();
-  ScopedDevice(const ScopedDevice&) = delete;
-  ScopedDevice& operator=(const ScopedDevice&) = delete;
 
-  bool ok() const { return handle_ != platform::kInvalidHandle; }
-  platform::OsHandle get() const { return handle_; }
+  bool ok() const { return handle_.valid(); }
+  platform::OsHandle get() const { return handle_.get(); }
   std::uint32_t error() const { return error_; }
 
  private:
-  platform::DeviceIoPort& io_;
-  platform::OsHandle handle_;
+  ScopedDevice(platform::DeviceIoPort& io, const platform::OpenResult& opened)
+      : handle_(io, opened.handle), error_(opened.handle == platform::kInvalidHandle ? opened.error : 0) {}
+
+  platform::DeviceHandle handle_;
   std::uint32_t error_;
 };
 

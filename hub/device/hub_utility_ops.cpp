@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/device_handle.h"
 #include "hub/device/filter_protocol.h"
-#include "hub/device/last_error.h"
 
 namespace hbx {
 
@@ -34,7 +34,7 @@ bool CHubUtility::PollingRegStatus(OsHandle hDevice, std::uint16_t address, cons
   std::array<std::uint8_t, filter::kMaxRegisterLength> status{};
   for (;;) {
     if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, status.data(), length, address, 0) != 0) {
-      HBX_LOG_ERR(L"%s:%d: RegisterReadWriteCmd Failed ,  dwErrorCode %d", hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: RegisterReadWriteCmd Failed ,  dwErrorCode %s", systemErrorText(ports_.system.lastError()));
       return false;
     }
     // A register that has reached its value counts even when the read came
@@ -59,7 +59,7 @@ int CHubUtility::WriteSignatureWORD(OsHandle hDevice, std::uint16_t word) {
   std::uint8_t high = static_cast<std::uint8_t>(word >> 8);
   if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, &low, 1, filter::reg::kSignature, 1) != 0 ||
       ZELTFILTER1.RegisterReadWriteCmd(hDevice, &high, 1, filter::reg::kSignatureNumber, 1) != 0) {
-    HBX_LOG_ERR(L"%s:%d: RegisterReadWriteCmd Failed  Error:%d", hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: RegisterReadWriteCmd Failed  Error:%s", systemErrorText(ports_.system.lastError()));
     return filter::rc::kFailed;
   }
   return filter::rc::kOk;
@@ -70,20 +70,22 @@ int CHubUtility::MarkSignatureforIdentify(OsHandle hDevice, std::uint8_t mark) {
   const std::uint16_t marked = static_cast<std::uint16_t>(mark * 256 + filter::kSignatureMark);
   for (std::uint16_t word : {std::uint16_t{0xFFFF}, marked}) {
     if (WriteSignatureWORD(hDevice, word) != 0) {
-      HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%d", hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
+                  systemErrorText(ports_.system.lastError()));
       return filter::rc::kFailed;
     }
   }
   std::array<std::uint8_t, kSignatureReadLength> readBack{};
   if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, readBack.data(), kSignatureReadLength, filter::reg::kSignature,
                                        0) != 0) {
-    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%d", hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
+                systemErrorText(ports_.system.lastError()));
     return filter::rc::kOk;
   }
   if (readBack[0] == filter::kSignatureMark) return filter::rc::kOk;
   // The read-back check is reported under the name of the check it stands for.
   log::writeAt(log::Level::Err, "bool hbx::CHubUtility::bIsSignatureMarked()", __LINE__,
-               L"%s:%d: bIsSignatureMarked Failed  Error:%d", hubdev::lastError());
+               L"%s:%d: bIsSignatureMarked Failed  Error:%d", ports_.system.lastError());
   return filter::rc::kFailed;
 }
 
@@ -92,7 +94,8 @@ std::uint8_t CHubUtility::bIsSignatureMarked(OsHandle hDevice) {
   std::array<std::uint8_t, kSignatureReadLength> signature{};
   if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, signature.data(), kSignatureReadLength, filter::reg::kSignature,
                                        0) != 0) {
-    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%d", hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
+                systemErrorText(ports_.system.lastError()));
     return 0xFF;
   }
   return signature[0] == filter::kSignatureMark ? 1 : 0;
@@ -103,7 +106,8 @@ std::uint8_t CHubUtility::ucGetSignatureMarked(OsHandle hDevice) {
   std::array<std::uint8_t, kSignatureReadLength> signature{};
   if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, signature.data(), kSignatureReadLength, filter::reg::kSignature,
                                        0) != 0) {
-    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%d", hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
+                systemErrorText(ports_.system.lastError()));
     return 0xFF;
   }
   return signature[1];
@@ -114,15 +118,15 @@ bool CHubUtility::bGet763xFWVersion(DriverInfo& info) {
   std::memset(info.FWVersion, 0, sizeof info.FWVersion);
   hubdev::ScopedDevice device(ports_.deviceIo, info.DeviceObjectName);
   if (!device.ok()) {
-    HBX_LOG_ERR(L"%s:%d: Create[%s] Failed,Retry[%d],  dwErrorCode=%d", info.DeviceObjectName, kAttempt,
-                device.error());
+    HBX_LOG_ERR(L"%s:%d: Create[%s] Failed,Retry[%d],  dwErrorCode=%s", info.DeviceObjectName, kAttempt,
+                systemErrorText(device.error()));
     ports_.clock.sleepMs(kVersionRetryPauseMs);
     return false;
   }
   std::array<std::uint8_t, 16> block{};
   if (ZELTFILTER1.Get_Version(device.get(), block.data(), 16, 0) != 0) {
-    HBX_LOG_WRN(L"%s:%d: Get_Version Failed, Retry[%d], dev_name=%s , dwErrorCode=%d", kAttempt,
-                info.DeviceObjectName, hubdev::lastError());
+    HBX_LOG_WRN(L"%s:%d: Get_Version Failed, Retry[%d], dev_name=%s , dwErrorCode=%s", kAttempt,
+                info.DeviceObjectName, systemErrorText(ports_.system.lastError()));
     ports_.clock.sleepMs(kVersionRetryPauseMs);
     return false;
   }

@@ -9,10 +9,11 @@
 
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
+#include "base/text/utf.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/device_handle.h"
 #include "hub/device/filter_protocol.h"
-#include "hub/device/last_error.h"
 #include "hub/device/zelt_hub_dev.h"
 
 namespace hbx {
@@ -54,24 +55,7 @@ std::wstring hex4(std::uint16_t value) { return wformat(L"%04x", static_cast<uns
 // character that would not fit whole, so the field always ends on a
 // character boundary with its terminator.
 void setInterfacePath(char (&field)[kNameChars], const std::wstring& path) {
-  std::string out;
-  for (wchar_t wc : path) {
-    std::uint32_t c = static_cast<std::uint32_t>(wc) & (sizeof(wchar_t) == 2 ? 0xFFFFu : 0x10FFFFu);
-    std::string piece;
-    if (c < 0x80) {
-      piece = static_cast<char>(c);
-    } else if (c < 0x800) {
-      piece = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-    } else if (c < 0x10000) {
-      piece = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-               static_cast<char>(0x80 | (c & 0x3F))};
-    } else {
-      piece = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-               static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-    }
-    if (out.size() + piece.size() > kNameChars - 1) break;
-    out += piece;
-  }
+  const std::string out = toUtf8Within(path, kNameChars - 1);
   std::memset(field, 0, kNameChars);
   std::memcpy(field, out.data(), out.size());
 }
@@ -101,7 +85,7 @@ int CZeltHubDev::OpenDevice(DeviceList* pDevList, std::uint8_t clear) {
     vClearMarks();
     vBuildList();
   } catch (...) {
-    SCAN_LOG(Err, L"%s:%d:  Error:%d", hubdev::lastError());
+    SCAN_LOG(Err, L"%s:%d:  Error:%s", systemErrorText(ports().system.lastError()));
   }
   return filter::rc::kOk;
 }
@@ -115,8 +99,8 @@ void CZeltHubDev::vProbeRecords() {
     {
       ScopedDevice device(p.deviceIo, strField(record.DeviceObjectName));
       if (!device.ok()) {
-        SCAN_LOG(Err, L"%s:%d: This device[%s] handle can not be open, ErrorCode[%d].",
-                    strField(record.DeviceObjectName), device.error());
+        SCAN_LOG(Err, L"%s:%d: This device[%s] handle can not be open, ErrorCode[%s].",
+                    strField(record.DeviceObjectName), systemErrorText(device.error()));
         unreachable = true;
       } else {
         probe = readDeviceString(ZELTFILTER0, device.get(), kProbeChars, 2);
@@ -161,8 +145,8 @@ void CZeltHubDev::vRestartAndRelookup(std::uint8_t index) {
       ScopedDevice device(p.deviceIo, strField(record.DeviceObjectName));
       if (device.ok()) break;
       SCAN_LOG(Err, L"%s:%d:  Re-Get Objec Handler Open still failed. This device[%s] handle can not be open, "
-                  L"ERROR=%d,Retry[%d] ",
-                  strField(record.DeviceObjectName), device.error(), attempt);
+                  L"ERROR=%s,Retry[%d] ",
+                  strField(record.DeviceObjectName), systemErrorText(device.error()), attempt);
       p.clock.sleepMs(kReopenPauseMs);
     }
   }
@@ -175,12 +159,13 @@ void CZeltHubDev::vClearMarks() {
       ScopedDevice device(ports().deviceIo, name);
       if (!device.ok()) {
         SCAN_LOG(Err, L"%s:%d:  Clear mark Handler Open failed. This device[%s] handle can not be open, "
-                    L"ERROR=%d,Retry[%d] ",
-                    name, device.error(), attempt);
+                    L"ERROR=%s,Retry[%d] ",
+                    name, systemErrorText(device.error()), attempt);
         continue;
       }
       if (utility_.WriteSignatureWORD(device.get(), 0xFFFF) != 0) {
-        SCAN_LOG(Err, L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%d", hubdev::lastError());
+        SCAN_LOG(Err, L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
+                 systemErrorText(ports().system.lastError()));
         continue;
       }
       break;
@@ -249,7 +234,7 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
 
   std::uint8_t block[16] = {};
   if (ZELTFILTER0.Get_Version(device.get(), block, sizeof block, 0) != 0) {
-    SCAN_LOG(Err, L"%s:%d: Get_Version Failed,  dwErrorCode=%d", hubdev::lastError());
+    SCAN_LOG(Err, L"%s:%d: Get_Version Failed,  dwErrorCode=%s", systemErrorText(ports().system.lastError()));
     return;
   }
   std::wstring version;
@@ -343,8 +328,8 @@ void CZeltHubDev::vClearPrivateData() {
     }
     m_pDevList->DevNums = 0;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d:  m_pDevList : %x , dwErrorCode %d", static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(m_pDevList)),
-                hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d:  m_pDevList : %x , dwErrorCode %s",
+                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(m_pDevList)), systemErrorText(ports().system.lastError()));
   }
 }
 

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/device/filter_protocol.h"
-#include "hub/device/last_error.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -21,22 +22,6 @@ constexpr std::uint8_t kMaxStringChars = 128;
 constexpr std::uint8_t kDeviceDescriptorSize = 18;
 constexpr std::uint8_t kResetWriteTimeout = 200;
 
-// Owns the request's event for the duration of one call.
-class ScopedEvent {
- public:
-  explicit ScopedEvent(platform::DeviceIoPort& io) : io_(io), handle_(io.createEvent(true, false)) {}
-  ~ScopedEvent() {
-    if (handle_ != platform::kNullHandle) io_.closeHandle(handle_);
-  }
-  ScopedEvent(const ScopedEvent&) = delete;
-  ScopedEvent& operator=(const ScopedEvent&) = delete;
-  OsHandle get() const { return handle_; }
-
- private:
-  platform::DeviceIoPort& io_;
-  OsHandle handle_;
-};
-
 std::array<std::uint8_t, filter::kHeaderSize> encoded(const filter::Header& header) {
   std::array<std::uint8_t, filter::kHeaderSize> bytes{};
   filter::encodeHeader(header, bytes.data());
@@ -49,29 +34,26 @@ int CZELTFILTER0::IO_Sync(platform::DeviceIoPort& io, OsHandle hDevice, std::uin
                           const std::uint8_t* in, std::uint32_t inLength, std::uint8_t* out,
                           std::uint32_t outLength, std::uint32_t* count) {
   if (count != nullptr) *count = 0;
-  ScopedEvent event(io);
-  if (event.get() == platform::kNullHandle) return filter::rc::kNoEvent;
+  // The request's event lives for this one call.
+  const platform::DeviceHandle event(io, io.createEvent(true, false));
+  if (!event.valid()) return filter::rc::kNoEvent;
 
   platform::OverlappedSlot slot;
   const platform::IoctlStart start =
       io.deviceIoControl(hDevice, code, in, inLength, out, outLength, event.get(), slot);
   if (!start.returnedTrue) {
-    hubdev::setLastError(start.error);
     if (start.error == platform::err::kGenFailure) {
-      HBX_LOG_MSG(L"%s:%d: DeviceIoControl Failed, code = %x, dwError = %d", code, start.error);
+      HBX_LOG_MSG(L"%s:%d: DeviceIoControl Failed, code = %x, dwError = %s", code, systemErrorText(start.error));
       return filter::rc::kGenFailure;
     }
     if (start.error != platform::err::kIoPending) {
-      HBX_LOG_MSG(L"%s:%d: DeviceIoControl Failed, code = %x, dwError = %d", code, start.error);
+      HBX_LOG_MSG(L"%s:%d: DeviceIoControl Failed, code = %x, dwError = %s", code, systemErrorText(start.error));
       return filter::rc::kFailed;
     }
   }
   std::uint32_t bytes = 0;
   std::uint32_t error = 0;
-  if (!io.getOverlappedResult(hDevice, slot, bytes, error)) {
-    hubdev::setLastError(error);
-    return filter::rc::kFailed;
-  }
+  if (!io.getOverlappedResult(hDevice, slot, bytes, error)) return filter::rc::kFailed;
   if (count != nullptr) *count = bytes;
   return filter::rc::kOk;
 }
@@ -274,7 +256,8 @@ int CZELTFILTER0::DownLoadCMD(OsHandle hDevice, const std::uint8_t* data, std::u
     const int result = IO_Sync(ports_->deviceIo, hDevice, filter::kIoctlVendorOut, packet.data(),
                                filter::kPacketSize, nullptr, 0, nullptr);
     if (result != 0) {
-      HBX_LOG_MSG(L"%s:%d: Write Cmd failed...dwWrCnt[%d], ErrorCode[%d]", i, hubdev::lastError());
+      HBX_LOG_MSG(L"%s:%d: Write Cmd failed...dwWrCnt[%d], ErrorCode[%s]",
+                  i, systemErrorText(ports_->system.lastError()));
       return result;
     }
   }
@@ -303,7 +286,8 @@ int CZELTFILTER0::SendCpuResetByFilterDriver(OsHandle hDevice, std::uint8_t byRe
   }
   std::uint8_t value = 0x00;
   if (RegisterReadWriteCmd(hDevice, &value, 1, filter::reg::kCpuStartPosition, 1) != 0) {
-    HBX_LOG_MSG(L"%s:%d: CPU_START_POSITION_ADDR command failed ErrorCode[%d]", hubdev::lastError());
+    HBX_LOG_MSG(L"%s:%d: CPU_START_POSITION_ADDR command failed ErrorCode[%s]",
+                systemErrorText(ports_->system.lastError()));
     return filter::rc::kFailed;
   }
   ports_->clock.sleepMs(200);

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/device_handle.h"
 #include "hub/device/filter_protocol.h"
-#include "hub/device/last_error.h"
 
 namespace hbx {
 
@@ -56,35 +56,36 @@ int CZeltHubDev::HBX763xBlockErase(std::uint8_t index, std::uint8_t image) {
   try {
     ScopedDevice device(ports().deviceIo, objectName(index));
     if (!device.ok()) {
-      HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], CreateFile[%s] failed, dwErrorCode %d", index,
-                  m_DriverInfo[index].DeviceObjectName, device.error());
+      HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], CreateFile[%s] failed, dwErrorCode %s", index,
+                  m_DriverInfo[index].DeviceObjectName, systemErrorText(device.error()));
       return filter::rc::kFailed;
     }
     const std::uint8_t done = kEraseDone;
     result = ZELTFILTER0.SPIBlockEraseCmd(device.get(), image, 0);
     if (result != 0) {
-      HBX_LOG_WRN(L"%s:%d: SPIBlockEraseCmd[%d] Bolcok 0, return %d, dwErrorCode %d", index, result,
-                  hubdev::lastError());
+      HBX_LOG_WRN(L"%s:%d: SPIBlockEraseCmd[%d] Bolcok 0, return %d, dwErrorCode %s", index, result,
+                  systemErrorText(ports().system.lastError()));
       return result;
     }
     if (!utility_.PollingRegStatus(device.get(), filter::reg::kEraseStatus, &done, 1, kErasePollSeconds)) {
-      HBX_LOG_WRN(L"%s:%d: PollingRegStatus [Dev%d] TimeOut!!! Bolcok 0, dwErrorCode %d", index,
-                  hubdev::lastError());
+      HBX_LOG_WRN(L"%s:%d: PollingRegStatus [Dev%d] TimeOut!!! Bolcok 0, dwErrorCode %s", index,
+                  systemErrorText(ports().system.lastError()));
       // An image that was not erased must not be programmed: NOR flash would
       // keep a mix of old and new bits.
       return filter::rc::kFailed;
     }
     result = ZELTFILTER0.SPIBlockEraseCmd(device.get(), image, 1);
     if (result != 0) {
-      HBX_LOG_ERR(L"%s:%d: SPIBlockEraseCmd[%d] return %d, dwErrorCode %d", index, result, hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: SPIBlockEraseCmd[%d] return %d, dwErrorCode %s",
+                  index, result, systemErrorText(ports().system.lastError()));
     }
     if (!utility_.PollingRegStatus(device.get(), filter::reg::kEraseStatus, &done, 1, kErasePollSeconds)) {
-      HBX_LOG_ERR(L"%s:%d: PollingRegStatus [Dev%d] TimeOut!!! Bolcok 0, dwErrorCode %d", index,
-                  hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: PollingRegStatus [Dev%d] TimeOut!!! Bolcok 0, dwErrorCode %s", index,
+                  systemErrorText(ports().system.lastError()));
       result = filter::rc::kFailed;
     }
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d]: dwErrorCode %d", index, hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d]: dwErrorCode %s", index, systemErrorText(ports().system.lastError()));
   }
   return result;
 }
@@ -93,7 +94,7 @@ int CZeltHubDev::HBX763xConfigRead(std::uint8_t index, std::uint8_t* out, std::u
                                    std::uint8_t image, std::uint8_t variant) {
   ScopedDevice device(ports().deviceIo, objectName(index));
   if (!device.ok()) {
-    HBX_LOG_ERR(L"%s:%d: Target[%d] CreateFile FAIL, ret:%d", index, device.error());
+    HBX_LOG_ERR(L"%s:%d: Target[%d] CreateFile FAIL, ret:%s", index, systemErrorText(device.error()));
     return filter::rc::kFailed;
   }
   int result = length < filter::kPacketData ? filter::rc::kBadArgument : filter::rc::kOk;
@@ -101,7 +102,8 @@ int CZeltHubDev::HBX763xConfigRead(std::uint8_t index, std::uint8_t* out, std::u
     std::array<std::uint8_t, filter::kPacketData> chunk{};
     const std::uint32_t offset = piece * filter::kPacketData;
     if (ZELTFILTER0.ReadConfigFWCmd(device.get(), chunk.data(), filter::kPacketData, offset, image, variant) != 0) {
-      HBX_LOG_ERR(L"%s:%d: Target[%d] ReadConfigFWCmd FAIL, ret:%d", index, hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: Target[%d] ReadConfigFWCmd FAIL, ret:%s",
+                  index, systemErrorText(ports().system.lastError()));
       result = filter::rc::kFailed;
       break;
     }
@@ -118,17 +120,18 @@ int CZeltHubDev::HBX763xConfigWrite(std::uint8_t index, const std::uint8_t* tabl
   try {
     ScopedDevice device(ports().deviceIo, objectName(index));
     if (!device.ok()) {
-      HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], CreateFile[%s] failed, dwErrorCode %d", index,
-                  m_DriverInfo[index].DeviceObjectName, device.error());
+      HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], CreateFile[%s] failed, dwErrorCode %s", index,
+                  m_DriverInfo[index].DeviceObjectName, systemErrorText(device.error()));
       return filter::rc::kFailed;
     }
     const std::uint8_t opcode = variant ? filter::op::kConfigWrite : filter::op::kConfigWrite0;
     result = ZELTFILTER0.DownLoadCMD(device.get(), table, filter::kConfigTableSize, opcode, image);
     if (result != 0) {
-      HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d] return %d, dwErrorCode %d", index, result, hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d] return %d, dwErrorCode %s",
+                  index, result, systemErrorText(ports().system.lastError()));
     }
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d]: dwErrorCode %d", index, hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: HBX763xConfigWrite[%d]: dwErrorCode %s", index, systemErrorText(ports().system.lastError()));
   }
   return result;
 }
@@ -138,7 +141,7 @@ int CZeltHubDev::HBX763xFirmwareRead(std::uint8_t index, std::uint8_t* out, std:
   const std::wstring name = objectName(index);
   ScopedDevice device(ports().deviceIo, name);
   if (!device.ok()) {
-    HBX_LOG_ERR(L"%s:%d: Target[%d] CreateFile FAIL[%s], ret:%d", index, name, device.error());
+    HBX_LOG_ERR(L"%s:%d: Target[%d] CreateFile FAIL[%s], ret:%s", index, name, systemErrorText(device.error()));
     return filter::rc::kFailed;
   }
   std::array<std::uint8_t, filter::kPacketData> chunk;
@@ -151,8 +154,8 @@ int CZeltHubDev::HBX763xFirmwareRead(std::uint8_t index, std::uint8_t* out, std:
   const std::uint32_t needed =
       (end - filter::kFirmwareAreaOffset + filter::kPacketData - 1) / filter::kPacketData * filter::kPacketData;
   if (!filter::isValidFirmwareLength(firmwareLength) || needed > capacity) {
-    HBX_LOG_ERR(L"%s:%d: Target[%d] ReadConfigFWCmd FAIL, wFWLength=%x, Error:%d", index, firmwareLength,
-                hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: Target[%d] ReadConfigFWCmd FAIL, wFWLength=%x, Error:%s", index, firmwareLength,
+                systemErrorText(ports().system.lastError()));
     return filter::rc::kFailed;
   }
   std::uint32_t written = 0;
@@ -171,51 +174,48 @@ int CZeltHubDev::HBX763xFirmwareWrite(std::uint8_t index, const std::wstring& pa
   if (!utility_.bCheckFilePathExists(path, 0)) return filter::rc::kFailed;
   platform::FilePort& files = ports().files;
   int result = filter::rc::kFailed;
-  platform::OsHandle file = platform::kInvalidHandle;
+  // Held past the catch below: the file is closed after a failure is logged.
+  platform::FileHandle file(files, platform::kInvalidHandle);
   try {
     const platform::OpenResult opened =
         files.createFile(path, platform::access::kGenericRead, platform::share::kRead,
                          platform::creation::kOpenExisting, 0);
     if (opened.handle == platform::kInvalidHandle) {
-      HBX_LOG_ERR(L"%s:%d: Failed to open file for reading: %s, Error code: %d", path, opened.error);
+      HBX_LOG_ERR(L"%s:%d: Failed to open file for reading: %s, Error code: %s", path, systemErrorText(opened.error));
       return filter::rc::kFailed;
     }
-    file = opened.handle;
+    file.reset(opened.handle);
     std::int64_t size = 0;
     std::uint32_t error = 0;
-    if (!files.fileSize(file, size, error)) {
-      HBX_LOG_ERR(L"%s:%d: Failed to get file size: %s, Error code: %d", path, error);
-      files.closeFile(file);
+    if (!files.fileSize(file.get(), size, error)) {
+      HBX_LOG_ERR(L"%s:%d: Failed to get file size: %s, Error code: %s", path, systemErrorText(error));
       return filter::rc::kFailed;
     }
     if (size < 0 || size > static_cast<std::int64_t>(kMaxFirmwareFile)) {
-      HBX_LOG_ERR(L"%s:%d: Memory allocation failed for file buffer, dwFWFileLen: %d, Error code: %d",
-                  static_cast<long long>(size), platform::err::kNotEnoughMemory);
-      files.closeFile(file);
+      HBX_LOG_ERR(L"%s:%d: Memory allocation failed for file buffer, dwFWFileLen: %d, Error code: %s",
+                  static_cast<long long>(size), systemErrorText(platform::err::kNotEnoughMemory));
       return filter::rc::kFailed;
     }
     const auto length = static_cast<std::uint32_t>(size);
     std::vector<std::uint8_t> data(length);
-    const platform::FileIoResult read = files.readFile(file, data.data(), length);
+    const platform::FileIoResult read = files.readFile(file.get(), data.data(), length);
     if (!read.ok || read.bytes != length) {
-      HBX_LOG_ERR(L"%s:%d: Failed to read file: %s, Error code: %d", path, read.error);
-      files.closeFile(file);
+      HBX_LOG_ERR(L"%s:%d: Failed to read file: %s, Error code: %s", path, systemErrorText(read.error));
       return filter::rc::kFailed;
     }
     ScopedDevice device(ports().deviceIo, objectName(index), platform::access::kGenericWrite);
     if (!device.ok()) {
-      HBX_LOG_ERR(L"%s:%d: Failed to open target device, Error code: %d", device.error());
-      files.closeFile(file);
+      HBX_LOG_ERR(L"%s:%d: Failed to open target device, Error code: %s", systemErrorText(device.error()));
       return filter::rc::kFailed;
     }
     const std::uint8_t opcode = variant ? filter::op::kFirmwareWrite : filter::op::kFirmwareWrite0;
     result = ZELTFILTER0.DownLoadCMD(device.get(), data.data(), length, opcode, image);
-    if (result != 0) HBX_LOG_ERR(L"%s:%d: Download [%d] FW failed, Error code: %d", index, hubdev::lastError());
+    if (result != 0) HBX_LOG_ERR(L"%s:%d: Download [%d] FW failed, Error code: %s",
+                                 index, systemErrorText(ports().system.lastError()));
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: HBX763xFirmwareWrite [%d]: Unexpected error occurred, Error code: %d", index,
-                hubdev::lastError());
+    HBX_LOG_ERR(L"%s:%d: HBX763xFirmwareWrite [%d]: Unexpected error occurred, Error code: %s", index,
+                systemErrorText(ports().system.lastError()));
   }
-  if (file != platform::kInvalidHandle) files.closeFile(file);
   return result;
 }
 
@@ -224,7 +224,8 @@ int CZeltHubDev::HBX763xReset(std::uint8_t index, std::uint8_t byRegisters) {
   const std::wstring name = objectName(index);
   ScopedDevice device(ports().deviceIo, name);
   if (!device.ok()) {
-    HBX_LOG_ERR(L"%s:%d: Target[%d] CreateFile FAIL,objectname=%s,  Error:%d", index, name, device.error());
+    HBX_LOG_ERR(L"%s:%d: Target[%d] CreateFile FAIL,objectname=%s,  Error:%s",
+                index, name, systemErrorText(device.error()));
     return filter::rc::kNoHub;
   }
   return ZELTFILTER0.SendCpuResetByFilterDriver(device.get(), byRegisters);

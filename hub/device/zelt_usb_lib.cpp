@@ -1,8 +1,9 @@
 #include "hub/device/zelt_usb_lib.h"
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/device/filter_protocol.h"
-#include "hub/device/last_error.h"
+#include "hub/hub_utility.h"
 
 namespace hbx {
 
@@ -11,7 +12,7 @@ CZeltHubDev* CZeltUSBLib::ensureHubDev() {
     try {
       m_pHubDev = std::make_unique<CZeltHubDev>(*utility_);
     } catch (...) {
-      HBX_LOG_MSG(L"%s:%d: OpenDev: OSv%d Fail:%d ", 0, hubdev::lastError());
+      HBX_LOG_MSG(L"%s:%d: OpenDev: OSv%d Fail:%s ", 0, systemErrorText(utility_->ports().system.lastError()));
     }
   }
   return m_pHubDev.get();

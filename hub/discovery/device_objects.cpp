@@ -5,9 +5,10 @@
 #include <cwctype>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/discovery/command_line_argument.h"
-#include "hub/discovery/device_info_list.h"
 #include "hub/hub_utility.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -58,7 +59,7 @@ int CHubUtility::GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool /*bHub*
   }
   platform::SetupApiPort& setupApi = ports_.setupApi;
   const std::int64_t start = ports_.clock.performanceCounter();
-  DeviceInfoList list(setupApi, setupApi.getClassDevs(interfaceClass));
+  platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(interfaceClass));
   if (!list.valid()) {
     HBX_LOG_ERR(L"%s:%d: Can not found any Hubs");
     return -1;
@@ -68,7 +69,7 @@ int CHubUtility::GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool /*bHub*
   std::wstring strDeviceName;
   while (true) {
     platform::DeviceInterfaceInfo info;
-    for (std::uint32_t index = 0; setupApi.enumDeviceInterface(list.handle(), interfaceClass, index, info); ++index) {
+    for (std::uint32_t index = 0; setupApi.enumDeviceInterface(list.get(), interfaceClass, index, info); ++index) {
       if (!info.detailOk) {
         HBX_LOG_ERR(L"%s:%d: Get Device Interface Detail failed");
         return -1;
@@ -76,7 +77,7 @@ int CHubUtility::GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool /*bHub*
       strDeviceName = info.devicePath;
       const std::wstring interfaceKey = upper(afterFirstHash(info.devicePath));
       const std::wstring pdoName =
-          vGetSetupDiDeviceRegistryProperty(list.handle(), &info.device, platform::spdrp::kPhysicalDeviceObjectName);
+          vGetSetupDiDeviceRegistryProperty(list.get(), &info.device, platform::spdrp::kPhysicalDeviceObjectName);
       const std::wstring pdoForm = pdoName.empty() ? std::wstring() : physicalObjectForm(pdoName);
       // A device without a physical device object name matches by its path only.
       const bool matches =
@@ -100,7 +101,7 @@ int CHubUtility::GetObjecNameFromDriverName(DriverInfo* Driverinfo, bool /*bHub*
     }
     list.reset(setupApi.getClassDevs(interfaceClass));
     if (!list.valid()) {
-      HBX_LOG_ERR(L"%s:%d: Can not found any Hubs, GetLastError=%d", ports_.system.lastError());
+      HBX_LOG_ERR(L"%s:%d: Can not found any Hubs, GetLastError=%s", systemErrorText(ports_.system.lastError()));
       return -4;
     }
     ports_.clock.sleepMs(5000);
@@ -119,22 +120,23 @@ std::uint8_t CHubUtility::ucGetHWId(const platform::Guid& interfaceClass, const 
                                     bool bRestart) {
   platform::SetupApiPort& setupApi = ports_.setupApi;
   std::uint8_t count = 0;
-  DeviceInfoList list(setupApi, setupApi.getClassDevs(interfaceClass));
+  platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(interfaceClass));
   if (!list.valid()) {
-    HBX_LOG_ERR(L"%s:%d: hDevInfo = INVALID_HANDLE_VALUE, dwErrorCode : %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: hDevInfo = INVALID_HANDLE_VALUE, dwErrorCode : %s",
+                systemErrorText(ports_.system.lastError()));
     return 0;
   }
   try {
     const std::wstring name = upper(hub.strConnectedHubName);
     platform::DeviceInterfaceInfo info;
-    for (std::uint32_t index = 0; setupApi.enumDeviceInterface(list.handle(), interfaceClass, index, info); ++index) {
+    for (std::uint32_t index = 0; setupApi.enumDeviceInterface(list.get(), interfaceClass, index, info); ++index) {
       if (!info.detailOk) {
-        HBX_LOG_ERR(L"%s:%d: SetupDiGetInterfaceDeviceDetail failed!!, dwErrorCode : %d", info.error);
+        HBX_LOG_ERR(L"%s:%d: SetupDiGetInterfaceDeviceDetail failed!!, dwErrorCode : %s", systemErrorText(info.error));
         return count;
       }
       const std::wstring path = upper(info.devicePath.size() > 4 ? info.devicePath.substr(4) : std::wstring());
       std::wstring objectKey =
-          vGetSetupDiDeviceRegistryProperty(list.handle(), &info.device, platform::spdrp::kPhysicalDeviceObjectName);
+          vGetSetupDiDeviceRegistryProperty(list.get(), &info.device, platform::spdrp::kPhysicalDeviceObjectName);
       const std::size_t brace = objectKey.find(L'{');
       if (brace != std::wstring::npos) objectKey = objectKey.substr(brace);
       std::replace(objectKey.begin(), objectKey.end(), L'-', L'_');
@@ -142,11 +144,11 @@ std::uint8_t CHubUtility::ucGetHWId(const platform::Guid& interfaceClass, const 
       if (!startsWith(path, name) && !startsWith(objectKey, name)) continue;
       if (count >= paths.size()) continue;
       const std::wstring driverKey =
-          vGetSetupDiDeviceRegistryProperty(list.handle(), &info.device, platform::spdrp::kDriver);
+          vGetSetupDiDeviceRegistryProperty(list.get(), &info.device, platform::spdrp::kDriver);
       m_strHubDriverKey[count] = driverKey.substr(driverKey.find_last_of(L'\\') + 1);
       if (bRestart) {
         const std::wstring hardwareId =
-            vGetSetupDiDeviceRegistryProperty(list.handle(), &info.device, platform::spdrp::kHardwareId);
+            vGetSetupDiDeviceRegistryProperty(list.get(), &info.device, platform::spdrp::kHardwareId);
         HBX_LOG_MSG(L"%s:%d: Trigger Device!!!!!Get Hub ID Number, strDevConParam[%s]", hardwareId);
         if (IsWow64()) {
           // The id is one argument, whatever characters it holds.
@@ -154,7 +156,7 @@ std::uint8_t CHubUtility::ucGetHWId(const platform::Guid& interfaceClass, const 
                                                L"Restart " + quoteCommandLineArgument(hardwareId), kDevConWaitMs);
           ports_.clock.sleepMs(500);
         } else {
-          bChangeDeviceStatus(list.handle(), info.device, platform::dics::kPropChange);
+          bChangeDeviceStatus(list.get(), info.device, platform::dics::kPropChange);
         }
         ports_.clock.sleepMs(500);
       }
@@ -163,7 +165,7 @@ std::uint8_t CHubUtility::ucGetHWId(const platform::Guid& interfaceClass, const 
     }
     return count;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: OpenDevice fail, dwErrorCode : %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: OpenDevice fail, dwErrorCode : %s", systemErrorText(ports_.system.lastError()));
     return count;
   }
 }
@@ -177,17 +179,17 @@ bool CHubUtility::bChangeDeviceStatus(platform::OsHandle hDevInfo, const platfor
     for (const std::uint32_t scope : {platform::dics::kFlagGlobal, platform::dics::kFlagConfigSpecific}) {
       std::uint32_t error = 0;
       if (!ports_.setupApi.setPropChangeParams(hDevInfo, devInfo, dwStateChange, scope, 0, error)) {
-        HBX_LOG_ERR(L"%s:%d: SetupDiSetClassInstallParams Fail , dwErrorCode %d", error);
+        HBX_LOG_ERR(L"%s:%d: SetupDiSetClassInstallParams Fail , dwErrorCode %s", systemErrorText(error));
         allDone = false;
       }
       if (!ports_.setupApi.callClassInstallerPropChange(hDevInfo, devInfo, error)) {
-        HBX_LOG_ERR(L"%s:%d: SetupDiCallClassInstaller Fail , dwErrorCode %d", error);
+        HBX_LOG_ERR(L"%s:%d: SetupDiCallClassInstaller Fail , dwErrorCode %s", systemErrorText(error));
         allDone = false;
       }
     }
     return allDone;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: vSafeRemoveUSB: dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: vSafeRemoveUSB: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return false;
   }
 }
@@ -210,7 +212,7 @@ std::wstring CHubUtility::vGetSetupDiDeviceRegistryProperty(platform::OsHandle h
         return L"";
     }
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d:   dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d:   dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return L"";
   }
 }

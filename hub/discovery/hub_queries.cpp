@@ -5,7 +5,9 @@
 #include <new>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -44,27 +46,27 @@ bool CHubUtility::GetRootHubName(platform::OsHandle hHostController) {
     std::vector<std::uint8_t> first(kRootHubNameFirstBytes, 0);
     const platform::HubIoctlResult lengthReply = hubIo.hubIoctl(hHostController, platform::ioctl::kUsbGetRootHubName, first);
     if (!lengthReply.ok) {
-      HBX_LOG_ERR(L"%s:%d: GetRootHubName: Get ActualLength Fail , dwErrorCode %d", lengthReply.error);
+      HBX_LOG_ERR(L"%s:%d: GetRootHubName: Get ActualLength Fail , dwErrorCode %s", systemErrorText(lengthReply.error));
       return false;
     }
     const std::uint32_t actualLength = read32(first, 0);
     // A length that cannot hold a name, or no driver would give, is refused
     // as an allocation that cannot be made.
     if (actualLength < kRootHubNameFirstBytes || actualLength > kMaxNameReplyBytes) {
-      HBX_LOG_ERR(L"%s:%d: GetRootHubName: Malloc ActualLength[%u] Fail , dwErrorCode %d", actualLength,
-                  platform::err::kNotEnoughMemory);
+      HBX_LOG_ERR(L"%s:%d: GetRootHubName: Malloc ActualLength[%u] Fail , dwErrorCode %s", actualLength,
+                  systemErrorText(platform::err::kNotEnoughMemory));
       return false;
     }
     std::vector<std::uint8_t> full(actualLength, 0);
     const platform::HubIoctlResult nameReply = hubIo.hubIoctl(hHostController, platform::ioctl::kUsbGetRootHubName, full);
     if (!nameReply.ok) {
-      HBX_LOG_ERR(L"%s:%d: GetRootHubName: Get Root Hub Name Fail , dwErrorCode %d", nameReply.error);
+      HBX_LOG_ERR(L"%s:%d: GetRootHubName: Get Root Hub Name Fail , dwErrorCode %s", systemErrorText(nameReply.error));
       return false;
     }
     m_strRootHubName = WideStrToMultiStr(readText(full, kRootHubNameText));
     return true;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: GetRootHubName: dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: GetRootHubName: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return false;
   }
 }
@@ -94,7 +96,7 @@ void CHubUtility::GetDeviceDescriptor(platform::OsHandle hHub, std::uint32_t ulP
       HBX_LOG_MSG(L"%s:%d: iSerialNumber %s", strISerialNumber);
     }
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: GetDeviceDescriptor , dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: GetDeviceDescriptor , dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
 }
 
@@ -116,22 +118,22 @@ std::wstring CHubUtility::GetStringDescriptor(platform::OsHandle hHub, std::uint
     const platform::HubIoctlResult languages = request(buffer, 0x0300, 0, 4);
     if (!languages.ok) {
       HBX_LOG_ERR(L"%s:%d: GetStringDescriptor : IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION Get uspLanguageID Fail , "
-                  L"dwErrorCode %d",
-                  languages.error);
+                  L"dwErrorCode %s",
+                  systemErrorText(languages.error));
       return L"";
     }
     uspLanguageID = read16(buffer, kDescriptorData + 2);
     const platform::HubIoctlResult text =
         request(buffer, static_cast<std::uint16_t>(0x0300 | ucIndex), uspLanguageID, 255);
     if (!text.ok) {
-      HBX_LOG_ERR(L"%s:%d: GetStringDescriptor : IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION Fail , dwErrorCode %d",
-                  text.error);
+      HBX_LOG_ERR(L"%s:%d: GetStringDescriptor : IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION Fail , dwErrorCode %s",
+                  systemErrorText(text.error));
       return L"";
     }
     return readText(buffer, kDescriptorData + 2);
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: GetStringDescriptor : ulPortIndex : %d , uspLanguageID : %d , ucIndex : %d , dwErrorCode %d",
-                ulPortIndex, uspLanguageID, ucIndex, ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: GetStringDescriptor : ulPortIndex : %d , uspLanguageID : %d , ucIndex : %d , dwErrorCode %s",
+                ulPortIndex, uspLanguageID, ucIndex, systemErrorText(ports_.system.lastError()));
     return L"";
   }
 }
@@ -147,31 +149,32 @@ std::wstring CHubUtility::strGetExternalHubName(platform::OsHandle hHub, std::ui
     const platform::HubIoctlResult lengthReply =
         hubIo.hubIoctl(hHub, platform::ioctl::kUsbGetNodeConnectionName, first);
     if (!lengthReply.ok) {
-      HBX_LOG_ERR(L"%s:%d: IOCTL_USB_GET_NODE_CONNECTION_NAME, Retry[%d],   dwErrorCode %d", iRetry,
-                  lengthReply.error);
+      HBX_LOG_ERR(L"%s:%d: IOCTL_USB_GET_NODE_CONNECTION_NAME, Retry[%d],   dwErrorCode %s", iRetry,
+                  systemErrorText(lengthReply.error));
       clock.sleepMs(2500);
     } else {
       const std::uint32_t nBytes = read32(first, kConnectionNameActualLength);
       if (nBytes <= kConnectionNameFirstBytes) {
         HBX_LOG_ERR(L"%s:%d: Retry[%d], Allocate space to hold the external hub name Fail nBytes=%x, "
-                    L"sizeof(extHubName)=%x, dwErrorCode %d",
-                    iRetry, nBytes, static_cast<std::uint32_t>(kConnectionNameFirstBytes), ports_.system.lastError());
+                    L"sizeof(extHubName)=%x, dwErrorCode %s",
+                    iRetry, nBytes, static_cast<std::uint32_t>(kConnectionNameFirstBytes),
+                    systemErrorText(ports_.system.lastError()));
         clock.sleepMs(500);
       } else {
         std::vector<std::uint8_t> full;
         // A length no driver would give is bad data: the buffer is not made.
         if (nBytes <= kMaxNameReplyBytes) full.assign(nBytes, 0);
         if (full.empty()) {
-          HBX_LOG_ERR(L"%s:%d:  iRetry[%d], malloc extHubNameW Fail dwRet=%x, dwErrorCode %d", iRetry, nBytes,
-                      platform::err::kNotEnoughMemory);
+          HBX_LOG_ERR(L"%s:%d:  iRetry[%d], malloc extHubNameW Fail dwRet=%x, dwErrorCode %s", iRetry, nBytes,
+                      systemErrorText(platform::err::kNotEnoughMemory));
           clock.sleepMs(200);
         } else {
           write32(full, 0, ulPortIndex);
           const platform::HubIoctlResult nameReply =
               hubIo.hubIoctl(hHub, platform::ioctl::kUsbGetNodeConnectionName, full);
           if (!nameReply.ok) {
-            HBX_LOG_ERR(L"%s:%d: Retry[%d], IOCTL_USB_GET_NODE_CONNECTION_NAME Fail , dwErrorCode %d", iRetry,
-                        nameReply.error);
+            HBX_LOG_ERR(L"%s:%d: Retry[%d], IOCTL_USB_GET_NODE_CONNECTION_NAME Fail , dwErrorCode %s", iRetry,
+                        systemErrorText(nameReply.error));
             clock.sleepMs(200);
           } else {
             name = cutAfterFirstBrace(WideStrToMultiStr(readText(full, kConnectionNameText)));
@@ -223,13 +226,12 @@ bool CHubUtility::bGetConnectionInformation(platform::OsHandle hHub, std::uint32
 std::uint32_t CHubUtility::GetPortStatus(const std::wstring& strHubName, std::uint8_t ucPortMask) {
   const platform::OpenResult opened = ports_.hubIo.openHub(
       L"\\\\?\\" + strHubName, platform::access::kGenericWrite, platform::share::kWrite);
-  const bool open = opened.handle != platform::kInvalidHandle;
+  const platform::HubHandle hub(ports_.hubIo, opened.handle);
   std::uint32_t portCount = 0;
   std::uint32_t error = opened.error;
-  if (!open || !bGetHubPortCount(opened.handle, portCount, error)) {
-    HBX_LOG_ERR(L"%s:%d: GetPortData: IOCTL_USB_GET_NODE_INFORMATION (ConnectedHubHandle) Fail , dwErrorCode %d",
-                error);
-    if (open) ports_.hubIo.closeHub(opened.handle);
+  if (!hub.valid() || !bGetHubPortCount(hub.get(), portCount, error)) {
+    HBX_LOG_ERR(L"%s:%d: GetPortData: IOCTL_USB_GET_NODE_INFORMATION (ConnectedHubHandle) Fail , dwErrorCode %s",
+                systemErrorText(error));
     return 0;
   }
   std::uint32_t connected = 0;
@@ -242,10 +244,9 @@ std::uint32_t CHubUtility::GetPortStatus(const std::wstring& strHubName, std::ui
     std::vector<std::uint8_t> info(kConnectionInfoBytes, 0);
     write32(info, kConnectionIndex, port);
     const bool ok =
-        ports_.hubIo.hubIoctl(opened.handle, platform::ioctl::kUsbGetNodeConnectionInformationEx, info).ok;
+        ports_.hubIo.hubIoctl(hub.get(), platform::ioctl::kUsbGetNodeConnectionInformationEx, info).ok;
     if (ok && read32(info, kConnectionStatus) == kDeviceConnected) connected |= connectedBit(port);
   }
-  ports_.hubIo.closeHub(opened.handle);
   return connected;
 }
 

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 
 namespace hbx {
@@ -126,8 +127,8 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       if (bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
         markChanged();
       } else {
-        HBX_LOG_WRN(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%d", s.subKey,
-                    ports_.system.lastError());
+        HBX_LOG_WRN(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%s", s.subKey,
+                    systemErrorText(ports_.system.lastError()));
       }
       continue;
     }

@@ -8,6 +8,7 @@
 
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/device_handle.h"
 #include "hub/device/zelt_hub_dev.h"
@@ -96,7 +97,8 @@ bool CHubUtility::ReEnumrationTargetHub(std::uint8_t ucTargetNumber) {
       shared->m_DriverNum = rebuild.m_DriverNum;
     }
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], dwErrorCode %d", ucTargetNumber, ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], dwErrorCode %s",
+                ucTargetNumber, systemErrorText(ports_.system.lastError()));
     result = false;
   }
   m_bAllHubCheck4ReEnum.store(0);

@@ -9,8 +9,10 @@
 
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/zelt_hub_dev.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -51,51 +53,50 @@ bool CHubUtility::GetDeviceList() {
   platform::SetupApiPort& setupApi = ports_.setupApi;
   const platform::Guid& hostClass = platform::kGuidDevinterfaceUsbHostController;
   m_ucWalkRecordsFilled = walkTarget() != nullptr ? walkTarget()->m_DriverNum : 0;
-  const platform::OsHandle list = setupApi.getClassDevs(hostClass);
-  if (list == platform::kInvalidHandle) return false;
+  const platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(hostClass));
+  if (!list.valid()) return false;
   bool result = true;
   try {
     platform::DeviceInterfaceInfo info;
     std::uint32_t count = 0;
-    while (setupApi.enumDeviceInterface(list, hostClass, count, info)) ++count;
+    while (setupApi.enumDeviceInterface(list.get(), hostClass, count, info)) ++count;
     if (count == 0) result = false;
-    for (std::uint32_t index = 0; result && setupApi.enumDeviceInterface(list, hostClass, index, info); ++index) {
+    for (std::uint32_t index = 0; result && setupApi.enumDeviceInterface(list.get(), hostClass, index, info); ++index) {
       if (!info.detailOk) {
         result = false;
         break;
       }
       const platform::PropertyValue property = setupApi.deviceRegistryProperty(
-          list, info.device, platform::spdrp::kDeviceDesc, static_cast<std::uint32_t>(2 * (kHostDescChars + 1)));
+          list.get(), info.device, platform::spdrp::kDeviceDesc, static_cast<std::uint32_t>(2 * (kHostDescChars + 1)));
       if (!property.ok) {
         result = false;
         break;
       }
       const std::wstring description = readText(property.bytes, 0).substr(0, kHostDescChars);
       HBX_LOG_MSG(L"%s:%d: Found USB Host , strDeviceName=%s", description);
-      const platform::OpenResult host =
-          ports_.hubIo.openHub(info.devicePath, platform::access::kGenericWrite, platform::share::kWrite);
-      if (host.handle == platform::kInvalidHandle) {
+      const platform::HubHandle host(
+          ports_.hubIo,
+          ports_.hubIo.openHub(info.devicePath, platform::access::kGenericWrite, platform::share::kWrite).handle);
+      if (!host.valid()) {
         HBX_LOG_MSG(L"%s:%d: Enum: strHostControllerName : %s ,", info.devicePath);
         continue;
       }
       const std::size_t maker = text::upper(info.devicePath).find(L"3A7F");
       const bool bCorvaneHost = maker != std::wstring::npos && maker > 0;
       HBX_LOG_MSG(L"%s:%d: Found USB Host , strDeviceName=%s", info.devicePath);
-      EnumerateHost(host.handle, description, bCorvaneHost);
-      ports_.hubIo.closeHub(host.handle);
+      EnumerateHost(host.get(), description, bCorvaneHost);
     }
   } catch (const std::bad_alloc&) {
     nShowPlainMessage(L"Insufficient memory");
     result = false;
   }
-  setupApi.destroyList(list);
   return result;
 }
 
 void CHubUtility::EnumerateHost(platform::OsHandle hHostController, const std::wstring& strHostDesc,
                                 bool bCorvaneHost) {
   if (!GetRootHubName(hHostController)) {
-    HBX_LOG_ERR(L"%s:%d: GetRootHubName Fail , dwErrorCode : %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: GetRootHubName Fail , dwErrorCode : %s", systemErrorText(ports_.system.lastError()));
     return;
   }
   HBX_LOG_MSG(L"%s:%d:  Root hub name is %s", m_strRootHubName);
@@ -104,25 +105,26 @@ void CHubUtility::EnumerateHost(platform::OsHandle hHostController, const std::w
       ports_.hubIo.openHub(path, platform::access::kGenericRead | platform::access::kGenericWrite,
                            platform::share::kRead | platform::share::kWrite);
   if (root.handle == platform::kInvalidHandle) {
-    HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %d", path, root.error);
+    HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", path, systemErrorText(root.error));
     return;
   }
+  platform::HubHandle rootHub(ports_.hubIo, root.handle);
   try {
     std::uint32_t portCount = 0;
     std::uint32_t error = 0;
-    if (!bGetHubPortCount(root.handle, portCount, error)) {
-      ports_.hubIo.closeHub(root.handle);
-      HBX_LOG_ERR(L"%s:%d: EnumerateHostController: IOCTL_USB_GET_NODE_INFORMATION fail , dwErrorCode : %d", error);
+    if (!bGetHubPortCount(rootHub.get(), portCount, error)) {
+      rootHub.reset();  // closed before the failure is logged
+      HBX_LOG_ERR(L"%s:%d: EnumerateHostController: IOCTL_USB_GET_NODE_INFORMATION fail , dwErrorCode : %s",
+                  systemErrorText(error));
       return;
     }
     // The root hub name is handed down as it is now: every record of this
     // controller carries it, whatever the scratch copy holds later.
     const std::wstring rootHubName = m_strRootHubName;
-    GetHubPort(root.handle, portCount, 0, rootHubName, strHostDesc, bCorvaneHost);
+    GetHubPort(rootHub.get(), portCount, 0, rootHubName, strHostDesc, bCorvaneHost);
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: EnumerateHostController: dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: EnumerateHostController: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
-  ports_.hubIo.closeHub(root.handle);
 }
 
 void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, std::uint32_t ulLevel,
@@ -130,7 +132,6 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
   CZeltHubDev* dev = walkTarget();
   if (dev == nullptr) return;
   std::wstring lastDescent;
-  platform::OsHandle child = platform::kInvalidHandle;
   try {
     for (std::uint32_t port = 1; port <= ulPortCount; ++port) {
       HBX_LOG_MSG(L"%s:%d: Search Hub port[%d]/[%d] of host[%s]\n", port, ulPortCount, strHostDesc);
@@ -314,25 +315,24 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
       const platform::OpenResult opened =
           ports_.hubIo.openHub(lastDescent, platform::access::kGenericWrite, platform::share::kWrite);
       if (opened.handle == platform::kInvalidHandle) {
-        HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %d", lastDescent, opened.error);
+        HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", lastDescent, systemErrorText(opened.error));
         continue;
       }
-      child = opened.handle;
+      // Closed when this port is done, also when the descent throws.
+      const platform::HubHandle child(ports_.hubIo, opened.handle);
       std::uint32_t childPorts = 0;
       std::uint32_t error = 0;
-      if (!bGetHubPortCount(child, childPorts, error)) {
-        HBX_LOG_ERR(L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %d", lastDescent, error);
+      if (!bGetHubPortCount(child.get(), childPorts, error)) {
+        HBX_LOG_ERR(L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %s",
+                    lastDescent, systemErrorText(error));
       } else {
         HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", lastDescent);
-        GetHubPort(child, childPorts, ulLevel + 1, strRootHubName, strHostDesc, bCorvaneHost);
+        GetHubPort(child.get(), childPorts, ulLevel + 1, strRootHubName, strHostDesc, bCorvaneHost);
       }
-      ports_.hubIo.closeHub(child);
-      child = platform::kInvalidHandle;
     }
     if (!lastDescent.empty()) HBX_LOG_MSG(L"%s:%d:  End of Hub[%s] search", lastDescent);
   } catch (...) {
-    if (child != platform::kInvalidHandle) ports_.hubIo.closeHub(child);
-    HBX_LOG_ERR(L"%s:%d:  dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d:  dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
 }
 

@@ -4,6 +4,7 @@
 #include "base/log/debug_log.h"
 #include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -26,17 +27,17 @@ bool CHubUtility::vUpdateFirmware(std::uint8_t index, std::uint8_t image, std::u
 
     // The file is held open without write or delete sharing for the whole
     // download, so what was checked here is what the hub layer reads.
-    const OpenResult held =
-        files.createFile(path, access::kGenericRead, share::kRead, creation::kOpenExisting, 0);
+    const platform::FileHandle held(
+        files, files.createFile(path, access::kGenericRead, share::kRead, creation::kOpenExisting, 0).handle);
     std::vector<std::uint8_t> bytes;
     bool sameAsStaged = false;
-    if (held.handle != kInvalidHandle) {
+    if (held.valid()) {
       std::int64_t size = 0;
       std::uint32_t error = 0;
-      if (files.fileSize(held.handle, size, error) && size >= 0 &&
+      if (files.fileSize(held.get(), size, error) && size >= 0 &&
           static_cast<std::uint64_t>(size) == m_TempBinDigest.size && m_TempBinDigest.recorded) {
         bytes.resize(static_cast<std::size_t>(size));
-        const FileIoResult read = files.readFile(held.handle, bytes.data(), static_cast<std::uint32_t>(size));
+        const FileIoResult read = files.readFile(held.get(), bytes.data(), static_cast<std::uint32_t>(size));
         sameAsStaged = read.ok && read.bytes == size && m_TempBinDigest.matches(bytes);
       }
     }
@@ -52,7 +53,6 @@ bool CHubUtility::vUpdateFirmware(std::uint8_t index, std::uint8_t image, std::u
         result = false;
       }
     }
-    if (held.handle != kInvalidHandle) files.closeFile(held.handle);
   }
   ports_.clock.sleepMs(kPauseAfterDownloadMs);
   return result;

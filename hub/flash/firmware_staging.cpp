@@ -2,11 +2,13 @@
 #include <vector>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "image/image_layout.h"
 #include "image/source_file.h"
 #include "image/temp_bin_file.h"
 #include "image/version_rules.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -22,16 +24,18 @@ bool CHubUtility::vCreateTempBinDataFile(const std::wstring& strFWFile) {
     HBX_LOG_MSG(L"%s:%d: strTempBinDirectory = [%s]", folder);
     files.createDirectory(folder, error);  // an existing folder is fine
     if (!files.deleteFile(path, error)) {
-      HBX_LOG_WRN(L"%s:%d: vCreateTempBinDataFile: No strTempBinDataFilePath[%s] to Delete  , ErrorCode = %d",
-                  path, error);
+      HBX_LOG_WRN(L"%s:%d: vCreateTempBinDataFile: No strTempBinDataFilePath[%s] to Delete  , ErrorCode = %s",
+                  path, systemErrorText(error));
     }
-    const OpenResult created = files.createFile(path, access::kGenericWrite, share::kWrite | share::kDelete,
-                                                creation::kOpenAlways, fileflag::kWriteThrough);
-    if (created.handle == kInvalidHandle) {
-      HBX_LOG_ERR(L"%s:%d: CreateFile Failed: [%s], ErrorCode = %d", path, created.error);
-      return false;
+    {
+      const OpenResult created = files.createFile(path, access::kGenericWrite, share::kWrite | share::kDelete,
+                                                  creation::kOpenAlways, fileflag::kWriteThrough);
+      const platform::FileHandle createdFile(files, created.handle);
+      if (!createdFile.valid()) {
+        HBX_LOG_ERR(L"%s:%d: CreateFile Failed: [%s], ErrorCode = %s", path, systemErrorText(created.error));
+        return false;
+      }
     }
-    files.closeFile(created.handle);
 
     HBX_LOG_MSG(L"%s:%d: theFile.Open: [%s]", strFWFile);
     std::vector<std::uint8_t> code;
@@ -46,8 +50,8 @@ bool CHubUtility::vCreateTempBinDataFile(const std::wstring& strFWFile) {
       return false;
     }
     if (read.step != image::ReadStep::Done) {
-      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %d", m_strFWBinFilePath,
-                  read.error);
+      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %s", m_strFWBinFilePath,
+                  systemErrorText(read.error));
       return false;
     }
 
@@ -67,22 +71,25 @@ bool CHubUtility::vCreateTempBinDataFile(const std::wstring& strFWFile) {
     const OpenResult out = files.createFile(path, access::kGenericWrite, share::kWrite | share::kDelete,
                                             creation::kCreateAlways, fileflag::kWriteThrough);
     if (out.handle == kInvalidHandle) {
-      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %d", m_strFWBinFilePath,
-                  out.error);
+      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %s", m_strFWBinFilePath,
+                  systemErrorText(out.error));
       return false;
     }
-    const bool written = image::writeAll(files, out.handle, *area, error);
-    files.closeFile(out.handle);
+    bool written = false;
+    {
+      const platform::FileHandle file(files, out.handle);
+      written = image::writeAll(files, file.get(), *area, error);
+    }
     if (!written) {
-      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %d", m_strFWBinFilePath,
-                  error);
+      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %s", m_strFWBinFilePath,
+                  systemErrorText(error));
       return false;
     }
     m_TempBinDigest.record(*area);
     return true;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %d", m_strFWBinFilePath,
-                error);
+    HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %s", m_strFWBinFilePath,
+                systemErrorText(error));
     return false;
   }
 }

@@ -8,9 +8,10 @@
 #include <new>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
-#include "hub/device/last_error.h"
 #include "hub/device/zelt_hub_dev.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -39,15 +40,15 @@ bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_
         const int read = dev->HBX763xFirmwareRead(index, out + kTableBytes,
                                                   static_cast<std::uint32_t>(kRomBufferBytes - kTableBytes), image, 1);
         if (read != 0) {
-          HBX_LOG_ERR(L"%s:%d: HBX763xFirmwareRead Failed[%d] , Retry[%d], dwErrorCode=%x", index, attempt,
-                      hubdev::lastError());
+          HBX_LOG_ERR(L"%s:%d: HBX763xFirmwareRead Failed[%d] , Retry[%d], dwErrorCode=%s", index, attempt,
+                      systemErrorText(ports_.system.lastError()));
           ports_.clock.sleepMs(kFailurePauseMs);
         }
         ports_.clock.sleepMs(kPauseMs);
         return read == 0;
       }
-      HBX_LOG_ERR(L"%s:%d: HBX763xConfigRead Failed[%d] , Retry[%d], dwErrorCode=%x", index, attempt,
-                  hubdev::lastError());
+      HBX_LOG_ERR(L"%s:%d: HBX763xConfigRead Failed[%d] , Retry[%d], dwErrorCode=%s", index, attempt,
+                  systemErrorText(ports_.system.lastError()));
       ports_.clock.sleepMs(kFailurePauseMs);
 
       const std::uint8_t oldPosition = entry.m_ucOldPositionIndex;
@@ -70,8 +71,8 @@ bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_
         if (record.ucPositionIndex != oldPosition) continue;
         std::unique_ptr<DriverInfo> scratch(new (std::nothrow) DriverInfo);
         if (!scratch) {
-          HBX_LOG_ERR(L"%s:%d: vMemory Allocation Failed , Retry[%d], dwErrorCode=%x", attempt,
-                      platform::err::kNotEnoughMemory);
+          HBX_LOG_ERR(L"%s:%d: vMemory Allocation Failed , Retry[%d], dwErrorCode=%s", attempt,
+                      systemErrorText(platform::err::kNotEnoughMemory));
           continue;
         }
         vClearDriverInfo(*scratch);
@@ -81,14 +82,18 @@ bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_
           const platform::OpenResult root =
               ports_.hubIo.openHub(path, platform::access::kGenericWrite, platform::share::kWrite);
           if (root.handle == platform::kInvalidHandle) {
-            HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %d", path, root.error);
+            HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", path, systemErrorText(root.error));
             continue;
           }
-          const std::wstring name = strGetExternalHubName(root.handle, record.ucPortIndex);
-          ports_.hubIo.closeHub(root.handle);
+          std::wstring name;
+          {
+            const platform::HubHandle rootHub(ports_.hubIo, root.handle);
+            name = strGetExternalHubName(rootHub.get(), record.ucPortIndex);
+          }
           vSetField(scratch->DriverName, strChangeDeviceNameForMCCI(name));
           if (GetObjecNameFromDriverName(scratch.get(), true, false) != 0) {
-            HBX_LOG_ERR(L"%s:%d: bReadSPIROM Failed  , Retry[%d], dwErrorCode=%x", attempt, ports_.system.lastError());
+            HBX_LOG_ERR(L"%s:%d: bReadSPIROM Failed  , Retry[%d], dwErrorCode=%s",
+                        attempt, systemErrorText(ports_.system.lastError()));
             continue;
           }
         } else {
@@ -104,7 +109,7 @@ bool CHubUtility::bReadSPIROM(std::uint8_t index, std::uint8_t* out, std::uint8_
     ports_.clock.sleepMs(kPauseMs);
     return false;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d:  catch , dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d:  catch , dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return false;
   }
 }

@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
 
@@ -35,8 +36,8 @@ int CHubUtility::Launch_INF(const std::wstring& driverFolder) {
   // removed at the end of the run.
   ports_.system.setCurrentDirectory(previous);
   if (!launch.started) {
-    HBX_LOG_ERR(L"%s:%d: CreateProcess failed, szCmdLine=%s, szFilterDriver=%s, dwError=%d",
-                std::wstring(driver::kInstallCommand), driverFolder, launch.error);
+    HBX_LOG_ERR(L"%s:%d: CreateProcess failed, szCmdLine=%s, szFilterDriver=%s, dwError=%s",
+                std::wstring(driver::kInstallCommand), driverFolder, systemErrorText(launch.error));
     HBX_LOG_ERR(L"%s:%d: Launch_INF failed[%d],", -1);
     return -1;
   }
@@ -58,8 +59,8 @@ int CHubUtility::Launch_DelINF(const std::wstring& base) {
       ports_.processes.createProcessAndWait(driver::kUninstallCommand, driverFolder);
   ports_.system.setCurrentDirectory(previous);
   if (!launch.started) {
-    HBX_LOG_ERR(L"%s:%d:   CreateProcess Failed,szCmdLine=%s, szFilterDriver=%s, Erroe=%d",
-                std::wstring(driver::kUninstallCommand), driverFolder, launch.error);
+    HBX_LOG_ERR(L"%s:%d:   CreateProcess Failed,szCmdLine=%s, szFilterDriver=%s, Erroe=%s",
+                std::wstring(driver::kUninstallCommand), driverFolder, systemErrorText(launch.error));
     return -1;
   }
   return 0;

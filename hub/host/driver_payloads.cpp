@@ -5,6 +5,7 @@
 #include "base/log/debug_log.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -50,8 +51,11 @@ std::uint32_t uWritePayload(CHubUtility& utility, const driver::PayloadId& id,
                              platform::share::kRead, platform::creation::kCreateNew, 0);
   if (opened.handle == platform::kInvalidHandle) return opened.error != 0 ? opened.error : platform::err::kGenFailure;
   const auto size = static_cast<std::uint32_t>(bytes->size());
-  const platform::FileIoResult written = ports.files.writeFile(opened.handle, bytes->data(), size);
-  ports.files.closeFile(opened.handle);
+  platform::FileIoResult written;
+  {
+    const platform::FileHandle file(ports.files, opened.handle);
+    written = ports.files.writeFile(file.get(), bytes->data(), size);
+  }
   if (!written.ok) return written.error != 0 ? written.error : platform::err::kGenFailure;
   if (written.bytes != size) return platform::err::kGenFailure;  // a short write is no copy
   return 0;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
@@ -52,7 +53,7 @@ int CHubUtility::Remove_FilterDriverAndFiles(std::wstring& buffer, const std::fu
       files.removeDirectory(buffer + driver::kI386Folder, error);
     }
   } catch (const std::exception&) {
-    HBX_LOG_ERR(L"%s:%d: catch Failed, ERROR=%d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: catch Failed, ERROR=%s", systemErrorText(ports_.system.lastError()));
   }
   return launched;
 }

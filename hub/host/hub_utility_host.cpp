@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "base/log/debug_log.h"
+#include "base/log/system_error.h"
 #include "hub/hub_utility.h"
+#include "platform/handles.h"
 
 namespace hbx {
 
@@ -81,22 +83,22 @@ bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uin
   std::uint32_t error = 0;
   try {
     if (ports_.files.access(strFilePath, 0, crtErrno, error) != 0) {
-      HBX_LOG_ERR(L"%s:%d: bCheckFilePathExists: Not Exist , strFilePath : %s , err : %d , dwErrorCode %d",
-                  strFilePath, crtErrno, error);
+      HBX_LOG_ERR(L"%s:%d: bCheckFilePathExists: Not Exist , strFilePath : %s , err : %d , dwErrorCode %s",
+                  strFilePath, crtErrno, systemErrorText(error));
       if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Exist");
       return false;
     }
     if (ports_.files.access(strFilePath, 6, crtErrno, error) != 0) {
       HBX_LOG_ERR(
-          L"%s:%d: bCheckFilePathExists: Not Read/Write , strFilePath : %s , err : %d , dwErrorCode %d",
-          strFilePath, crtErrno, error);
+          L"%s:%d: bCheckFilePathExists: Not Read/Write , strFilePath : %s , err : %d , dwErrorCode %s",
+          strFilePath, crtErrno, systemErrorText(error));
       if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Read/Write");
       return false;
     }
     return true;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: bCheckFilePathExists: strFilePath : %s , err : %d , dwErrorCode %d", strFilePath,
-                crtErrno, error);
+    HBX_LOG_ERR(L"%s:%d: bCheckFilePathExists: strFilePath : %s , err : %d , dwErrorCode %s", strFilePath,
+                crtErrno, systemErrorText(error));
     if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Exist");
     return false;
   }
@@ -108,10 +110,11 @@ bool CHubUtility::bRegistryReadWrite(const std::wstring& wSubKey, const std::wst
   if (write != 0) {
     const platform::RegOpenResult opened = registry.openKey(wSubKey, platform::keyaccess::kWrite);
     if (opened.status != 0) {
-      HBX_LOG_ERR(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%d", wSubKey,
-                  toUnsigned(opened.status));
+      HBX_LOG_ERR(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%s", wSubKey,
+                  systemErrorText(toUnsigned(opened.status)));
       return false;
     }
+    const platform::RegistryKey key(registry, opened.key);
     bool result = true;
     if (type == platform::regtype::kDword) {
       // Callers keep a number from 0 to 255 in the first two bytes.
@@ -119,10 +122,11 @@ bool CHubUtility::bRegistryReadWrite(const std::wstring& wSubKey, const std::wst
       std::memcpy(&unit, data, sizeof unit);
       const std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(unit & 0xFF),
                                             static_cast<std::uint8_t>(unit >> 8), 0, 0};
-      const std::int32_t status = registry.setValue(opened.key, wKeyName, platform::regtype::kDword, bytes);
+      const std::int32_t status = registry.setValue(key.get(), wKeyName, platform::regtype::kDword, bytes);
       if (status != 0) {
-        HBX_LOG_ERR(L"%s:%d: RegSetValueEx fail, lResult%d, szKeyName[%ws], dwErrorCode%d", status, wKeyName,
-                    toUnsigned(status));
+        HBX_LOG_ERR(L"%s:%d: RegSetValueEx fail, lResult%s, szKeyName[%ws], dwErrorCode%s",
+                    systemErrorText(status), wKeyName,
+                    systemErrorText(toUnsigned(status)));
         result = false;
       }
     } else {
@@ -131,23 +135,20 @@ bool CHubUtility::bRegistryReadWrite(const std::wstring& wSubKey, const std::wst
       HBX_LOG_ERR(L"%s:%d: RegSetValueEx unsupported type[%d], szKeyName[%ws]", type, wKeyName);
       result = false;
     }
-    registry.flushKey(opened.key);
-    registry.closeKey(opened.key);
+    registry.flushKey(key.get());
     return result;
   }
 
   const platform::RegOpenResult opened = registry.openKey(wSubKey, platform::keyaccess::kRead);
   if (opened.status != 0) {
-    HBX_LOG_ERR(L"%s:%d: RegOpenKeyExW fail, szSubKeyHub3=%ws, dwErrorCode=%d", wSubKey,
-                toUnsigned(opened.status));
+    HBX_LOG_ERR(L"%s:%d: RegOpenKeyExW fail, szSubKeyHub3=%ws, dwErrorCode=%s", wSubKey,
+                systemErrorText(toUnsigned(opened.status)));
     return false;
   }
+  const platform::RegistryKey key(registry, opened.key);
   std::vector<std::uint8_t> work(kRegistryWorkBytes, 0);
-  const platform::RegQueryResult query = registry.queryValue(opened.key, wKeyName, work);
-  if (query.status != 0 || query.size > work.size()) {
-    registry.closeKey(opened.key);
-    return false;
-  }
+  const platform::RegQueryResult query = registry.queryValue(key.get(), wKeyName, work);
+  if (query.status != 0 || query.size > work.size()) return false;
   if (type == platform::regtype::kDword) {
     // The caller's buffer holds one double word.
     const std::size_t bytes = query.size < 4 ? query.size : 4;
@@ -163,7 +164,6 @@ bool CHubUtility::bRegistryReadWrite(const std::wstring& wSubKey, const std::wst
     }
     text[units] = L'\0';
   }
-  registry.closeKey(opened.key);
   return true;
 }
 
@@ -197,7 +197,7 @@ bool CHubUtility::IsWow64() {
     if (!ports_.system.hasIsWow64Process()) return false;
     return ports_.system.isWow64Process();
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d:  dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d:  dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return false;
   }
 }
@@ -207,18 +207,19 @@ int CHubUtility::DetectProcess(const std::wstring& pName) {
     const ProcessScan scan = scanProcesses(ports_.processes, pName, false);
     switch (scan.outcome) {
       case ProcessScan::Outcome::NoLibrary:
-        HBX_LOG_ERR(L"%s:%d: DetectProcess: hPsApi = NULL , hPsApi : %x , pName : %s , dwErrorCode %d", 0, pName,
-                    ports_.system.lastError());
+        HBX_LOG_ERR(L"%s:%d: DetectProcess: hPsApi = NULL , hPsApi : %x , pName : %s , dwErrorCode %s", 0, pName,
+                    systemErrorText(ports_.system.lastError()));
         return 0;
       case ProcessScan::Outcome::EnumFailed:
-        HBX_LOG_ERR(L"%s:%d: DetectProcess: EnumProcesses = FAIL , pName : %s , dwErrorCode %d", pName,
-                    ports_.system.lastError());
+        HBX_LOG_ERR(L"%s:%d: DetectProcess: EnumProcesses = FAIL , pName : %s , dwErrorCode %s", pName,
+                    systemErrorText(ports_.system.lastError()));
         return 0;
       case ProcessScan::Outcome::Done: break;
     }
     return scan.count;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: DetectProcess: pName : %s , dwErrorCode %d", pName, ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: DetectProcess: pName : %s , dwErrorCode %s",
+                pName, systemErrorText(ports_.system.lastError()));
     return 0;
   }
 }
@@ -228,18 +229,18 @@ std::uint32_t CHubUtility::GetProcessID(const std::wstring& pName) {
     const ProcessScan scan = scanProcesses(ports_.processes, pName, true);
     switch (scan.outcome) {
       case ProcessScan::Outcome::NoLibrary:
-        HBX_LOG_ERR(L"%s:%d: GetProcessID: hPsApi = NULL , hPsApi : %x , pName : %s , dwErrorCode %d", 0, pName,
-                    ports_.system.lastError());
+        HBX_LOG_ERR(L"%s:%d: GetProcessID: hPsApi = NULL , hPsApi : %x , pName : %s , dwErrorCode %s", 0, pName,
+                    systemErrorText(ports_.system.lastError()));
         return 0;
       case ProcessScan::Outcome::EnumFailed:
-        HBX_LOG_ERR(L"%s:%d: GetProcessID: EnumProcesses = FAIL , pName : %s , dwErrorCode %d", pName,
-                    ports_.system.lastError());
+        HBX_LOG_ERR(L"%s:%d: GetProcessID: EnumProcesses = FAIL , pName : %s , dwErrorCode %s", pName,
+                    systemErrorText(ports_.system.lastError()));
         return 0;
       case ProcessScan::Outcome::Done: break;
     }
     return scan.firstOther;
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: GetProcessID: pName : %s , dwErrorCode %d", pName, ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: GetProcessID: pName : %s , dwErrorCode %s", pName, systemErrorText(ports_.system.lastError()));
     return 0;
   }
 }
@@ -249,8 +250,8 @@ bool CHubUtility::KillProcess(std::uint32_t pId, std::uint32_t exitCode) {
   std::uint32_t error = 0;
   const bool terminated = ports_.processes.terminateProcess(pId, exitCode, opened, error);
   if (!opened) {
-    HBX_LOG_ERR(L"%s:%d: KillProcess: hProcess = NULL , pId:%x , exitCode:%x , dwErrorCode:%d", pId, exitCode,
-                error);
+    HBX_LOG_ERR(L"%s:%d: KillProcess: hProcess = NULL , pId:%x , exitCode:%x , dwErrorCode:%s", pId, exitCode,
+                systemErrorText(error));
     return false;
   }
   return terminated;
@@ -272,7 +273,7 @@ std::wstring CHubUtility::vGetFileVersionInfo(const std::wstring& path) {
     if (!ports_.system.fileVersion(path, ms, ls)) return L"";
     return wformat(L"%d.%d.%d.%d", ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF);
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: vGetFileVersionInfo fail, dwErrorCode : %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: vGetFileVersionInfo fail, dwErrorCode : %s", systemErrorText(ports_.system.lastError()));
     return L"";
   }
 }
@@ -281,7 +282,7 @@ std::wstring CHubUtility::WideStrToMultiStr(const std::wstring& text) {
   try {
     return ports_.system.ansiRoundTrip(text);
   } catch (...) {
-    HBX_LOG_ERR(L"%s:%d: WideStrToMultiStr , dwErrorCode %d", ports_.system.lastError());
+    HBX_LOG_ERR(L"%s:%d: WideStrToMultiStr , dwErrorCode %s", systemErrorText(ports_.system.lastError()));
     return L"";
   }
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "hub/device/filter_protocol.h"
+#include "sim/last_error.h"
 #include "sim/sim_clock.h"
 
 namespace hbx::sim {
@@ -46,7 +47,10 @@ platform::OpenResult SimDeviceIo::openDevice(const std::wstring& name, std::uint
 }
 
 platform::OsHandle SimDeviceIo::createEvent(bool, bool) {
-  if (eventsFail_) return platform::kNullHandle;
+  if (eventsFail_) {
+    setThreadLastError(platform::err::kNotEnoughMemory);
+    return platform::kNullHandle;
+  }
   std::lock_guard<std::mutex> lock(handlesMutex_);
   const platform::OsHandle handle = nextHandle_++;
   handles_[handle] = OpenObject{nullptr, hub::Connection::Usb3, false, true};

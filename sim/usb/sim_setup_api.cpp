@@ -1,6 +1,7 @@
 #include "sim/usb/sim_setup_api.h"
 
 #include "base/log/format.h"
+#include "sim/last_error.h"
 #include "sim/sim_registry.h"
 
 namespace hbx::sim {
@@ -44,7 +45,11 @@ platform::OsHandle SimSetupApi::getClassDevs(const platform::Guid& interfaceClas
     }
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  if (classDevsFail_) return platform::kInvalidHandle;
+  if (classDevsFail_) {
+    // What SetupDiGetClassDevsW answers when it cannot build the list.
+    setThreadLastError(platform::err::kNotEnoughMemory);
+    return platform::kInvalidHandle;
+  }
   const platform::OsHandle handle = next_++;
   lists_[handle] = std::move(list);
   return handle;

@@ -51,11 +51,5 @@ TEST(Format, OutputIsCutAtTheLimit) {
   EXPECT_EQ(formatWideArgs(L"%99999d", std::array<FormatArg, 1>{FormatArg(1)}, 100).size(), 100u);
 }
 
-TEST(Utf8, RoundTripsNonAscii) {
-  const std::wstring text = L"Gr\u00fc\u00dfe \u4e2d";
-  EXPECT_EQ(fromUtf8(toUtf8(text)), text);
-  EXPECT_EQ(fromUtf8("\xff\x41"), L"\xFFFD" L"A");
-}
-
 }  // namespace
 }  // namespace hbx
