@@ -4,6 +4,8 @@
 #include <ctime>
 #include <thread>
 
+#include "sim/virtual_time.h"
+
 namespace hbx::sim {
 
 namespace {
@@ -13,22 +15,30 @@ constexpr std::int64_t kFrequency = 10'000'000;  // 100 ns ticks, as Windows rep
 SimClock::SimClock(double timeScale)
     : scale_(timeScale >= 0 ? timeScale : 1.0),
       start_(std::chrono::steady_clock::now()),
-      calendarStart_(static_cast<std::int64_t>(std::time(nullptr))) {}
+      calendarStart_(static_cast<std::int64_t>(std::time(nullptr))) {
+  if (scale_ == 0) virtual_ = std::make_unique<VirtualTime>();
+}
+
+SimClock::~SimClock() = default;
 
 void SimClock::sleepMs(std::uint32_t ms) {
-  if (scale_ == 0) {
-    // Scale 0: no real wait; the virtual clock jumps to the sleeper's wake-up
-    // time, so devices still see the time pass (concurrent sleeps overlap).
-    const std::int64_t target = performanceCounter() + static_cast<std::int64_t>(ms) * (kFrequency / 1000);
-    std::int64_t jump = jumpTicks_.load();
-    for (;;) {
-      const std::int64_t needed = target - realTicks();
-      if (needed <= jump || jumpTicks_.compare_exchange_weak(jump, needed)) break;
-    }
+  if (virtual_) {
+    virtual_->sleepTicks(static_cast<std::int64_t>(ms) * (kFrequency / 1000));
     return;
   }
   const double realUs = static_cast<double>(ms) * 1000.0 * scale_;
   std::this_thread::sleep_for(std::chrono::microseconds(static_cast<std::int64_t>(realUs)));
+}
+
+void SimClock::waitUntil(std::int64_t counter) {
+  const std::int64_t remaining = counter - performanceCounter();
+  if (remaining <= 0) return;
+  if (virtual_) {
+    virtual_->sleepTicks(remaining);
+    return;
+  }
+  const double realNs = static_cast<double>(remaining) * 100.0 * scale_;
+  std::this_thread::sleep_for(std::chrono::nanoseconds(static_cast<std::int64_t>(realNs)));
 }
 
 std::int64_t SimClock::realTicks() const {
@@ -37,7 +47,7 @@ std::int64_t SimClock::realTicks() const {
 }
 
 std::int64_t SimClock::performanceCounter() {
-  if (scale_ == 0) return realTicks() + jumpTicks_.load();
+  if (virtual_) return virtual_->now();
   return static_cast<std::int64_t>(static_cast<double>(realTicks()) / scale_);
 }
 

@@ -77,6 +77,14 @@ std::unique_ptr<hub::HubBench> makeHubBench(const nlohmann::json& document,
 
 }  // namespace
 
+void forgetRunningState(const fs::path& benchFolder) {
+  std::error_code ec;
+  fs::remove(benchFolder / "registry.json", ec);
+  for (const auto& entry : fs::directory_iterator(benchFolder / "hubs", ec)) {
+    if (entry.path().extension() == ".state") fs::remove(entry.path(), ec);
+  }
+}
+
 SimHostOptions optionsFromEnvironment(const char* argv0) {
   SimHostOptions options;
   if (const char* bench = std::getenv("HBX_BENCH"); bench && *bench) options.benchFolder = fs::path(bench);
@@ -135,7 +143,11 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   windows_ = std::make_unique<SimWindows>(out, ask);
   payloads_ = std::make_unique<SimPayloads>();
   registry_ = std::make_unique<SimRegistry>();
-  seedRegistry(*registry_, bench_->registry ? *bench_->registry : defaultRegistry());
+  // A bench folder keeps its registry between runs: a saved one replaces what
+  // bench.json describes, and the set-up below leaves it as the last run did.
+  const fs::path registryFile = benchInUse ? *options_.benchFolder / "registry.json" : fs::path();
+  const bool registryKept = benchInUse && fs::exists(registryFile) && registry_->attachFile(registryFile);
+  if (!registryKept) seedRegistry(*registry_, bench_->registry ? *bench_->registry : defaultRegistry());
   std::optional<fs::path> processFolder;
   if (benchInUse) processFolder = *options_.benchFolder / "processes";
   processes_ = std::make_unique<SimProcesses>(baseNameOf(options_.moduleFileName), processFolder,
@@ -151,12 +163,19 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
     usb::applyWindows(usbTree_->config().windows, *registry_, identity);
     system_->setIdentity(identity);
   }
-  usb::writeUsbRegistry(*usbTree_, *registry_);
+  if (!registryKept) usb::writeUsbRegistry(*usbTree_, *registry_);
   processes_->setShellHandler([this](const std::wstring& file, const std::wstring& parameters) {
     return usb::runDeviceConsole(*usbTree_, *paths_, file, parameters);
   });
   // ---- The setup library and batch scripts (sim/setup/) ----
-  placeInstalledDriver();
+  if (registryKept) {
+    // The driver is where the last run left it.
+    setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
+    hubBench_->setDriverInstalled(setup::filterInstalled(setupHost));
+  } else {
+    placeInstalledDriver();
+  }
+  if (benchInUse && !registryKept) registry_->attachFile(registryFile);
   processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory) {
     setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
     return setup::runSetupCommand(setupHost, commandLine, currentDirectory);

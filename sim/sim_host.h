@@ -56,6 +56,12 @@ struct SimHostOptions {
       askUser;
 };
 
+// Forgets what runs left on a bench folder beyond its flash and drive C:
+// the kept registry (registry.json) and the hubs' running states
+// (hubs/<name>.state), so the next host starts from bench.json as a freshly
+// set-up computer whose hubs have just been powered on.
+void forgetRunningState(const std::filesystem::path& benchFolder);
+
 // Reads HBX_BENCH, HBX_TIME_SCALE and HBX_DEBUG_LOG, and the program's path
 // from the running executable.
 SimHostOptions optionsFromEnvironment(const char* argv0);

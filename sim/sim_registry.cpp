@@ -1,5 +1,6 @@
 #include "sim/sim_registry.h"
 
+#include "sim/registry_file.h"
 #include "sim/win_paths.h"
 
 namespace hbx::sim {
@@ -61,6 +62,7 @@ std::int32_t SimRegistry::setValue(OsHandle key, const std::wstring& name, std::
   if (handle == open_.end()) return static_cast<std::int32_t>(platform::err::kInvalidHandle);
   if (!(handle->second.second & 0x2)) return static_cast<std::int32_t>(platform::err::kAccessDenied);  // KEY_SET_VALUE
   keys_[handle->second.first][foldCase(name)] = RegValue{type, data};
+  changed();
   return 0;
 }
 
@@ -81,12 +83,14 @@ void SimRegistry::createKey(const std::wstring& subKey) {
   for (std::size_t pos = key.find(L'\\'); pos != std::wstring::npos; pos = key.find(L'\\', pos + 1))
     keys_[key.substr(0, pos)];
   keys_[key];
+  changed();
 }
 
 void SimRegistry::setRaw(const std::wstring& subKey, const std::wstring& name, RegValue value) {
   createKey(subKey);
   std::lock_guard<std::mutex> lock(mutex_);
   keys_[normalise(subKey)][foldCase(name)] = std::move(value);
+  changed();
 }
 
 void SimRegistry::setString(const std::wstring& subKey, const std::wstring& name, const std::wstring& text) {
@@ -133,6 +137,23 @@ void SimRegistry::deleteKey(const std::wstring& subKey) {
     const bool inside = it->first == key || it->first.starts_with(key + L"\\");
     it = inside ? keys_.erase(it) : std::next(it);
   }
+  changed();
+}
+
+bool SimRegistry::attachFile(const std::filesystem::path& file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  file_ = file;
+  auto loaded = loadRegistryFile(file);
+  if (!loaded) {
+    changed();
+    return false;
+  }
+  keys_ = std::move(*loaded);
+  return true;
+}
+
+void SimRegistry::changed() {
+  if (file_) saveRegistryFile(*file_, keys_);
 }
 
 }  // namespace hbx::sim

@@ -2,6 +2,7 @@
 // The simulated registry under HKEY_LOCAL_MACHINE, in memory. Key paths and
 // value names compare without regard to letter case.
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -39,13 +40,21 @@ class SimRegistry : public platform::RegistryPort {
   void deleteKey(const std::wstring& subKey);
   std::size_t openKeyCount() const;
 
+  // Keeps the registry in a file (a bench folder's registry.json): loads it
+  // when it holds a registry (true), else writes the current content to it;
+  // every later change is written through.
+  bool attachFile(const std::filesystem::path& file);
+
   // Normalised key path: lower case, single separators, no leading or
   // trailing "\".
   static std::wstring normalise(const std::wstring& subKey);
 
  private:
+  void changed();  // with mutex_ held
+
   mutable std::mutex mutex_;
   std::map<std::wstring, std::map<std::wstring, RegValue>> keys_;
+  std::optional<std::filesystem::path> file_;
   std::map<platform::OsHandle, std::pair<std::wstring, std::uint32_t>> open_;
   platform::OsHandle next_ = 0x80000100;
 };

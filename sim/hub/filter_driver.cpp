@@ -1,8 +1,6 @@
 #include "sim/hub/filter_driver.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "hub/device/filter_protocol.h"
 #include "sim/last_error.h"
@@ -19,8 +17,11 @@ struct PendingRequest {
   std::uint32_t magic;
   std::uint32_t error;
   std::uint32_t bytes;
-  std::int64_t completesAt;  // simulated ticks
+  std::int64_t completesAt;  // simulated ticks; kNever: until it is cancelled
 };
+constexpr std::int64_t kNever = -1;
+constexpr std::uint32_t kOperationAborted = 995;  // ERROR_OPERATION_ABORTED
+constexpr std::uint32_t kStuckPollMs = 10;
 static_assert(sizeof(PendingRequest) <= sizeof(platform::OverlappedSlot::storage));
 
 }  // namespace
@@ -75,6 +76,7 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
   std::lock_guard<std::mutex> lock(bench_.mutex());
   const hub::Ticks start = now();
   const hub::Reply reply = object.chip->request(object.connection, code, in, inLength, out, outLength, start);
+  bench_.keepRunningStates();
   if (bench_.tracing()) {
     hub::TraceEntry entry;
     entry.hub = object.chip->config().name;
@@ -90,13 +92,17 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
     bench_.record(std::move(entry));
   }
   if (reply.immediate) return {false, reply.error};
+  if (reply.stuck) {
+    std::lock_guard<std::mutex> handlesLock(handlesMutex_);
+    cancelled_.erase(device);
+  }
   const PendingRequest pending{kSlotMagic, reply.error, reply.bytes,
-                               start + static_cast<hub::Ticks>(object.chip->config().requestMicros) * 10};
+                               reply.stuck ? kNever : start + static_cast<hub::Ticks>(object.chip->config().requestMicros) * 10};
   std::memcpy(slot.storage, &pending, sizeof pending);
   return {false, platform::err::kIoPending};
 }
 
-bool SimDeviceIo::getOverlappedResult(platform::OsHandle, platform::OverlappedSlot& slot, std::uint32_t& bytes,
+bool SimDeviceIo::getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot, std::uint32_t& bytes,
                                       std::uint32_t& error) {
   PendingRequest pending;
   std::memcpy(&pending, slot.storage, sizeof pending);
@@ -105,12 +111,16 @@ bool SimDeviceIo::getOverlappedResult(platform::OsHandle, platform::OverlappedSl
     return false;
   }
   std::memset(slot.storage, 0, sizeof pending);
-  // Wait for the completion time on the simulated clock (scaled like every wait).
-  const hub::Ticks remaining = pending.completesAt - now();
-  if (remaining > 0) {
-    const double realNs = static_cast<double>(remaining) * 100.0 * clock_.timeScale();
-    std::this_thread::sleep_for(std::chrono::nanoseconds(static_cast<std::int64_t>(realNs)));
+  if (pending.completesAt == kNever) {
+    // A stuck request ends only when its handle's I/O is cancelled or the
+    // handle is closed.
+    while (!cancelled(device)) clock_.sleepMs(kStuckPollMs);
+    bytes = 0;
+    error = kOperationAborted;
+    return false;
   }
+  // Wait for the completion time on the simulated clock (scaled like every wait).
+  clock_.waitUntil(pending.completesAt);
   bytes = pending.bytes;
   error = pending.error;
   return pending.error == 0;
@@ -119,6 +129,17 @@ bool SimDeviceIo::getOverlappedResult(platform::OsHandle, platform::OverlappedSl
 void SimDeviceIo::closeHandle(platform::OsHandle handle) {
   std::lock_guard<std::mutex> lock(handlesMutex_);
   handles_.erase(handle);
+  cancelled_.erase(handle);
+}
+
+void SimDeviceIo::cancelIo(platform::OsHandle device) {
+  std::lock_guard<std::mutex> lock(handlesMutex_);
+  if (handles_.count(device)) cancelled_.insert(device);
+}
+
+bool SimDeviceIo::cancelled(platform::OsHandle device) {
+  std::lock_guard<std::mutex> lock(handlesMutex_);
+  return cancelled_.count(device) != 0 || handles_.count(device) == 0;
 }
 
 std::size_t SimDeviceIo::openHandles() {

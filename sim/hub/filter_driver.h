@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/device_io.h"
@@ -32,6 +33,9 @@ class SimDeviceIo : public platform::DeviceIoPort {
 
   // Handles (device objects and events) not closed yet.
   std::size_t openHandles();
+  // CancelIo: a request of the handle that is stuck (fault stuckAtRequest)
+  // completes with ERROR_OPERATION_ABORTED; closing the handle does too.
+  void cancelIo(platform::OsHandle device);
   // Makes every CreateEventW fail (the -8 path).
   void setEventCreationFails(bool fails) { eventsFail_ = fails; }
   hub::HubBench& bench() { return bench_; }
@@ -45,11 +49,13 @@ class SimDeviceIo : public platform::DeviceIoPort {
   };
 
   hub::Ticks now();
+  bool cancelled(platform::OsHandle device);
 
   SimClock& clock_;
   hub::HubBench& bench_;
   std::mutex handlesMutex_;
   std::map<platform::OsHandle, OpenObject> handles_;
+  std::set<platform::OsHandle> cancelled_;
   platform::OsHandle nextHandle_ = 0x1000;
   std::atomic<bool> eventsFail_{false};
 };

@@ -19,12 +19,22 @@ bool sameName(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
+fs::path stateFile(const fs::path& folder, const std::string& hub) { return folder / "hubs" / (hub + ".state"); }
+
+bool restoreState(HubChip& chip, const fs::path& file) {
+  std::ifstream in(file);
+  if (!in) return false;
+  const nlohmann::json state = nlohmann::json::parse(in, nullptr, false);
+  return !state.is_discarded() && chip.restoreRunningState(state);
+}
+
 }  // namespace
 
 std::unique_ptr<HubBench> HubBench::create(const HubBenchConfig& config, const std::optional<fs::path>& folder,
                                            std::string& error) {
   std::unique_ptr<HubBench> bench(new HubBench());
   bench->driverInstalled_ = config.driverInstalled;
+  bench->folder_ = folder;
   for (const HubConfig& hubConfig : config.hubs) {
     auto chip = std::make_unique<HubChip>(hubConfig);
     if (folder) {
@@ -33,11 +43,32 @@ std::unique_ptr<HubBench> HubBench::create(const HubBenchConfig& config, const s
         error = "cannot write " + file.string();
         return nullptr;
       }
-      chip->powerOn(0);  // boot from what the file holds
+      // A hub keeps running what it ran at the end of the last run; one
+      // without a kept state boots from what the file holds.
+      if (!restoreState(*chip, stateFile(*folder, hubConfig.name))) chip->powerOn(0);
     }
     bench->hubs_.push_back(std::move(chip));
   }
+  bench->keepRunningStates();
   return bench;
+}
+
+void HubBench::keepRunningStates() {
+  if (!folder_) return;
+  for (auto& h : hubs_) {
+    const std::string text = h->runningState().dump();
+    std::string& kept = keptStates_[h->config().name];
+    if (text == kept) continue;
+    const fs::path file = stateFile(*folder_, h->config().name);
+    const fs::path temporary = file.string() + ".new";
+    {
+      std::ofstream out(temporary, std::ios::trunc);
+      out << text << "\n";
+    }
+    std::error_code ec;
+    fs::rename(temporary, file, ec);
+    if (!ec) kept = text;
+  }
 }
 
 std::vector<HubChip*> HubBench::hubs() {
@@ -72,6 +103,7 @@ void HubBench::powerCycle(Ticks now) {
     h->powerOff();
     h->powerOn(now);
   }
+  keepRunningStates();
 }
 
 std::vector<TraceEntry> HubBench::trace() {

@@ -5,6 +5,7 @@
 // ("<folder>/hubs/<name>.flash", image 0 then image 1).
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,6 +48,12 @@ class HubBench {
 
   void powerCycle(Ticks now);
 
+  // A bench folder keeps each hub's running state ("hubs/<name>.state") until
+  // a power cycle: what a hub was left running (and its registers) is what
+  // the next program run finds. Writes the states that changed; the caller
+  // holds mutex().
+  void keepRunningStates();
+
   // Tracing costs a copy of each request; a benchmark can turn it off.
   void setTracing(bool on) { tracing_ = on; }
   bool tracing() const { return tracing_; }
@@ -58,6 +65,8 @@ class HubBench {
   HubBench() = default;
 
   std::mutex mutex_;
+  std::optional<std::filesystem::path> folder_;
+  std::map<std::string, std::string> keptStates_;  // per hub, as last written
   bool driverInstalled_ = true;
   bool tracing_ = true;
   std::vector<std::unique_ptr<HubChip>> hubs_;

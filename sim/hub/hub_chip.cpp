@@ -22,23 +22,13 @@ Reply refuse(std::uint32_t error = simerr::kInvalidParameter) { return Reply{err
 Reply fail(std::uint32_t error) { return Reply{error, false, 0}; }
 Reply ok(std::uint32_t bytes = 0) { return Reply{0, false, bytes}; }
 
+// The registers the program can write; the others follow from the chip.
+constexpr std::array<std::uint16_t, 11> kWritable{
+    filter::reg::kSignature, filter::reg::kSignatureNumber, 0x3000, 0x3100, 0x3200, 0x3601, 0x3611, 0x3621,
+    filter::reg::kCpuStartPosition, filter::reg::kWord, filter::reg::kWord + 1};
+
 bool isWritable(std::uint16_t address) {
-  switch (address) {
-    case filter::reg::kSignature:
-    case filter::reg::kSignatureNumber:
-    case 0x3000:
-    case 0x3100:
-    case 0x3200:
-    case 0x3601:
-    case 0x3611:
-    case 0x3621:
-    case filter::reg::kCpuStartPosition:
-    case filter::reg::kWord:
-    case filter::reg::kWord + 1:
-      return true;
-    default:
-      return false;
-  }
+  return std::find(kWritable.begin(), kWritable.end(), address) != kWritable.end();
 }
 
 }  // namespace
@@ -100,6 +90,37 @@ void HubChip::resetRegisters() {
   registers_[filter::reg::kCpuStartPosition] = config_.cpuStartPosition;
 }
 
+nlohmann::json HubChip::runningState() const {
+  nlohmann::json registers = nlohmann::json::object();
+  for (std::uint16_t address : kWritable) registers[std::to_string(address)] = registers_[address];
+  const char* running = running_ == Running::Image0 ? "image0" : running_ == Running::Image1 ? "image1" : "rom";
+  return {{"powered", powered_},
+          {"running", running},
+          {"version", std::vector<std::uint8_t>(version_.begin(), version_.end())},
+          {"registers", registers}};
+}
+
+bool HubChip::restoreRunningState(const nlohmann::json& state) {
+  if (!state.is_object() || !state.contains("powered") || !state["powered"].is_boolean() ||
+      !state.contains("running") || !state["running"].is_string() || !state.contains("version") ||
+      !state["version"].is_array() || state["version"].size() != 6 || !state.contains("registers") ||
+      !state["registers"].is_object()) {
+    return false;
+  }
+  const std::string running = state["running"].get<std::string>();
+  if (running != "image0" && running != "image1" && running != "rom") return false;
+  boot();  // the registers the program cannot write come from the chip itself
+  running_ = running == "image0" ? Running::Image0 : running == "image1" ? Running::Image1 : Running::Rom;
+  for (std::size_t i = 0; i < 6; ++i) version_[i] = state["version"][i].get<std::uint8_t>();
+  std::copy(version_.begin(), version_.end(), registers_.begin() + filter::reg::kVersionBlock);
+  for (const auto& [address, value] : state["registers"].items()) {
+    const unsigned long at = std::stoul(address);
+    if (at < registers_.size() && value.is_number_unsigned()) writeRegister(static_cast<std::uint16_t>(at), value.get<std::uint8_t>());
+  }
+  powered_ = state["powered"].get<bool>();
+  return true;
+}
+
 void HubChip::powerOff() {
   powered_ = false;
   download_ = Download{};
@@ -134,8 +155,10 @@ void HubChip::writeRegister(std::uint16_t address, std::uint8_t value) {
 
 std::optional<Reply> HubChip::injectedFault() {
   const FaultConfig& f = config_.faults;
-  if (f.failCount == 0 || requests_ < f.failFromRequest) return std::nullopt;
-  if (f.failCount != 0xFFFFFFFFu && requests_ - f.failFromRequest >= f.failCount) return std::nullopt;
+  if (f.failAt.set() && failStart_ == 0 && aims_.hits(f.failAt)) failStart_ = requests_;
+  const std::uint32_t from = f.failAt.set() ? failStart_ : f.failFromRequest;
+  if (f.failCount == 0 || (f.failAt.set() && failStart_ == 0) || requests_ < from) return std::nullopt;
+  if (f.failCount != 0xFFFFFFFFu && requests_ - from >= f.failCount) return std::nullopt;
   if (f.immediateError != 0) return refuse(f.immediateError);
   if (f.completionError != 0) return fail(f.completionError);
   return std::nullopt;
@@ -145,6 +168,10 @@ Reply HubChip::request(Connection connection, std::uint32_t code, const std::uin
                        std::uint8_t* out, std::uint32_t outLength, Ticks now) {
   if (!present(now)) return refuse(simerr::kDeviceNotConnected);
   ++requests_;
+  aims_.count(classifyRequest(code, in, inLength));
+  const FaultConfig& f = config_.faults;
+  torn_ = f.tornAtRequest.set() && aims_.hits(f.tornAtRequest);
+  badErase_ = f.badEraseAtRequest.set() && aims_.hits(f.badEraseAtRequest);
   Reply reply;
   if (const auto fault = injectedFault()) {
     reply = *fault;
@@ -159,8 +186,33 @@ Reply HubChip::request(Connection connection, std::uint32_t code, const std::uin
   } else {
     reply = refuse(simerr::kInvalidFunction);
   }
+  applyReplyFaults(reply);
   if (config_.faults.powerLossAfterRequest != 0 && requests_ == config_.faults.powerLossAfterRequest) powerOff();
+  if (f.powerLossAt.set() && aims_.hits(f.powerLossAt)) powerOff();
   return reply;
+}
+
+void HubChip::applyReplyFaults(Reply& reply) {
+  const FaultConfig& f = config_.faults;
+  if (torn_) {
+    // The power went half-way through: whatever the request did so far stays.
+    torn_ = false;
+    powerOff();
+    reply = fail(simerr::kDeviceNotConnected);
+  }
+  if (reply.error == 0 && reply.bytes > 0 && f.shortReplyAtRequest.set() && aims_.hits(f.shortReplyAtRequest)) {
+    --reply.bytes;
+  }
+  if (f.stuckAtRequest.set() && aims_.hits(f.stuckAtRequest)) reply.stuck = true;
+}
+
+Reply HubChip::erase(std::uint32_t image, std::uint32_t half, Ticks now) {
+  constexpr std::uint32_t kHalf = SpiFlash::kImageSize / 2;
+  // A torn erase stops half-way; a bad one leaves its end as it was.
+  flash_.eraseHalf(image, half, torn_ ? kHalf / 2 : badErase_ ? kHalf - 256 : kHalf);
+  eraseUntil_ = now + static_cast<Ticks>(config_.eraseMs) * kTicksPerMs;
+  eraseForever_ = eraseForever_ || config_.faults.eraseNeverFinishes;
+  return ok();
 }
 
 Reply HubChip::vendorOut(const std::uint8_t* in, std::uint32_t inLength, std::uint32_t outLength, Ticks now) {
@@ -197,10 +249,7 @@ Reply HubChip::vendorOut(const std::uint8_t* in, std::uint32_t inLength, std::ui
     case filter::op::kErase: {
       const std::uint32_t image = value & 0xFF, half = value >> 8;
       if (payload != 0 || address != 0 || image > 1 || half > 1) return refuse();
-      flash_.eraseHalf(image, half);
-      eraseUntil_ = now + static_cast<Ticks>(config_.eraseMs) * kTicksPerMs;
-      eraseForever_ = eraseForever_ || config_.faults.eraseNeverFinishes;
-      return ok();
+      return erase(image, half, now);
     }
     case filter::op::kCpuReset:
       if (payload != 0 || value != 0 || address != 0) return refuse();
@@ -220,7 +269,11 @@ Reply HubChip::download(std::uint32_t opcode, std::uint32_t image, std::uint32_t
   const std::uint32_t from = download_.nextPacket * filter::kPacketData;
   const std::uint32_t bytes = std::min(filter::kPacketData, total - from);
   const std::uint32_t base = config ? 0 : filter::kFirmwareAreaOffset;
-  notErasedWrites_ += flash_.program(image, base + from, data, bytes);
+  // A torn program stores only its first half.
+  notErasedWrites_ += flash_.program(image, base + from, data, torn_ ? bytes / 2 : bytes);
+  const auto flip = config_.faults.flipBitAtOffset;
+  const std::uint32_t at = image * SpiFlash::kImageSize + base + from;
+  if (flip && *flip >= at && *flip < at + bytes) flash_.flipBit(*flip);
   ++download_.nextPacket;
   if (download_.nextPacket * filter::kPacketData >= total) download_.active = false;
   return ok();

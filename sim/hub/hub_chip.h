@@ -32,6 +32,7 @@ struct Reply {
   std::uint32_t error = 0;  // 0: success
   bool immediate = false;   // DeviceIoControl itself fails (else the completion does)
   std::uint32_t bytes = 0;  // reply bytes on success
+  bool stuck = false;       // stays pending until it is cancelled
 };
 
 enum class Running { Image0, Image1, Rom };
@@ -66,6 +67,13 @@ class HubChip {
   // a chip of type `chipType` (length, chip marker and checksum).
   static std::optional<std::array<std::uint8_t, 6>> validFirmware(const std::uint8_t* image, std::uint8_t chipType);
 
+  // What a running hub holds beyond its flash (power, the image it booted,
+  // the registers the program can write), for a bench that keeps its hubs
+  // running between program runs. Restoring a state that does not fit
+  // leaves the chip as it is and answers false.
+  nlohmann::json runningState() const;
+  bool restoreRunningState(const nlohmann::json& state);
+
   // ---- For the simulated USB tree (sim/usb/) ----------------------------
   // When the chip came (or comes) back on the bus: a new value means its hub
   // functions re-enumerated.
@@ -97,6 +105,8 @@ class HubChip {
   Reply generic(Connection connection, const std::uint8_t* in, std::uint32_t inLength, std::uint8_t* out,
                 std::uint32_t outLength, Ticks now);
   Reply download(std::uint32_t opcode, std::uint32_t image, std::uint32_t total, const std::uint8_t* data);
+  Reply erase(std::uint32_t image, std::uint32_t half, Ticks now);
+  void applyReplyFaults(Reply& reply);
   Reply stringDescriptor(Connection connection, std::uint32_t index, std::uint32_t language, std::uint8_t* out,
                          std::uint32_t outLength) const;
   Reply deviceDescriptor(Connection connection, std::uint8_t* out, std::uint32_t outLength) const;
@@ -121,6 +131,10 @@ class HubChip {
   Download download_;
   std::uint32_t notErasedWrites_ = 0;
   std::uint32_t requests_ = 0;
+  AimCounter aims_;
+  std::uint32_t failStart_ = 0;  // the request a failAt series started at
+  bool torn_ = false;            // the current request loses power half-way
+  bool badErase_ = false;        // the current erase leaves wrong content
 };
 
 // "\\.\" + the physical-device-object form of `pdoName` + "0001".

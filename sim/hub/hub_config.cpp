@@ -5,6 +5,7 @@
 #include "base/log/format.h"
 #include "hub/device/filter_protocol.h"
 #include "sim/bench_fields.h"
+#include "sim/hub/spi_flash.h"
 
 namespace hbx::sim::hub {
 
@@ -63,7 +64,9 @@ ConnectionConfig parseConnection(const json& v, const std::string& where) {
 
 FaultConfig parseFaults(const json& v, const std::string& where) {
   checkKeys(v, where, {"immediateError", "completionError", "failFromRequest", "failCount", "openError",
-                       "eraseNeverFinishes", "powerLossAfterRequest", "legacyRegistersOnly"});
+                       "eraseNeverFinishes", "powerLossAfterRequest", "legacyRegistersOnly", "tornAtRequest",
+                       "badEraseAtRequest", "shortReplyAtRequest", "stuckAtRequest", "powerLossAt", "failAt",
+                       "flipBitAtOffset"});
   FaultConfig f;
   const std::uint32_t any = 0xFFFFFFFFu;
   if (v.contains("immediateError")) f.immediateError = numberValue(v["immediateError"], where + "/immediateError", 0, any);
@@ -76,6 +79,15 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
     f.powerLossAfterRequest = numberValue(v["powerLossAfterRequest"], where + "/powerLossAfterRequest", 0, any);
   }
   if (v.contains("legacyRegistersOnly")) f.legacyRegistersOnly = boolValue(v["legacyRegistersOnly"], where + "/legacyRegistersOnly");
+  for (auto [name, aim] : {std::pair{"tornAtRequest", &f.tornAtRequest}, std::pair{"badEraseAtRequest", &f.badEraseAtRequest},
+                           std::pair{"shortReplyAtRequest", &f.shortReplyAtRequest},
+                           std::pair{"stuckAtRequest", &f.stuckAtRequest}, std::pair{"powerLossAt", &f.powerLossAt},
+                           std::pair{"failAt", &f.failAt}}) {
+    if (v.contains(name)) *aim = parseFaultAim(v[name], where + "/" + name);
+  }
+  if (v.contains("flipBitAtOffset")) {
+    f.flipBitAtOffset = numberValue(v["flipBitAtOffset"], where + "/flipBitAtOffset", 0, SpiFlash::kSize - 1);
+  }
   return f;
 }
 

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/hub/fault_aim.h"
+
 namespace hbx::sim::hub {
 
 // One of the hub's two USB functions, each with its own device object.
@@ -31,6 +33,14 @@ struct FaultConfig {
   bool eraseNeverFinishes = false;
   std::uint32_t powerLossAfterRequest = 0;  // 0: never
   bool legacyRegistersOnly = false;  // vendor register requests are refused
+  // Faults of a real part (aims in sim/hub/fault_aim.h):
+  FaultAim tornAtRequest{};       // power lost half-way through that program or erase
+  FaultAim badEraseAtRequest{};   // that erase reports success but leaves its last 256 bytes as they were
+  FaultAim shortReplyAtRequest{}; // that request returns one byte fewer than asked
+  FaultAim stuckAtRequest{};      // that request stays pending until it is cancelled
+  FaultAim powerLossAt{};         // power lost after that request (powerLossAfterRequest by phase)
+  FaultAim failAt{};              // failCount requests fail from that one (failFromRequest by phase)
+  std::optional<std::uint32_t> flipBitAtOffset{};  // a programmed byte there (0 to 0x1FFFF) reads with bit 0 changed
 };
 
 struct HubConfig {

@@ -34,10 +34,17 @@ void SpiFlash::writeThrough(std::uint32_t from, std::uint32_t length) {
   file_->flush();
 }
 
-void SpiFlash::eraseHalf(std::uint32_t image, std::uint32_t half) {
+void SpiFlash::eraseHalf(std::uint32_t image, std::uint32_t half, std::uint32_t bytes) {
   const std::uint32_t from = image * kImageSize + half * (kImageSize / 2);
-  std::fill_n(bytes_.begin() + from, kImageSize / 2, 0xFF);
-  writeThrough(from, kImageSize / 2);
+  bytes = std::min(bytes, kImageSize / 2);
+  std::fill_n(bytes_.begin() + from, bytes, 0xFF);
+  writeThrough(from, bytes);
+}
+
+void SpiFlash::flipBit(std::uint32_t flashOffset) {
+  if (flashOffset >= kSize) return;
+  bytes_[flashOffset] ^= 0x01;
+  writeThrough(flashOffset, 1);
 }
 
 std::uint32_t SpiFlash::program(std::uint32_t image, std::uint32_t offset, const std::uint8_t* data,

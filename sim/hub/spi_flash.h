@@ -24,8 +24,11 @@ class SpiFlash {
   // else the current content is written to it. False when it cannot be written.
   bool attachFile(const std::filesystem::path& file);
 
-  // `half` 0 is the first 32 KiB of the image, 1 the second.
-  void eraseHalf(std::uint32_t image, std::uint32_t half);
+  // `half` 0 is the first 32 KiB of the image, 1 the second. `bytes` less
+  // than the half: an erase cut short (the rest keeps its content).
+  void eraseHalf(std::uint32_t image, std::uint32_t half, std::uint32_t bytes = kImageSize / 2);
+  // A bit error: the byte at a flash offset (0 to kSize - 1) changes bit 0.
+  void flipBit(std::uint32_t flashOffset);
   // Programs bytes at an image offset; bytes past the image end are dropped.
   // Returns how many bytes had bits that programming could not set (a write
   // without erase).

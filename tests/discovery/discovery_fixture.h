@@ -76,6 +76,7 @@ class DiscoveryTest : public ::testing::Test {
     clock.reset();
     log::setDebugOutput(nullptr);
     host.reset();
+    sim::forgetRunningState(folder.path());
     if (!benchJson.empty()) folder.write("bench.json", withFamilyHubs(benchJson));
     else if (!std::filesystem::exists(folder.path() / "bench.json")) folder.write("bench.json", familyBenchJson());
     sim::SimHostOptions options;

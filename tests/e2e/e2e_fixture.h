@@ -16,6 +16,7 @@
 #include "app/program.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/hub/hub_chip.h"
+#include "sim/sim_clock.h"
 #include "sim/sim_host.h"
 #include "sim/sim_payloads.h"
 #include "sim/sim_system.h"
@@ -64,8 +65,31 @@ class StatusView : public ui::DialogView {
 
 class E2eRun {
  public:
-  // `roots`: the hubs on the ports 1, 2, ... of one controller.
-  explicit E2eRun(const std::vector<Hub>& roots, double timeScale = 0.001) {
+  // `roots`: the hubs on the ports 1, 2, ... of one controller. Runs are on
+  // virtual time (scale 0) unless a scale is given.
+  explicit E2eRun(const std::vector<Hub>& roots, double timeScale = 0) : timeScale_(timeScale) {
+    writeBench(roots);
+    startHost();
+  }
+
+  // The next program run on the same bench folder, after bench.json was
+  // written again for `roots` (other faults, say): a new simulated host that
+  // finds what the last run left (flash, running hubs, registry, files).
+  void nextRun(const std::vector<Hub>& roots) {
+    host_.reset();
+    output_.clear();
+    view_.status.clear();
+    writeBench(roots);
+    startHost();
+  }
+  // Every hub of the bench off and on again (hubbench power-cycle).
+  void powerCycle() {
+    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
+    host_->hubBench().powerCycle(host_->clock().performanceCounter());
+  }
+
+ private:
+  void writeBench(const std::vector<Hub>& roots) {
     std::string hubs;
     std::string usb3;
     std::string usb2;
@@ -79,9 +103,12 @@ class E2eRun {
       "usb": {"controllers": [{"path": "\\\\?\\PCI#VEN_3A7F&DEV_7630#4&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
         "description": "Corvane Host", "ports": 20, "devices": [)" + usb3 + (usb2.empty() ? "" : "," + usb2) + "]}]}}";
     folder_.write("bench.json", bench);
+  }
+
+  void startHost() {
     sim::SimHostOptions options;
     options.benchFolder = folder_.path();
-    options.timeScale = timeScale;
+    options.timeScale = timeScale_;
     options.debugLogFile = folder_.path() / "debug.log";
     options.standardOutput = [this](const std::string& text) {
       std::lock_guard<std::mutex> lock(outputMutex_);
@@ -90,6 +117,8 @@ class E2eRun {
     host_ = std::make_unique<sim::SimHost>(options);
     EXPECT_EQ(host_->benchError(), "");
   }
+
+ public:
 
   // The carried settings with `key` set to `value`.
   void carrySetting(const std::string& key, int value) {
@@ -183,6 +212,7 @@ class E2eRun {
     function(usb2, "usb2", port2, below2);
   }
 
+  double timeScale_;
   TempFolder folder_;
   std::mutex outputMutex_;
   std::string output_;

@@ -33,6 +33,7 @@ class UtilityTest : public ::testing::Test {
                      const wchar_t* module = L"C:\\HBX\\8634FWUpgradeTool.exe") {
     utility.reset();  // before the host it runs on
     host.reset();
+    sim::forgetRunningState(bench.path());  // a freshly set-up computer each time
     if (benchJson) bench.write("bench.json", benchJson);
     else if (!std::filesystem::exists(bench.path() / "bench.json")) bench.write("bench.json", familyBenchJson());
     sim::SimHostOptions options;

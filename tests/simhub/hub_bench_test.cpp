@@ -144,6 +144,13 @@ TEST_F(DriverTest, FlashPersistsInTheBenchFolderAndPowerLossKeepsWhatWasProgramm
   EXPECT_EQ(image0[63], 0x00);
   EXPECT_EQ(image0[64], 0xFF);
   EXPECT_EQ(image0[300], 0xFF) << "the erase reached the firmware area";
+  // The hub stays as the cut left it (off, its old image) until a power
+  // cycle boots it from what the flash now holds.
+  EXPECT_FALSE(bench->hub("hub0")->powered());
+  EXPECT_EQ(bench->hub("hub0")->running(), Running::Image0);
+  bench->powerCycle(0);
+  make(config, folder.path);
+  EXPECT_TRUE(bench->hub("hub0")->powered());
   EXPECT_EQ(bench->hub("hub0")->running(), Running::Image1);
 }
 

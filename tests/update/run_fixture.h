@@ -87,8 +87,10 @@ inline std::wstring deviceObject(const std::wstring& pdoName) {
 class RunFixture {
  public:
   // `depths`: the tier of each hub (1 on a root-hub port); missing ones are 1.
+  // Runs are on virtual time (scale 0), so their time-outs never depend on
+  // how the machine schedules the threads.
   explicit RunFixture(const sim::hub::HubBenchConfig& hubs, std::vector<std::uint8_t> depths = {},
-                      double timeScale = 0.001)
+                      double timeScale = 0)
       : depths_(std::move(depths)), host_(options(hubs, timeScale)) {
     pUtility = &utility;
     pFWUpdateDlg = &dialog;

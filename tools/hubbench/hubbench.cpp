@@ -3,7 +3,9 @@
 //                             "hubs" section and one flash file per hub)
 //   hubbench show DIR         one line per hub: name, running version and the
 //                             firmware version of each image (or "invalid")
-//   hubbench power-cycle DIR  powers every hub off and on again
+//   hubbench power-cycle DIR  powers every hub off and on again (each boots
+//                             from its flash; the running state a bench
+//                             keeps between runs is reset)
 //   hubbench tree DIR         the USB tree of the bench: one line per host
 //                             controller and per device (tier, port, ids,
 //                             and for hubs of our families the hub's name)
@@ -44,8 +46,11 @@ int init(const fs::path& folder) {
     std::fprintf(stderr, "hubbench: %s\n", error.c_str());
     return 1;
   }
-  // Fresh flash files with the default images.
-  for (const HubConfig& hub : config.hubs) fs::remove(folder / "hubs" / (hub.name + ".flash"));
+  // Fresh flash files with the default images, and hubs just powered on.
+  for (const HubConfig& hub : config.hubs) {
+    fs::remove(folder / "hubs" / (hub.name + ".flash"));
+    fs::remove(folder / "hubs" / (hub.name + ".state"));
+  }
   return openBench(folder) ? 0 : 1;
 }
 
@@ -58,6 +63,7 @@ int show(const fs::path& folder) {
       const auto version = HubChip::validFirmware(chip->flash().image(image), chip->config().chipType());
       line += " image" + std::to_string(image) + "=" + (version ? versionText(*version) : "invalid");
     }
+    if (!chip->powered()) line += " off";
     std::printf("%s\n", line.c_str());
   }
   return 0;
@@ -66,8 +72,8 @@ int show(const fs::path& folder) {
 int powerCycle(const fs::path& folder) {
   const auto bench = openBench(folder);
   if (!bench) return 1;
-  // Opening the bench powers the hubs on from their flash files; a power
-  // cycle leaves nothing else behind.
+  // Opening the bench finds the hubs as the last run left them running; the
+  // power cycle boots each from its flash and keeps that state.
   bench->powerCycle(0);
   return 0;
 }
