@@ -46,6 +46,7 @@ struct PointResult {
   int firstExit = 0;
   int rerunExit = 0;
   bool recovered = false;
+  bool noValidImage = false;  // after the cut neither image held valid firmware
 };
 
 // `fault`: the hub's "faults" object for the first run.
@@ -55,6 +56,11 @@ inline PointResult runPoint(const std::string& fault) {
   e2e::E2eRun run({cut});
   PointResult result;
   result.firstExit = run.run(L"");
+  result.noValidImage = true;
+  for (std::uint32_t image : {0u, 1u}) {
+    const std::vector<std::uint8_t> bytes = run.flashImage("cut", image);
+    if (sim::hub::HubChip::validFirmware(bytes.data(), 2)) result.noValidImage = false;  // HBX773x: chip type 2
+  }
   run.powerCycle();
   run.nextRun({e2e::hub("cut")});
   result.rerunExit = run.run(L"");

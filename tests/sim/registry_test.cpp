@@ -2,7 +2,10 @@
 // ERROR_MORE_DATA when the buffer is too small.
 #include <gtest/gtest.h>
 
+#include "sim/hub/hub_bench.h"
+#include "sim/sim_host.h"
 #include "sim/sim_registry.h"
+#include "tests/sim/temp_folder.h"
 
 namespace hbx::sim {
 namespace {
@@ -63,6 +66,31 @@ TEST(SimRegistryTest, WritesThroughAKeyOpenedForWriting) {
   ASSERT_TRUE(v.has_value());
   EXPECT_EQ(v->type, regtype::kDword);
   EXPECT_EQ(v->bytes, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+}
+
+TEST(SimRegistryTest, BenchFolderKeepsTheRegistryAndTheDriverStateBetweenRuns) {
+  hbx::testing::TempFolder folder;
+  folder.write("bench.json", R"({"hubs": {"driverInstalled": true, "devices": [
+    {"name": "a", "family": "HBX773x", "usb3": {"pid": "0632", "pdo": "\\Device\\USBPDO-20"}}]}})");
+  const std::wstring classKey = L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}";
+  SimHostOptions options;
+  options.benchFolder = folder.path();
+  {
+    SimHost first(options);
+    EXPECT_TRUE(first.hubBench().driverInstalled());
+    // A run that removed the filter and was killed before it set a value back.
+    first.registry().setMultiString(classKey, L"UpperFilters", {});
+    first.registry().setDword(L"SYSTEM\\Left", L"EnableSelectiveSuspend", 0);
+  }
+  SimHost second(options);
+  EXPECT_FALSE(second.hubBench().driverInstalled()) << "bench.json's driverInstalled counts for the first run only";
+  const auto left = second.registry().value(L"system\\left", L"enableselectivesuspend");
+  ASSERT_TRUE(left.has_value());
+  EXPECT_EQ(left->bytes, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+  forgetRunningState(folder.path());
+  SimHost fresh(options);
+  EXPECT_TRUE(fresh.hubBench().driverInstalled());
+  EXPECT_FALSE(fresh.registry().value(L"SYSTEM\\Left", L"EnableSelectiveSuspend").has_value());
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "hub/device/filter_protocol.h"
 #include "sim/hub/filter_driver.h"
@@ -179,6 +181,147 @@ TEST(HubSection, ParsesAndRefusesWithThePlace) {
     EXPECT_EQ(load.error.rfind(c.where, 0), 0u) << load.error;
   }
 }
+
+
+namespace faults_of_a_real_part {
+
+std::vector<std::uint8_t> imageOf(HubBench& bench, std::uint32_t image) {
+  const std::uint8_t* bytes = bench.hub("hub0")->flash().image(image);
+  return {bytes, bytes + SpiFlash::kImageSize};
+}
+
+FaultAim aim(const char* json) { return parseFaultAim(nlohmann::json::parse(json), "aim"); }
+
+TEST_F(DriverTest, TornEraseAndTornProgramLeaveHalfTheWorkAndTheHubOff) {
+  struct Case {
+    const char* what;
+    const char* aimJson;
+    std::uint32_t image;          // the image the cut request works on
+    std::uint32_t doneUpTo;       // bytes of it erased or programmed
+    std::uint8_t doneValue;
+    bool restErased;              // the bytes after: erased before (else as they were)
+  };
+  const Case cases[] = {
+      {"erase of image 1", R"({"phase": "erase", "image": 1})", 1, 0x4000, 0xFF, false},
+      {"second table packet", R"({"phase": "table", "nth": 2})", 0, 32 + 16, 0x00, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HubBenchConfig config = oneHubPerFamilyBench();
+    config.hubs[0].faults.tornAtRequest = aim(c.aimJson);
+    make(config);
+    const std::vector<std::uint8_t> before = imageOf(*bench, c.image);
+    EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('W', 0, 0)), 0u);
+    // The torn request fails with 1167; after it the hub is gone (2).
+    std::vector<std::uint32_t> errors;
+    errors.push_back(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('Q', 0, 256), nullptr, 0, 32));
+    errors.push_back(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('Q', 0, 256), nullptr, 0, 32));
+    errors.push_back(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('W', 1, 0)));
+    EXPECT_EQ(errors, c.image == 1 ? (std::vector<std::uint32_t>{0, 0, 1167}) : (std::vector<std::uint32_t>{0, 1167, 2}));
+    EXPECT_FALSE(bench->hub("hub0")->powered());
+    const std::vector<std::uint8_t> after = imageOf(*bench, c.image);
+    const std::uint32_t doneFrom = c.image == 0 ? 32 : 0;
+    for (std::uint32_t i = doneFrom; i < c.doneUpTo; ++i) ASSERT_EQ(after[i], c.doneValue) << i;
+    for (std::uint32_t i = c.doneUpTo; i < c.doneUpTo + 0x100; ++i) ASSERT_EQ(after[i], c.restErased ? 0xFF : before[i]) << i;
+  }
+}
+
+TEST_F(DriverTest, BadEraseBitErrorAndShortReplyLookLikeSuccess) {
+  HubBenchConfig config = oneHubPerFamilyBench();
+  config.hubs[0].faults.badEraseAtRequest = aim(R"({"phase": "erase"})");
+  config.hubs[0].faults.flipBitAtOffset = 5;
+  config.hubs[0].faults.shortReplyAtRequest = aim(R"({"phase": "readback", "nth": 2})");
+  make(config);
+  bench->hub("hub0")->flash().setImage(0, std::vector<std::uint8_t>(SpiFlash::kImageSize, 0x00));
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('W', 0, 0)), 0u);
+  const std::vector<std::uint8_t> erased = imageOf(*bench, 0);
+  EXPECT_EQ(erased[0x7EFF], 0xFF);
+  EXPECT_EQ(erased[0x7F00], 0x00) << "the end of the half kept its content";
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('Q', 0, 256), nullptr, 0, 32), 0u);
+  EXPECT_EQ(imageOf(*bench, 0)[4], 0x00);
+  EXPECT_EQ(imageOf(*bench, 0)[5], 0x01) << "a programmed zero reads back with bit 0 set";
+
+  // The second image read comes back one byte short, the others whole.
+  std::vector<std::uint32_t> lengths;
+  for (int i = 0; i < 3; ++i) {
+    const auto opened = io->openDevice(kHub0Usb3, 0, 0, platform::fileflag::kOverlapped);
+    std::uint8_t in[24];
+    filter::encodeHeader(filter::Header::vendor('U', 0, 0), in);
+    std::uint8_t out[16];
+    const auto event = io->createEvent(true, false);
+    platform::OverlappedSlot slot;
+    io->deviceIoControl(opened.handle, filter::kIoctlVendorIn, in, 24, out, 16, event, slot);
+    std::uint32_t bytes = 0, error = 0;
+    EXPECT_TRUE(io->getOverlappedResult(opened.handle, slot, bytes, error));
+    lengths.push_back(bytes);
+    io->closeHandle(event);
+    io->closeHandle(opened.handle);
+  }
+  EXPECT_EQ(lengths, (std::vector<std::uint32_t>{16, 15, 16}));
+}
+
+TEST_F(DriverTest, StuckRequestEndsOnlyWhenCancelled) {
+  HubBenchConfig config = oneHubPerFamilyBench();
+  config.hubs[0].faults.stuckAtRequest = aim("1");
+  make(config);
+  const auto opened = io->openDevice(kHub0Usb3, 0, 0, platform::fileflag::kOverlapped);
+  std::uint8_t in[24];
+  filter::encodeHeader(filter::Header::vendor('R', 0, 0x5821), in);
+  std::uint8_t out[1];
+  const auto event = io->createEvent(true, false);
+  platform::OverlappedSlot slot;
+  io->deviceIoControl(opened.handle, filter::kIoctlVendorIn, in, 24, out, 1, event, slot);
+  std::atomic<bool> returned{false};
+  std::uint32_t bytes = 0, error = 0;
+  std::thread waiter([&] {
+    io->getOverlappedResult(opened.handle, slot, bytes, error);
+    returned = true;
+  });
+  clock.sleepMs(2000);
+  EXPECT_FALSE(returned) << "still pending after two seconds";
+  io->cancelIo(opened.handle);
+  waiter.join();
+  EXPECT_EQ(error, 995u);
+  io->closeHandle(event);
+  io->closeHandle(opened.handle);
+}
+
+TEST_F(DriverTest, RunningStateOutlivesTheBenchUntilAResetOrPowerCycle) {
+  TempFolder folder;
+  const HubBenchConfig config = oneHubPerFamilyBench();
+  const auto mark = [&] {
+    EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('S', 0x5A, 0x07FB), nullptr, 0, 1), 0u);
+  };
+  const auto marked = [&] { return bench->hub("hub0")->readRegister(0x07FB, 0) == 0x5A; };
+  make(config, folder.path);
+  mark();
+  make(config, folder.path);
+  EXPECT_TRUE(marked()) << "the next run finds the mark";
+  EXPECT_EQ(roundTrip(kHub0Usb3, filter::kIoctlVendorOut, filter::Header::vendor('T', 0, 0)), 0u);  // processor reset
+  make(config, folder.path);
+  EXPECT_FALSE(marked()) << "a reset through the driver boots afresh";
+  mark();
+  bench->powerCycle(0);
+  make(config, folder.path);
+  EXPECT_FALSE(marked());
+}
+
+TEST(HubSection, FaultAimsAreNumbersOrPhases) {
+  const auto parse = [](const char* faults) {
+    return parseHubSection(nlohmann::json::parse(std::string(R"({"devices": [{"name": "h", "usb3": {"pid": "0632", "pdo": "\\Device\\X"}, "faults": )") +
+                                                 faults + "}]}"));
+  };
+  const auto ok = parse(R"({"tornAtRequest": 7, "powerLossAt": {"phase": "download", "nth": 3, "image": 0}})");
+  ASSERT_TRUE(ok.bench) << ok.error;
+  EXPECT_EQ(ok.bench->hubs[0].faults.tornAtRequest.request, 7u);
+  EXPECT_EQ(ok.bench->hubs[0].faults.powerLossAt.phase, Phase::Download);
+  EXPECT_EQ(ok.bench->hubs[0].faults.powerLossAt.nth, 3u);
+  EXPECT_EQ(parse(R"({"stuckAtRequest": {"phase": "flush"}})").error,
+            "hubs/devices/0/faults/stuckAtRequest/phase: expected register, erase, table, download, readback, reset or descriptor");
+  EXPECT_EQ(parse(R"({"failAt": {"phase": "erase", "image": 2}})").error, "hubs/devices/0/faults/failAt/image: expected an integer from 0 to 1");
+}
+
+}  // namespace faults_of_a_real_part
 
 }  // namespace
 }  // namespace hbx::sim::hub
