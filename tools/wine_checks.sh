@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine, in a fresh 32-bit prefix on a virtual
+# display of its own:
+#   tools/wine_checks.sh <Windows build folder>
+# the port contract tests on the Win32 ports, then the program's exits that
+# need no USB hub.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+prefix=$(mktemp -d /tmp/hbx-wine.XXXXXX)
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# The display: Xvfb picks a free number and writes it to descriptor 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$prefix.display" >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$prefix" "$prefix.display"
+}
+trap cleanup EXIT
+for _ in $(seq 1 50); do [ -s "$prefix.display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$prefix.display")
+
+start=$SECONDS
+wineboot -i >/dev/null 2>&1
+echo "Wine prefix ready in $((SECONDS - start)) s"
+
+wine "$build/port_contract_tests_win32.exe"
+
+failures=0
+report() {  # report <wanted> <got> <what>
+  if [ "$2" -eq "$1" ]; then echo "ok   $3 -> $2"; else echo "FAIL $3 -> $2, expected $1"; failures=$((failures + 1)); fi
+}
+# expect <exit status> <program> <arguments...>
+expect() {
+  local want=$1 program=$2
+  shift 2
+  local got=0
+  timeout 300 wine "$program" "$@" >/dev/null 2>&1 || got=$?
+  report "$want" "$got" "${program#"$build"/} $*"
+}
+# expect_box <caption> <exit status> <program> <arguments...>: the run shows
+# a message box with that caption; Enter takes its default answer.
+expect_box() {
+  local caption=$1 want=$2 program=$3
+  shift 3
+  timeout 300 wine "$program" "$@" >/dev/null 2>&1 &
+  local pid=$! window="" got=0
+  for _ in $(seq 1 240); do
+    window=$(xdotool search --name "^$caption\$" 2>/dev/null | head -1) && [ -n "$window" ] && break
+    sleep 0.5
+  done
+  if [ -n "$window" ]; then
+    xdotool windowfocus --sync "$window" key Return
+  else
+    echo "FAIL no \"$caption\" box shown"
+    failures=$((failures + 1))
+  fi
+  wait "$pid" || got=$?
+  report "$want" "$got" "${program#"$build"/} $* (box \"$caption\" answered)"
+}
+
+program=$build/8634FWUpgradeTool.exe
+# The usage text is a question box, shown also in silent mode.
+expect_box Question 0 "$program" /SILENT /?
+expect 246 "$program" /SILENT /P3 1234 /P2 5678
+# Without the driver files the program cannot install the filter: -20.
+expect 236 "$program" /SILENT /A
+
+echo "Wine checks took $((SECONDS - start)) s"
+[ "$failures" -eq 0 ]
