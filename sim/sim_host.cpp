@@ -157,7 +157,8 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   });
   // ---- The setup library and batch scripts (sim/setup/) ----
   placeInstalledDriver();
-  processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory) {
+  processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory,
+                                       std::uint32_t) {
     setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
     return setup::runSetupCommand(setupHost, commandLine, currentDirectory);
   });

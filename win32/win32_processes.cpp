@@ -81,7 +81,7 @@ class Win32Processes final : public platform::ProcessPort {
   }
 
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
-                                               const std::wstring& currentDirectory) override {
+                                               const std::wstring& currentDirectory, std::uint32_t waitMs) override {
     // The install commands show no window and no busy cursor.
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -94,12 +94,18 @@ class Win32Processes final : public platform::ProcessPort {
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info)) {
       return {false, GetLastError(), 0};
     }
-    WaitForSingleObject(info.hProcess, INFINITE);
+    platform::ProcessLaunch launch{true, 0, 0, false};
+    if (WaitForSingleObject(info.hProcess, waitMs) == WAIT_TIMEOUT) {
+      launch.timedOut = true;
+      TerminateProcess(info.hProcess, ERROR_TIMEOUT);
+      WaitForSingleObject(info.hProcess, 5000);
+    }
     DWORD exitCode = 0;
     GetExitCodeProcess(info.hProcess, &exitCode);
+    launch.exitCode = exitCode;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return {true, 0, exitCode};
+    return launch;
   }
 
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,

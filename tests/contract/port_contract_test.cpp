@@ -288,7 +288,7 @@ TEST_F(PortContract, ProcessErrors) {
   EXPECT_FALSE(ports.processes.terminateProcess(0x7FFFFFF3, 0, opened, error));
   EXPECT_FALSE(opened);
   EXPECT_EQ(error, err::kInvalidParameter);
-  const auto launch = ports.processes.createProcessAndWait(L"hbx-no-such-program.exe /x", folder);
+  const auto launch = ports.processes.createProcessAndWait(L"hbx-no-such-program.exe /x", folder, 1000);
   EXPECT_FALSE(launch.started);
   EXPECT_EQ(launch.error, err::kFileNotFound);
 }
