@@ -67,5 +67,37 @@ expect 246 "$program" /SILENT /P3 1234 /P2 5678
 # Without the driver files the program cannot install the filter: -20.
 expect 236 "$program" /SILENT /A
 
+# The test build with stand-in driver files, from a program folder of its
+# own: the real setup library installs the filter, the walk finds no USB host
+# controller with a hub (-4, 252), and the run uninstalls everything again.
+# The scan is reached only after start-up found the installed driver file at
+# its version 1.0.7.0: without the install the run ends with -20.
+drive_c=$prefix/drive_c
+class_key='HKLM\SYSTEM\CurrentControlSet\Control\Class\{36FC9E60-C465-11CF-8056-444553540000}'
+host_state() {
+  {
+    wine reg query "$class_key" /s 2>&1
+    wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\ZeltFilter' /s 2>&1
+    (cd "$drive_c/windows" && find system32 syswow64 -maxdepth 2 2>/dev/null | sort)
+    (cd "$drive_c/windows/temp" && find . | sort)
+  } | tr -d '\r' | grep -v '^[[:space:]]*$'
+}
+# On Windows the USB class key always exists; a new Wine prefix has none yet.
+wine reg add "$class_key" /f >/dev/null 2>&1
+mkdir -p "$drive_c/HBX"
+cp "$build/test-standin/8634FWUpgradeTool.exe" "$drive_c/HBX/"
+before=$(host_state)
+expect 252 'C:\HBX\8634FWUpgradeTool.exe' /SILENT /A
+after=$(host_state)
+if [ "$before" == "$after" ]; then
+  echo "ok   registry class key, system folders and temporary folder as before the run"
+else
+  echo "FAIL the run left traces:"
+  diff -u <(echo "$before") <(echo "$after") | head -40 || true
+  failures=$((failures + 1))
+fi
+left=$(cd "$drive_c/HBX" && find . -mindepth 1 ! -name 8634FWUpgradeTool.exe)
+if [ -z "$left" ]; then echo "ok   program folder holds only the program"; else echo "FAIL program folder holds: $left"; failures=$((failures + 1)); fi
+
 echo "Wine checks took $((SECONDS - start)) s"
 [ "$failures" -eq 0 ]
