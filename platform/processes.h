@@ -14,6 +14,7 @@ struct ProcessLaunch {
   bool started = false;
   std::uint32_t error = 0;     // system error when it did not start
   std::uint32_t exitCode = 0;  // the process's exit code once it ended
+  bool timedOut = false;       // still running at the end of the wait, and ended
 };
 
 class ProcessPort {
@@ -35,10 +36,11 @@ class ProcessPort {
   // `opened` tells which of the two failed.
   virtual bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                                 std::uint32_t& error) = 0;
-  // CreateProcessW(commandLine, currentDirectory) and WaitForSingleObject
-  // without time-out, then GetExitCodeProcess.
+  // CreateProcessW(commandLine, currentDirectory), hidden, and
+  // WaitForSingleObject for at most `waitMs`, then GetExitCodeProcess. A
+  // process still running then is ended (TerminateProcess) and `timedOut` set.
   virtual ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
-                                             const std::wstring& currentDirectory) = 0;
+                                             const std::wstring& currentDirectory, std::uint32_t waitMs) = 0;
   // ShellExecuteExW(file, parameters, hidden, SEE_MASK_NOCLOSEPROCESS) and a
   // wait of at most `waitMs` for the process to end.
   virtual ProcessLaunch shellExecuteAndWait(const std::wstring& file,

@@ -178,8 +178,9 @@ bool LastErrorProcesses::terminateProcess(std::uint32_t pid, std::uint32_t exitC
 }
 
 platform::ProcessLaunch LastErrorProcesses::createProcessAndWait(const std::wstring& commandLine,
-                                                                 const std::wstring& currentDirectory) {
-  const platform::ProcessLaunch r = inner_.createProcessAndWait(commandLine, currentDirectory);
+                                                                 const std::wstring& currentDirectory,
+                                                                 std::uint32_t waitMs) {
+  const platform::ProcessLaunch r = inner_.createProcessAndWait(commandLine, currentDirectory, waitMs);
   return noted(r, !r.started, r.error);
 }
 

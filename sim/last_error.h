@@ -104,7 +104,7 @@ class LastErrorProcesses : public platform::ProcessPort {
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
-                                               const std::wstring& currentDirectory) override;
+                                               const std::wstring& currentDirectory, std::uint32_t waitMs) override;
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
                                               std::uint32_t waitMs) override;
 

@@ -176,7 +176,8 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
     placeInstalledDriver();
   }
   if (benchInUse && !registryKept) registry_->attachFile(registryFile);
-  processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory) {
+  processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory,
+                                       std::uint32_t) {
     setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
     return setup::runSetupCommand(setupHost, commandLine, currentDirectory);
   });

@@ -257,9 +257,11 @@ bool SimProcesses::terminateProcess(std::uint32_t pid, std::uint32_t /*exitCode*
 }
 
 platform::ProcessLaunch SimProcesses::createProcessAndWait(const std::wstring& commandLine,
-                                                          const std::wstring& currentDirectory) {
+                                                          const std::wstring& currentDirectory, std::uint32_t waitMs) {
+  // The simulated commands end at once; a handler reports a command that
+  // would have outlived the wait.
   if (commandHandler_) {
-    if (auto handled = commandHandler_(commandLine, currentDirectory)) return *handled;
+    if (auto handled = commandHandler_(commandLine, currentDirectory, waitMs)) return *handled;
   }
   return {false, platform::err::kFileNotFound, 0};
 }

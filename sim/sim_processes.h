@@ -42,7 +42,7 @@ class SimProcesses : public platform::ProcessPort {
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
-                                               const std::wstring& currentDirectory) override;
+                                               const std::wstring& currentDirectory, std::uint32_t waitMs) override;
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
                                               std::uint32_t waitMs) override;
 
@@ -54,9 +54,9 @@ class SimProcesses : public platform::ProcessPort {
   void setShellHandler(ShellHandler handler) { shellHandler_ = std::move(handler); }
   // A handler answers CreateProcessW of the commands it knows (sim/setup/:
   // the setup library, batch scripts); any other command fails to start
-  // with error 2.
-  using CommandHandler = std::function<std::optional<platform::ProcessLaunch>(const std::wstring& commandLine,
-                                                                              const std::wstring& currentDirectory)>;
+  // with error 2. `waitMs` is the caller's limit for the wait.
+  using CommandHandler = std::function<std::optional<platform::ProcessLaunch>(
+      const std::wstring& commandLine, const std::wstring& currentDirectory, std::uint32_t waitMs)>;
   void setCommandHandler(CommandHandler handler) { commandHandler_ = std::move(handler); }
 
   // True while this process's own registration is on the bench (false on the

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, a
 # sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), and the
-# portability check that compiles the portable core with 32-bit mingw-w64 and
-# checks the core headers against the Windows SDK's macro names.
+# Windows program built with 32-bit mingw-w64 (with the check of the core
+# headers against the Windows SDK's macro names) and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -22,8 +22,8 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
-echo "== portable core with i686-w64-mingw32"
-cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DHBX_CORE_ONLY=ON -DHBX_WERROR=ON >/dev/null
-cmake --build build/mingw -j "$jobs"
-echo "portable core compiled for 32-bit Windows"
+echo "== the Windows program (i686-w64-mingw32), checked under Wine"
+cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DHBX_WERROR=ON -DHBX_STANDIN_TEST_PROGRAM=ON -DHBX_WIN32_TESTS=ON >/dev/null
+cmake --build build/win32 -j "$jobs"
+bash tools/wine_checks.sh build/win32

@@ -31,13 +31,20 @@ int CHubUtility::Launch_INF(const std::wstring& driverFolder) {
   // The command names the INF relative to the driver folder.
   const std::wstring previous = ports_.system.currentDirectory();
   ports_.system.setCurrentDirectory(driverFolder);
-  const platform::ProcessLaunch launch = ports_.processes.createProcessAndWait(driver::kInstallCommand, driverFolder);
+  const platform::ProcessLaunch launch =
+      ports_.processes.createProcessAndWait(driver::kInstallCommand, driverFolder, driver::kSetupCommandWaitMs);
   // The driver folder must not stay current: a folder in use cannot be
   // removed at the end of the run.
   ports_.system.setCurrentDirectory(previous);
   if (!launch.started) {
     HBX_LOG_ERR(L"%s:%d: CreateProcess failed, szCmdLine=%s, szFilterDriver=%s, dwError=%s",
                 std::wstring(driver::kInstallCommand), driverFolder, systemErrorText(launch.error));
+    HBX_LOG_ERR(L"%s:%d: Launch_INF failed[%d],", -1);
+    return -1;
+  }
+  if (launch.timedOut) {
+    HBX_LOG_ERR(L"%s:%d: Setup command ended after %d ms, szCmdLine=%s", static_cast<int>(driver::kSetupCommandWaitMs),
+                std::wstring(driver::kInstallCommand));
     HBX_LOG_ERR(L"%s:%d: Launch_INF failed[%d],", -1);
     return -1;
   }
@@ -56,11 +63,16 @@ int CHubUtility::Launch_DelINF(const std::wstring& base) {
     ports_.system.setCurrentDirectory(driverFolder);
   }
   const platform::ProcessLaunch launch =
-      ports_.processes.createProcessAndWait(driver::kUninstallCommand, driverFolder);
+      ports_.processes.createProcessAndWait(driver::kUninstallCommand, driverFolder, driver::kSetupCommandWaitMs);
   ports_.system.setCurrentDirectory(previous);
   if (!launch.started) {
     HBX_LOG_ERR(L"%s:%d:   CreateProcess Failed,szCmdLine=%s, szFilterDriver=%s, Erroe=%s",
                 std::wstring(driver::kUninstallCommand), driverFolder, systemErrorText(launch.error));
+    return -1;
+  }
+  if (launch.timedOut) {
+    HBX_LOG_ERR(L"%s:%d: Setup command ended after %d ms, szCmdLine=%s", static_cast<int>(driver::kSetupCommandWaitMs),
+                std::wstring(driver::kUninstallCommand));
     return -1;
   }
   return 0;

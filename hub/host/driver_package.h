@@ -21,6 +21,10 @@ inline constexpr wchar_t kDevcon32[] = L"\\devcon.exe";
 
 inline constexpr wchar_t kInstallCommand[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 .\\zeltufdriver.inf";
 inline constexpr wchar_t kUninstallCommand[] = L"DeleteZeltufdriver.bat";
+// The longest wait for the install or the uninstall command. A setup library
+// that cannot find a file asks for it in a window nobody sees (the command
+// runs hidden): such a command is ended and counts as failed.
+inline constexpr std::uint32_t kSetupCommandWaitMs = 180000;
 
 // The USB device class key and the filter's mark in its "UpperFilters".
 inline constexpr wchar_t kUsbClassKey[] =

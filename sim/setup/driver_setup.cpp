@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint32_t kAppendMultiSz = 0x00010008;   // FLG_ADDREG_TYPE_MULTI_SZ | FLG_ADDREG_APPEND
+constexpr std::uint32_t kNewMultiSz = 0x00010002;      // FLG_ADDREG_TYPE_MULTI_SZ | FLG_ADDREG_NOCLOBBER
 constexpr std::uint32_t kDeleteFromMultiSz = 0x00018002;  // FLG_DELREG_MULTI_SZ_DELSTRING
 constexpr std::uint32_t kAddRegDword = 0x00010001;
 constexpr std::size_t kMaxScriptBytes = 64 * 1024;
@@ -174,6 +175,8 @@ class SectionRunner {
         for (const std::wstring& e : entries) present = present || upper(e) == upper(line.fields[4]);
         if (!present) entries.push_back(line.fields[4]);
         host_.registry.setMultiString(key, name, entries);
+      } else if (flags == kNewMultiSz) {
+        if (!host_.registry.value(key, name)) host_.registry.setMultiString(key, name, {line.fields[4]});
       } else if (flags == kAddRegDword) {
         host_.registry.setDword(key, name, number(line.fields[4]));
       } else {

@@ -2,6 +2,7 @@
 // uninstall script, on the simulated computer.
 #include <filesystem>
 
+#include "sim/sim_processes.h"
 #include "tests/deploy/deploy_fixture.h"
 
 namespace hbx::testing {
@@ -124,10 +125,30 @@ TEST_F(DeployTest, InstallWithoutTheDriverBuildInstallsNothing) {
   EXPECT_FALSE(deviceObjects());
 }
 
+// A setup command that is still running at the end of its wait (a setup
+// library asking for a file in a hidden window) fails the install and the
+// uninstall, and the wait is the setup limit.
+TEST_F(DeployTest, SetupCommandsThatOutliveTheirWaitFail) {
+  CHubUtility& utility = start(kNotInstalledBench);
+  std::vector<std::uint32_t> waits;
+  host->processes().setCommandHandler([&](const std::wstring&, const std::wstring&, std::uint32_t waitMs) {
+    waits.push_back(waitMs);
+    return std::optional<platform::ProcessLaunch>(platform::ProcessLaunch{true, 0, 1460, true});
+  });
+  EXPECT_EQ(utility.InstallFilterDriver(kTemp), -1);
+  EXPECT_EQ(utility.Launch_DelINF(kTemp), -1);
+  EXPECT_EQ(waits, (std::vector<std::uint32_t>{driver::kSetupCommandWaitMs, driver::kSetupCommandWaitMs}));
+  const std::string log = debugLog();
+  EXPECT_NE(log.find("Setup command ended after 180000 ms, szCmdLine=rundll32.exe setupapi,InstallHinfSection"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("Launch_INF failed[-1],"), std::string::npos);
+  EXPECT_NE(log.find("Setup command ended after 180000 ms, szCmdLine=DeleteZeltufdriver.bat"), std::string::npos);
+}
+
 TEST_F(DeployTest, CommandsTheComputerDoesNotKnowFailToStart) {
   start();
   for (const wchar_t* command : {L"cmd.exe /c dir", L"setup.exe", L"missing.bat"}) {
-    const platform::ProcessLaunch launch = host->ports().processes.createProcessAndWait(command, L"C:\\HBX");
+    const platform::ProcessLaunch launch = host->ports().processes.createProcessAndWait(command, L"C:\\HBX", 1000);
     EXPECT_FALSE(launch.started) << command;
     EXPECT_EQ(launch.error, platform::err::kFileNotFound) << command;
   }

@@ -160,7 +160,7 @@ TEST(SimProcessesTest, SimulatedProcessesOfTheBench) {
   EXPECT_TRUE(host.processes().terminateProcess(8, 0, opened, error));
   EXPECT_FALSE(contains(ids(host), 8));
 
-  platform::ProcessLaunch launch = host.processes().createProcessAndWait(L"cmd.exe", L"C:\\");
+  platform::ProcessLaunch launch = host.processes().createProcessAndWait(L"cmd.exe", L"C:\\", 1000);
   EXPECT_FALSE(launch.started);
   EXPECT_EQ(launch.error, 2u);
   EXPECT_EQ(host.processes().shellExecuteAndWait(L"devcon.exe", L"restart", 1000).error, 2u);
