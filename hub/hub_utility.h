@@ -94,6 +94,9 @@ class CHubUtility {
   int nShowPlainMessage(const std::wstring& text);
 
   bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
+  // The test of a firmware source, which is only read: a file on a disk (no
+  // folder, pipe or device) that can be read. Messages as above.
+  bool bCheckSourceFileExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
   // `data`: for REG_DWORD a 4-byte buffer (a write takes its first 16-bit
   // unit); for the text types a zero-filled buffer of kRegistryTextChars
   // wchar_t. A read that fails leaves the buffer as it was.
@@ -283,6 +286,10 @@ class CHubUtility {
   CZeltUSBLib m_ZeltUSBLib{*this};
 
  private:
+  // The two file tests: existence, then `accessMode` of _waccess, and for a
+  // source a file on a disk.
+  bool bCheckPath(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode, bool regularFileOnly);
+
   platform::Ports ports_;
   std::wstring m_strProgramFolder;
   std::wstring m_strModulePath;
