@@ -67,16 +67,13 @@ bool ZAr763ORIdirevaVodoRev::vRemoveBinFiles() {
   // Only files the program wrote: the copy of the carried image (also when the
   // run used another file) and an image written from an exported one. A file
   // the user named, or keeps under the carried image's name, is never deleted.
-  if (!m_strCarriedImageCopy.empty()) vDeleteWrittenFile(m_strCarriedImageCopy);
-  if (!m_strExportedImageFile.empty()) vDeleteWrittenFile(m_strExportedImageFile);
+  for (const std::wstring* path : {&m_strCarriedImageCopy, &m_strExportedImageFile}) {
+    if (path->empty() || !utility_.bCheckFilePathExists(*path, 0)) continue;
+    std::uint32_t error = 0;
+    ports_.files.deleteFile(*path, error);
+    HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", *path, systemErrorText(error));
+  }
   return true;
-}
-
-void ZAr763ORIdirevaVodoRev::vDeleteWrittenFile(const std::wstring& path) {
-  if (!utility_.bCheckFilePathExists(path, 0)) return;
-  std::uint32_t error = 0;
-  ports_.files.deleteFile(path, error);
-  HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", path, systemErrorText(error));
 }
 
 void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {

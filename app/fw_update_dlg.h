@@ -104,7 +104,6 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   bool m_bSettingsNotLoaded = false;
 
  private:
-  void vDeleteWrittenFile(const std::wstring& path);
 
   // Display: the console line that grows while the hubs are searched.
   ui::SearchIndicator m_SearchIndicator;

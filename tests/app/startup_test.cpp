@@ -241,6 +241,7 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
   EXPECT_NE(debugLog().find("MSG::ZAr763ORIdirevaVodoRev::SetExitcode:"), std::string::npos);
   EXPECT_NE(debugLog().find(":  iExitcode[ -4]"), std::string::npos);
   EXPECT_NE(debugLog().find(":  m_iRet[ -4]"), std::string::npos);
+  EXPECT_NE(debugLog().find("MSG::ZAr763ORIdirevaVodoRev::vRemoveBinFiles:"), std::string::npos);
 
   // A file the user named stays; the carried copy goes all the same.
   writeFile(L"C:\\HBX\\FW_1.BIN", carriedFirmware());

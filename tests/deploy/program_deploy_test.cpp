@@ -135,6 +135,8 @@ TEST_F(ProgramDeployTest, KeepOptionLeavesTheDriverAndItsFolder) {
     EXPECT_TRUE(fs::exists(workFolder() / "FilterDriver" / file)) << file;
   }
   EXPECT_FALSE(fs::exists(programFolder() / "devconAMD64.exe"));
+  // Only the driver stays: nothing of the run is left beside the program.
+  EXPECT_EQ(filesBelow(programFolder()), std::vector<std::string>{"8634FWUpgradeTool"});
 }
 
 }  // namespace
