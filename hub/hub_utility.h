@@ -103,6 +103,9 @@ class CHubUtility {
   static constexpr std::size_t kRegistryTextChars = 260;
   bool bRegistryReadWrite(const std::wstring& wSubKey, const std::wstring& wKeyName, void* data,
                           std::uint8_t write, std::uint8_t type);
+  // Removes one value of an existing key under HKEY_LOCAL_MACHINE; true when
+  // it is gone.
+  bool bRegistryDeleteValue(const std::wstring& wSubKey, const std::wstring& wKeyName);
   std::uint8_t GetOSVersion();
   bool IsWow64();
   int DetectProcess(const std::wstring& pName);

@@ -126,6 +126,20 @@ bool CHubUtility::bCheckPath(const std::wstring& strFilePath, std::uint8_t bShow
   }
 }
 
+bool CHubUtility::bRegistryDeleteValue(const std::wstring& wSubKey, const std::wstring& wKeyName) {
+  platform::RegistryPort& registry = ports_.registry;
+  const platform::RegOpenResult opened = registry.openKey(wSubKey, platform::keyaccess::kWrite);
+  if (opened.status != 0) {
+    HBX_LOG_ERR(L"%s:%d: RegOpenKeyExW fail, szSubKeyHub3=%ws, dwErrorCode=%d", wSubKey, toUnsigned(opened.status));
+    return false;
+  }
+  const std::int32_t status = registry.deleteValue(opened.key, wKeyName);
+  if (status != 0) HBX_LOG_ERR(L"%s:%d: RegDeleteValue fail, szKeyName[%ws], dwErrorCode%d", wKeyName, toUnsigned(status));
+  registry.flushKey(opened.key);
+  registry.closeKey(opened.key);
+  return status == 0;
+}
+
 bool CHubUtility::bRegistryReadWrite(const std::wstring& wSubKey, const std::wstring& wKeyName, void* data,
                                      std::uint8_t write, std::uint8_t type) {
   platform::RegistryPort& registry = ports_.registry;
