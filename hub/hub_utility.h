@@ -93,7 +93,10 @@ class CHubUtility {
   // button pressed (IDOK when the box was not shown).
   int nShowPlainMessage(const std::wstring& text);
 
-  bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
+  // `accessMode`: what _waccess must allow beyond existence (6 read and
+  // write); `regularFileOnly`: a folder, pipe or device fails.
+  bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode = 6,
+                            bool regularFileOnly = false);
   // The test of a firmware source, which is only read: a file on a disk (no
   // folder, pipe or device) that can be read. Messages as above.
   bool bCheckSourceFileExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
@@ -289,10 +292,6 @@ class CHubUtility {
   CZeltUSBLib m_ZeltUSBLib{*this};
 
  private:
-  // The two file tests: existence, then `accessMode` of _waccess, and for a
-  // source a file on a disk.
-  bool bCheckPath(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode, bool regularFileOnly);
-
   platform::Ports ports_;
   std::wstring m_strProgramFolder;
   std::wstring m_strModulePath;

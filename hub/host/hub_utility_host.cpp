@@ -81,21 +81,16 @@ int CHubUtility::nShowPlainMessage(const std::wstring& text) {
 }
 
 namespace {
-// _waccess modes.
+// _waccess mode of a file that is only read.
 constexpr int kAccessRead = 4;
-constexpr int kAccessReadWrite = 6;
 }  // namespace
 
-bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg) {
-  return bCheckPath(strFilePath, bShowMsg, kAccessReadWrite, false);
-}
-
 bool CHubUtility::bCheckSourceFileExists(const std::wstring& strFilePath, std::uint8_t bShowMsg) {
-  return bCheckPath(strFilePath, bShowMsg, kAccessRead, true);
+  return bCheckFilePathExists(strFilePath, bShowMsg, kAccessRead, true);
 }
 
-bool CHubUtility::bCheckPath(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode,
-                             bool regularFileOnly) {
+bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode,
+                                       bool regularFileOnly) {
   int crtErrno = 0;
   std::uint32_t error = 0;
   try {
