@@ -35,7 +35,8 @@ bool bAsksSilent(const std::wstring& raw) { return text::containsNoCase(raw, L"/
 bool bAsksConsole(const std::wstring& raw) { return text::containsNoCase(raw, L"/DOS"); }
 
 std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at) {
-  const std::size_t end = s.find(L'/', at + 1);
+  // The firmware file set aside ends an option's value as a "/" does.
+  const std::size_t end = s.find_first_of(std::wstring{L'/', kPlaceholder}, at + 1);
   return s.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
 }
 
@@ -47,9 +48,12 @@ void FirmwareArgument::setAside(std::wstring& s) {
     option = s.find(L"/U", option + 1);
   }
   if (option == std::wstring::npos) return;
-  const std::size_t begin = option + 2;
-  const std::size_t bin = s.find(L".BIN", begin);
+  const std::size_t bin = s.find(L".BIN", option + 2);
   if (bin == std::wstring::npos) return;
+  // The file name is the word that ends in ".BIN": an option written as a
+  // word of its own between "/U" and the name is still an option.
+  const std::size_t blank = s.find_last_of(L' ', bin);
+  const std::size_t begin = blank == std::wstring::npos || blank < option + 2 ? option + 2 : blank + 1;
   const std::size_t end = bin + 4;
   text_ = s.substr(begin, end - begin);
   s.replace(begin, end - begin, 1, kPlaceholder);
@@ -158,7 +162,8 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
   }
 
   if (text::removeAll(S, L"/UN") > 0) m_bNoUninstall = 1;
-  if (S.find(L"/I") != std::wstring::npos) {
+  // Taken out like the other options, so that it is never read as a file name.
+  if (text::removeAll(S, L"/I") > 0) {
     m_bCmpSN = 1;
     m_Model.setItemText(ui::ctrl::kVersionCaption, L"Compare Serial Number:");
   }

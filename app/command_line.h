@@ -17,11 +17,13 @@ std::wstring strPrepare(const std::wstring& initCmd);
 bool bAsksSilent(const std::wstring& raw);
 bool bAsksConsole(const std::wstring& raw);
 
-// The text from `at` up to the next "/" after it, or to the end.
+// The text from `at` up to the next "/" after it (or the firmware argument
+// set aside), or to the end.
 std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at);
 
-// The firmware file argument: the text after "/U" up to and including the
-// first ".BIN" after it. It is set aside while the options are searched, so
+// The firmware file argument: the word after "/U" that ends with the first
+// ".BIN" after it (from "/U" on when no blank comes between). It is set aside
+// while the options are searched, so
 // that option texts inside a file name ("/U ./CONFIG_X.BIN" holds "/C") are
 // not taken for options, and put back before the file is taken.
 class FirmwareArgument {

@@ -1,10 +1,15 @@
 // Restoring the carried firmware image into the program folder.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
+#include "hub/host/driver_package.h"
+#include "hub/hub_utility.h"
 #include "image/default_image.h"
+#include "image/source_file.h"
 #include "image/temp_bin_file.h"
 #include "platform/handles.h"
 
@@ -45,12 +50,30 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
     HBX_LOG_ERR(L"%s:%d: FindResource fail: %d", kResourceNotFound);
     return false;
   }
-  // The name is relative: the file goes into the current folder, the program folder.
+  // The copy goes into the program folder, unless a file of that name is
+  // there already: one with other content is the user's own and is left
+  // alone, the copy then goes into the work folder in the temporary path. A
+  // byte-identical one is a copy an earlier run left behind (a process
+  // ended from outside), and is taken as this run's.
   FilePort& files = ports_.files;
+  const std::wstring inProgramFolder = utility_.strProgramFolder() + L"\\" + m_strDefaultFWFile;
   std::uint32_t error = 0;
   int crtErrno = 0;
-  if (files.access(m_strDefaultFWFile, 0, crtErrno, error) == 0) files.deleteFile(m_strDefaultFWFile, error);
-  const OpenResult out = files.createFile(m_strDefaultFWFile, access::kGenericWrite, 0, creation::kCreateAlways, 0);
+  std::wstring target = inProgramFolder;
+  if (files.access(inProgramFolder, 0, crtErrno, error) == 0) {
+    std::vector<std::uint8_t> existing;
+    const image::SourceRead read = image::readSourceFile(files, inProgramFolder, image::kSourceFileMax, existing);
+    if (read.step == image::ReadStep::Done && std::ranges::equal(existing, *imageBytes)) {
+      m_strCarriedImageCopy = inProgramFolder;
+      HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);
+      return true;
+    }
+    const std::wstring workFolder = ports_.system.tempPath() + driver::kWorkFolder;
+    files.createDirectory(workFolder, error);
+    target = workFolder + L"\\" + m_strDefaultFWFile;
+    HBX_LOG_WRN(L"%s:%d: %s is not the carried image; it stays, the carried image goes to %s", inProgramFolder, target);
+  }
+  const OpenResult out = files.createFile(target, access::kGenericWrite, 0, creation::kCreateAlways, 0);
   bool written = out.handle != kInvalidHandle;
   if (written) {
     const platform::FileHandle file(files, out.handle);
@@ -61,11 +84,12 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   if (!written) {
     // A cut-off image must not stay behind to be taken for the carried one.
     std::uint32_t deleteError = 0;
-    if (out.handle != kInvalidHandle) files.deleteFile(m_strDefaultFWFile, deleteError);
-    HBX_LOG_ERR(L"%s:%d: restore FW.bin to %s failed. ErrorCode[%s]", m_strDefaultFWFile, systemErrorText(error));
+    if (out.handle != kInvalidHandle) files.deleteFile(target, deleteError);
+    HBX_LOG_ERR(L"%s:%d: restore FW.bin to %s failed. ErrorCode[%s]", target, systemErrorText(error));
     return false;
   }
-  HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);
+  m_strCarriedImageCopy = target;
+  HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", target);
   return true;
 }
 

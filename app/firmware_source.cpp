@@ -44,7 +44,18 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   }
   text::removeAll(S, L"/U");
   const std::size_t bin = file.find(L".BIN");
-  file = bin != std::wstring::npos ? file.substr(0, bin + 4) : m_strDefaultFWFile;
+  if (bin != std::wstring::npos) {
+    file = file.substr(0, bin + 4);
+  } else if (option != std::wstring::npos && !text::trim(file).empty()) {
+    // "/U" names a file that is no firmware image: writing the carried image
+    // instead would flash what the user did not ask for.
+    HBX_LOG_ERR(L"%s:%d: not a .BIN file [%s]", text::trim(file));
+    nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
+    return vShowUsage(exitcode::kCommandLineError);
+  } else {
+    // The copy of the carried image, wherever its restore had to put it.
+    file = m_strCarriedImageCopy.empty() ? m_strDefaultFWFile : m_strCarriedImageCopy;
+  }
 
   file = text::trim(file);
   if (file.empty()) {
@@ -57,7 +68,9 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   // folder. Both are checked and classified alike.
   const bool absolute = file.find(L':') != std::wstring::npos;
   utility.m_strFWBinFilePath = absolute ? file : utility.strProgramFolder() + L"\\" + file;
-  if (!utility.bCheckFilePathExists(utility.m_strFWBinFilePath, 1)) {
+  // The source is only read: a read-only file or share is fine, a folder,
+  // pipe or device is no source.
+  if (!utility.bCheckSourceFileExists(utility.m_strFWBinFilePath, 1)) {
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
     return vShowUsage(exitcode::kCommandLineError);
   }

@@ -5,6 +5,7 @@
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
 #include "app/usage_text.h"
+#include "base/log/message_line.h"
 #include "hub/hub_utility.h"
 
 namespace hbx {
@@ -47,8 +48,13 @@ StepResult ZAr763ORIdirevaVodoRev::vShowUsage(int exitCode) {
 }
 
 int ZAr763ORIdirevaVodoRev::nShowMessage(const std::wstring& text, std::uint8_t kind, std::uint32_t flags) {
-  if (m_bConsole || kind < m_ucMsgBoxLevel) return -1;
   const MessageStyle style = styleOf(kind);
+  if (m_bConsole || kind < m_ucMsgBoxLevel) {
+    // Standard output belongs to the scripts that parse it; the reason for
+    // what the run did goes to standard error instead of a box.
+    ports_.system.errorWrite(strSuppressedMessageLine(style.caption, text));
+    return -1;
+  }
   return ports_.windows.messageBox(text, style.caption, flags | style.icon);
 }
 
@@ -60,17 +66,14 @@ void ZAr763ORIdirevaVodoRev::SetExitcode(int iExitcode) {
 bool ZAr763ORIdirevaVodoRev::vRemoveBinFiles() {
   // Only files the program wrote: the copy of the carried image (also when the
   // run used another file) and an image written from an exported one. A file
-  // the user named is never deleted.
-  if (!m_strDefaultFWFile.empty()) vDeleteWrittenFile(utility_.strProgramFolder() + L"\\" + m_strDefaultFWFile);
-  if (!m_strExportedImageFile.empty()) vDeleteWrittenFile(m_strExportedImageFile);
+  // the user named, or keeps under the carried image's name, is never deleted.
+  for (const std::wstring* path : {&m_strCarriedImageCopy, &m_strExportedImageFile}) {
+    if (path->empty() || !utility_.bCheckFilePathExists(*path, 0)) continue;
+    std::uint32_t error = 0;
+    ports_.files.deleteFile(*path, error);
+    HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", *path, systemErrorText(error));
+  }
   return true;
-}
-
-void ZAr763ORIdirevaVodoRev::vDeleteWrittenFile(const std::wstring& path) {
-  if (!utility_.bCheckFilePathExists(path, 0)) return;
-  std::uint32_t error = 0;
-  ports_.files.deleteFile(path, error);
-  HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", path, systemErrorText(error));
 }
 
 void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {

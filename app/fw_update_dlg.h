@@ -84,9 +84,10 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
 
   // ---- Firmware images (config_staging.cpp, default_image_restore.cpp,
   // source_validation.cpp) ------------------------------------------------
-  // Writes the carried firmware image into the current (program) folder and
-  // sets m_strDefaultFWFile; false when either carried file is missing or the
-  // image could not be written.
+  // Writes the carried firmware image into the program folder (into the
+  // temporary work folder when the user keeps a file of that name there) and
+  // sets m_strDefaultFWFile and m_strCarriedImageCopy; false when either
+  // carried file is missing or the image could not be written.
   bool vExtractBinFiles();
   // The major type of a firmware source (0-3); 0xF2 a configuration file of
   // the wrong size for its type, 0xF6 a firmware file over 0xFEF8 bytes, 0xFF
@@ -96,8 +97,13 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) override;
 
+  // Where the copy of the carried image is that the run deletes at its end;
+  // empty while there is none.
+  std::wstring m_strCarriedImageCopy;
+  // Start-up stopped at the settings file: the dialog is idle, no run starts.
+  bool m_bSettingsNotLoaded = false;
+
  private:
-  void vDeleteWrittenFile(const std::wstring& path);
 
   // Display: the console line that grows while the hubs are searched.
   ui::SearchIndicator m_SearchIndicator;

@@ -55,6 +55,11 @@ int ZAr763ORIdirevaVodoRev::DoModal(ui::DialogView* view) {
         case ui::UserAction::kNone:
           break;
       }
+    } else if (m_bSettingsNotLoaded) {
+      // An idle dialog that nobody can read or close: the settings failure is
+      // the result.
+      SetExitcode(exitcode::kCommandLineError);
+      OnBnClickedButtonOk();
     } else if (runEnded) {
       // Nobody can press OK: the dialog ends as through it once the run is over.
       OnBnClickedButtonOk();

@@ -6,6 +6,7 @@
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
+#include "base/log/message_line.h"
 #include "app/tool_identity.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
@@ -165,9 +166,14 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   if (!m_Ini.vLoadINIFile(iniPath)) {
     HBX_LOG_ERR(L"%s:%d: vLoadINIFile Failed[%s]", iniPath);
     // The settings file must not outlive start-up. An interactive dialog
-    // stays idle; an unattended run has nobody to close it and ends.
+    // stays idle; an unattended run has nobody to close it and ends, saying
+    // why on standard error.
     m_Ini.vDeleteINIFile(folder);
-    if (cmdline::bAsksSilent(g_strInitCmd) || consoleAsked) return StepResult::endProcess(exitcode::kCommandLineError);
+    if (cmdline::bAsksSilent(g_strInitCmd) || consoleAsked) {
+      ports_.system.errorWrite(strSuppressedMessageLine(L"Error", L"vLoadINIFile Failed[" + iniPath + L"]"));
+      return StepResult::endProcess(exitcode::kCommandLineError);
+    }
+    m_bSettingsNotLoaded = true;
     return StepResult::goOn();
   }
 

@@ -42,6 +42,7 @@ class MemoryFiles : public platform::FilePort {
   bool createDirectory(const std::wstring&, std::uint32_t&) override { return false; }
   bool removeDirectory(const std::wstring&, std::uint32_t&) override { return false; }
   int access(const std::wstring&, int, int&, std::uint32_t&) override { return -1; }
+  std::uint32_t fileAttributes(const std::wstring&, std::uint32_t&) override { return platform::attr::kNormal; }
 
   int opened = 0;  // handles still open
 };

@@ -93,13 +93,22 @@ class CHubUtility {
   // button pressed (IDOK when the box was not shown).
   int nShowPlainMessage(const std::wstring& text);
 
-  bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
+  // `accessMode`: what _waccess must allow beyond existence (6 read and
+  // write); `regularFileOnly`: a folder, pipe or device fails.
+  bool bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode = 6,
+                            bool regularFileOnly = false);
+  // The test of a firmware source, which is only read: a file on a disk (no
+  // folder, pipe or device) that can be read. Messages as above.
+  bool bCheckSourceFileExists(const std::wstring& strFilePath, std::uint8_t bShowMsg);
   // `data`: for REG_DWORD a 4-byte buffer (a write takes its first 16-bit
   // unit); for the text types a zero-filled buffer of kRegistryTextChars
   // wchar_t. A read that fails leaves the buffer as it was.
   static constexpr std::size_t kRegistryTextChars = 260;
   bool bRegistryReadWrite(const std::wstring& wSubKey, const std::wstring& wKeyName, void* data,
                           std::uint8_t write, std::uint8_t type);
+  // Removes one value of an existing key under HKEY_LOCAL_MACHINE; true when
+  // it is gone.
+  bool bRegistryDeleteValue(const std::wstring& wSubKey, const std::wstring& wKeyName);
   std::uint8_t GetOSVersion();
   bool IsWow64();
   int DetectProcess(const std::wstring& pName);

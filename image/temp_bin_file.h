@@ -20,7 +20,9 @@ std::wstring tempBinFile(const std::wstring& programFolder);
 bool writeAll(platform::FilePort& files, platform::OsHandle file, std::span<const std::uint8_t> bytes,
               std::uint32_t& error);
 
-// The largest source file the program reads whole.
-inline constexpr std::uint32_t kSourceFileMax = 0x7FFFFFFF;
+// The largest source file the program reads whole: far above every image
+// (64 KiB and an export's trailer), so that a huge file is refused by its
+// size before memory is taken for it.
+inline constexpr std::uint32_t kSourceFileMax = 0x100000;
 
 }  // namespace hbx::image

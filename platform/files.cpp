@@ -4,6 +4,11 @@
 
 namespace hbx::platform {
 
+bool bIsRegularFile(FilePort& files, const std::wstring& path, std::uint32_t& error) {
+  const std::uint32_t attributes = files.fileAttributes(path, error);
+  return attributes != attr::kInvalidAttributes && (attributes & (attr::kDirectory | attr::kDevice)) == 0;
+}
+
 bool readWholeFile(FilePort& files, const std::wstring& path, std::vector<std::uint8_t>& out,
                    std::uint32_t& error) {
   OpenResult opened = files.createFile(path, access::kGenericRead, share::kRead,

@@ -40,7 +40,23 @@ class FilePort {
   // EACCES 13) and the system error.
   virtual int access(const std::wstring& path, int mode, int& crtErrno,
                      std::uint32_t& error) = 0;
+  // GetFileAttributesW: the attribute bits below, or kInvalidAttributes with
+  // the system error when the path cannot be looked at.
+  virtual std::uint32_t fileAttributes(const std::wstring& path, std::uint32_t& error) = 0;
 };
+
+namespace attr {
+inline constexpr std::uint32_t kReadOnly = 0x01;
+inline constexpr std::uint32_t kDirectory = 0x10;
+// Anything that is neither a folder nor a file on a disk: a device, a pipe.
+inline constexpr std::uint32_t kDevice = 0x40;
+inline constexpr std::uint32_t kNormal = 0x80;
+inline constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+}  // namespace attr
+
+// A file on a disk that can be read: no folder, device or pipe, which would
+// block or mislead a reader of its whole content.
+bool bIsRegularFile(FilePort& files, const std::wstring& path, std::uint32_t& error);
 
 // Reads a whole file through the port; false with the system error on failure.
 bool readWholeFile(FilePort& files, const std::wstring& path, std::vector<std::uint8_t>& out,

@@ -48,6 +48,8 @@ class RegistryPort {
   // RegSetValueExW.
   virtual std::int32_t setValue(OsHandle key, const std::wstring& name, std::uint32_t type,
                                 const std::vector<std::uint8_t>& data) = 0;
+  // RegDeleteValueW: 0, or 2 when the value is not there.
+  virtual std::int32_t deleteValue(OsHandle key, const std::wstring& name) = 0;
   virtual std::int32_t flushKey(OsHandle key) = 0;
   virtual void closeKey(OsHandle key) = 0;
 };

@@ -61,6 +61,9 @@ class SystemPort {
   // Narrow text to the process's standard output (the console when one is
   // bound; nowhere otherwise).
   virtual void consoleWrite(const std::string& text) = 0;
+  // Narrow text to the process's standard error, as the program was started
+  // with it (nowhere when it has none); never the console's standard output.
+  virtual void errorWrite(const std::string& text) = 0;
   // Gives the console window the focus.
   virtual void focusConsole() = 0;
   // GetLastError of the calling thread for a failure the port did not return.

@@ -154,6 +154,11 @@ int LastErrorFiles::access(const std::wstring& path, int mode, int& crtErrno, st
   return noted(r, r != 0, error);
 }
 
+std::uint32_t LastErrorFiles::fileAttributes(const std::wstring& path, std::uint32_t& error) {
+  const std::uint32_t a = inner_.fileAttributes(path, error);
+  return noted(a, a == platform::attr::kInvalidAttributes, error);
+}
+
 // Processes.
 
 bool LastErrorProcesses::processStatusAvailable() {

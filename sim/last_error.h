@@ -89,6 +89,7 @@ class LastErrorFiles : public platform::FilePort {
   bool createDirectory(const std::wstring& path, std::uint32_t& error) override;
   bool removeDirectory(const std::wstring& path, std::uint32_t& error) override;
   int access(const std::wstring& path, int mode, int& crtErrno, std::uint32_t& error) override;
+  std::uint32_t fileAttributes(const std::wstring& path, std::uint32_t& error) override;
 
  private:
   platform::FilePort& inner_;

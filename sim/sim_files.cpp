@@ -194,4 +194,19 @@ int SimFiles::access(const std::wstring& path, int mode, int& crtErrno, std::uin
   return 0;
 }
 
+std::uint32_t SimFiles::fileAttributes(const std::wstring& path, std::uint32_t& error) {
+  namespace attr = platform::attr;
+  const auto host = paths_.toHost(path);
+  struct stat st {};
+  if (!host || ::stat(host->c_str(), &st) != 0) {
+    error = host ? missingError(*host) : err::kPathNotFound;
+    return attr::kInvalidAttributes;
+  }
+  // A FIFO, socket or device node of this machine is what a device or pipe
+  // is on Windows.
+  if (S_ISDIR(st.st_mode)) return attr::kDirectory | (isReadOnly(st) ? attr::kReadOnly : 0);
+  if (!S_ISREG(st.st_mode)) return attr::kDevice;
+  return isReadOnly(st) ? attr::kReadOnly : attr::kNormal;
+}
+
 }  // namespace hbx::sim

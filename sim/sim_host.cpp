@@ -115,6 +115,12 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
       std::fflush(stdout);
     };
   }
+  if (!options_.standardError) {
+    options_.standardError = [](const std::string& text) {
+      std::fwrite(text.data(), 1, text.size(), stderr);
+      std::fflush(stderr);
+    };
+  }
   if (options_.benchFolder) {
     driveC_ = *options_.benchFolder / "drive_c";
     std::error_code ec;
@@ -134,7 +140,11 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   }
   files_ = std::make_unique<SimFiles>(*paths_);
   auto out = [this](const std::string& text) { writeStandardOutput(text); };
-  system_ = std::make_unique<SimSystem>(*paths_, options_.moduleFileName, out);
+  auto err = [this](const std::string& text) {
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    options_.standardError(text);
+  };
+  system_ = std::make_unique<SimSystem>(*paths_, options_.moduleFileName, out, err);
   if (options_.debugLogFile) system_->setDebugLogFile(*options_.debugLogFile);
   system_->setIdentity(bench_->os);
   if (benchInUse) system_->setRestartLog(*options_.benchFolder / "restart-requests.log");

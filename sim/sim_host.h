@@ -51,6 +51,8 @@ struct SimHostOptions {
   bool terminalAttached = false;
   // Receives standard output (message boxes, console lines). Unset: stdout.
   std::function<void(const std::string&)> standardOutput;
+  // Receives standard error. Unset: stderr.
+  std::function<void(const std::string&)> standardError;
   // Answers a message box when a terminal is attached. Unset: the default.
   std::function<int(const std::wstring& caption, const std::wstring& text, std::uint32_t flags)>
       askUser;

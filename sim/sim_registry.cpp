@@ -66,6 +66,15 @@ std::int32_t SimRegistry::setValue(OsHandle key, const std::wstring& name, std::
   return 0;
 }
 
+std::int32_t SimRegistry::deleteValue(OsHandle key, const std::wstring& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto handle = open_.find(key);
+  if (handle == open_.end()) return static_cast<std::int32_t>(platform::err::kInvalidHandle);
+  if (!(handle->second.second & 0x2)) return static_cast<std::int32_t>(platform::err::kAccessDenied);  // KEY_SET_VALUE
+  return keys_[handle->second.first].erase(foldCase(name)) == 1 ? 0
+                                                                 : static_cast<std::int32_t>(platform::err::kFileNotFound);
+}
+
 std::int32_t SimRegistry::flushKey(OsHandle key) {
   std::lock_guard<std::mutex> lock(mutex_);
   return open_.count(key) ? 0 : static_cast<std::int32_t>(platform::err::kInvalidHandle);

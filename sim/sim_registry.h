@@ -25,6 +25,7 @@ class SimRegistry : public platform::RegistryPort {
                                       std::vector<std::uint8_t>& buffer) override;
   std::int32_t setValue(platform::OsHandle key, const std::wstring& name, std::uint32_t type,
                         const std::vector<std::uint8_t>& data) override;
+  std::int32_t deleteValue(platform::OsHandle key, const std::wstring& name) override;
   std::int32_t flushKey(platform::OsHandle key) override;
   void closeKey(platform::OsHandle key) override;
 

@@ -10,8 +10,12 @@
 namespace hbx::sim {
 
 SimSystem::SimSystem(WinPaths& paths, std::wstring moduleFileName,
-                     std::function<void(const std::string&)> standardOutput)
-    : paths_(paths), moduleFileName_(std::move(moduleFileName)), standardOutput_(std::move(standardOutput)) {}
+                     std::function<void(const std::string&)> standardOutput,
+                     std::function<void(const std::string&)> standardError)
+    : paths_(paths),
+      moduleFileName_(std::move(moduleFileName)),
+      standardOutput_(std::move(standardOutput)),
+      standardError_(std::move(standardError)) {}
 
 void SimSystem::setDebugLogFile(const std::filesystem::path& file) {
   std::lock_guard<std::mutex> lock(debugMutex_);
@@ -142,6 +146,10 @@ void SimSystem::freeConsole() { consoleAllocated_ = false; }
 
 void SimSystem::consoleWrite(const std::string& text) {
   if (consoleAllocated_ && standardOutput_) standardOutput_(text);
+}
+
+void SimSystem::errorWrite(const std::string& text) {
+  if (standardError_) standardError_(text);
 }
 
 }  // namespace hbx::sim

@@ -33,7 +33,8 @@ struct SimOsIdentity {
 class SimSystem : public platform::SystemPort {
  public:
   SimSystem(WinPaths& paths, std::wstring moduleFileName,
-            std::function<void(const std::string&)> standardOutput);
+            std::function<void(const std::string&)> standardOutput,
+            std::function<void(const std::string&)> standardError = nullptr);
 
   void setIdentity(const SimOsIdentity& identity) { identity_ = identity; }
   const SimOsIdentity& identity() const { return identity_; }
@@ -65,6 +66,7 @@ class SimSystem : public platform::SystemPort {
   bool allocConsole() override;
   void freeConsole() override;
   void consoleWrite(const std::string& text) override;
+  void errorWrite(const std::string& text) override;
   void focusConsole() override {}
   std::uint32_t lastError() override;
 
@@ -72,6 +74,7 @@ class SimSystem : public platform::SystemPort {
   WinPaths& paths_;
   std::wstring moduleFileName_;
   std::function<void(const std::string&)> standardOutput_;
+  std::function<void(const std::string&)> standardError_;
   SimOsIdentity identity_;
   std::mutex debugMutex_;
   std::ofstream debugLog_;

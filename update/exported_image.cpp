@@ -1,5 +1,8 @@
 #include "update/exported_image.h"
 
+#include "image/source_file.h"
+#include "image/temp_bin_file.h"
+
 namespace hbx::update {
 
 bool bIsExportedImagePath(const std::wstring& path) { return path.find(kExportedImageName) != std::wstring::npos; }
@@ -26,7 +29,9 @@ bool bReadExportedImage(platform::FilePort& files, const std::wstring& path, std
                         ExportedTrailer& trailer, std::uint32_t& error) {
   std::vector<std::uint8_t> file;
   error = 0;
-  if (!platform::readWholeFile(files, path, file, error)) return false;
+  const image::SourceRead read = image::readSourceFile(files, path, image::kSourceFileMax, file);
+  error = read.error;
+  if (read.step != image::ReadStep::Done) return false;
   return bSplitExportedImage(file, image, trailer);
 }
 

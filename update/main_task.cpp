@@ -387,6 +387,10 @@ void MainTask::endOfRun() {
     // Each removal succeeds only on an empty folder.
     ports_.files.removeDirectory(buffer, error);
     ports_.files.removeDirectory(temp + kDriverWorkFolder, error);
+  } else {
+    // "/UN" keeps the driver, not the image staged beside the program.
+    ports_.files.deleteFile(image::tempBinFile(folder), error);
+    ports_.files.removeDirectory(image::tempBinFolder(folder), error);
   }
   if (CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) {
     for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r) {

@@ -81,10 +81,12 @@ void CHubUtility::GetDeviceDescriptor(platform::OsHandle hHub, std::uint32_t ulP
     HBX_LOG_MSG(L"%s:%d: bcdUSB %s", strbcdUSB);
     HBX_LOG_MSG(L"%s:%d: wVendorID %s", strVID);
     HBX_LOG_MSG(L"%s:%d: wProductID %s", strPID);
-    // Only these index values are read; a string with another index keeps
-    // the text of the device examined before.
-    if (descriptor.iManufacturer == 2) {
-      strIManufacture = GetStringDescriptor(hHub, ulPortIndex, uspLanguageID, 2);
+    // The manufacturer text is read where the descriptor says it is, since
+    // the manufacturer filter compares it. The other two are read only at
+    // their usual index; with another index they keep the text of the
+    // device examined before.
+    if (descriptor.iManufacturer != 0) {
+      strIManufacture = GetStringDescriptor(hHub, ulPortIndex, uspLanguageID, descriptor.iManufacturer);
       HBX_LOG_MSG(L"%s:%d: iManufacturer %s", strIManufacture);
     }
     if (descriptor.iProduct == 3) {

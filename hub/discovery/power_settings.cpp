@@ -68,7 +68,15 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
     auto deviceKey = [&](const std::wstring& root) {
       return wformat(L"%sVID_%s&PID_%s\\%s\\Device Parameters", root, hub.strVID, hub.strPID, strSN);
     };
-    const std::wstring classKey = kClassKeyRoot + m_strHubDriverKey[i];
+    // A listing (discovery) gives each path its driver key; the restore takes
+    // the one discovery found for the hub's own path.
+    std::wstring driverKey = m_strHubDriverKey[i];
+    if (dwValue == 0 && os != kOsWindows7) {
+      m_PowerSettingsFound.rememberDriverKey(path, driverKey);
+    } else if (const std::wstring listed = m_PowerSettingsFound.driverKeyOf(path); !listed.empty()) {
+      driverKey = listed;
+    }
+    const std::wstring classKey = kClassKeyRoot + driverKey;
     SuspendSetting s;
     if (os >= kOsWindows8) {
       const std::wstring usbRoot = std::wstring(kEnumRoot) + L"USB\\";
@@ -123,6 +131,11 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       if (dev != nullptr && dev->m_DriverNum < kMaxDriverRecords) dev->m_DriverInfo[dev->m_DriverNum].bPowerSettingChanged = 1;
     };
     std::uint32_t value = wanted;
+    if (dwValue != 0 && m_PowerSettingsFound.absentBefore(s.subKey, s.keyName)) {
+      // Discovery created the value: the restore takes it away again.
+      if (read) bRegistryDeleteValue(s.subKey, s.keyName);
+      continue;
+    }
     if (!read) {
       if (bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
         markChanged();

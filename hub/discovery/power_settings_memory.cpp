@@ -26,9 +26,27 @@ std::optional<std::uint32_t> PowerSettingsMemory::found(const std::wstring& key,
   return it == values_.end() ? std::nullopt : it->second;
 }
 
+bool PowerSettingsMemory::absentBefore(const std::wstring& key, const std::wstring& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = values_.find(slot(key, name));
+  return it != values_.end() && !it->second;
+}
+
+void PowerSettingsMemory::rememberDriverKey(const std::wstring& interfacePath, const std::wstring& driverKey) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  driverKeys_[slot(interfacePath, L"").first] = driverKey;
+}
+
+std::wstring PowerSettingsMemory::driverKeyOf(const std::wstring& interfacePath) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = driverKeys_.find(slot(interfacePath, L"").first);
+  return it == driverKeys_.end() ? std::wstring() : it->second;
+}
+
 void PowerSettingsMemory::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   values_.clear();
+  driverKeys_.clear();
 }
 
 }  // namespace hbx

@@ -19,6 +19,12 @@ class PowerSettingsMemory {
   // The value found for a key; empty when none was found or the key was
   // never seen.
   std::optional<std::uint32_t> found(const std::wstring& key, const std::wstring& name) const;
+  // True when discovery looked for the value and it was not there.
+  bool absentBefore(const std::wstring& key, const std::wstring& name) const;
+  // The driver key of a hub's interface path as discovery listed it, so the
+  // restore finds the class key of that very hub; empty when never listed.
+  void rememberDriverKey(const std::wstring& interfacePath, const std::wstring& driverKey);
+  std::wstring driverKeyOf(const std::wstring& interfacePath) const;
   void clear();
 
  private:
@@ -26,6 +32,7 @@ class PowerSettingsMemory {
 
   mutable std::mutex mutex_;
   std::map<std::pair<std::wstring, std::wstring>, std::optional<std::uint32_t>> values_;
+  std::map<std::wstring, std::wstring> driverKeys_;
 };
 
 }  // namespace hbx

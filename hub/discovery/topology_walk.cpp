@@ -155,12 +155,16 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
       std::wstring hubName;
       // One examination; `break` leaves it for the descent.
       do {
+        // A hub of the other speed is not listed, but the hubs below it are
+        // still visited: the descent needs its name.
         if (m_ucUsbMode == kUsbModeUsb3Only && !speedIs(strbcdUSB, L"03")) {
           HBX_LOG_WRN(L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+          hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
           break;
         }
         if (m_ucUsbMode == kUsbModeUsb2Only && !speedIs(strbcdUSB, L"02")) {
           HBX_LOG_WRN(L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+          hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
           break;
         }
         HBX_LOG_MSG(L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
@@ -193,7 +197,9 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
           }
         }
         HBX_LOG_MSG(L"%s:%d:  get ExternalHubName, strConnectedHubName=%s, ulPortIndex=%d", hubName, port);
-        if (m_bCheckManuString == 1 && strIManufacture != m_strManuString_Indetify) {
+        // The filter value comes upper-cased from the command line; the hub's
+        // text is as the maker wrote it.
+        if (m_bCheckManuString == 1 && !text::equalsNoCase(strIManufacture, m_strManuString_Indetify)) {
           HBX_LOG_WRN(L"%s:%d:  Manufactory compare Error, this->strIManufacture=%s, this->m_strManuString_Indetify=%s",
                       strIManufacture, m_strManuString_Indetify);
           break;

@@ -6,6 +6,7 @@
 
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
+#include "base/log/message_line.h"
 #include "hub/hub_utility.h"
 #include "platform/handles.h"
 
@@ -75,10 +76,21 @@ int CHubUtility::nShowPlainMessage(const std::wstring& text) {
   }
   HBX_LOG_ERR(L"%s:%d: %s", text);
   if (console) ports_.system.consoleWrite(nformat("%S\n", text));
+  else ports_.system.errorWrite(strSuppressedMessageLine(kProgramName, text));
   return platform::idanswer::kOk;
 }
 
-bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg) {
+namespace {
+// _waccess mode of a file that is only read.
+constexpr int kAccessRead = 4;
+}  // namespace
+
+bool CHubUtility::bCheckSourceFileExists(const std::wstring& strFilePath, std::uint8_t bShowMsg) {
+  return bCheckFilePathExists(strFilePath, bShowMsg, kAccessRead, true);
+}
+
+bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uint8_t bShowMsg, int accessMode,
+                                       bool regularFileOnly) {
   int crtErrno = 0;
   std::uint32_t error = 0;
   try {
@@ -88,7 +100,12 @@ bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uin
       if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Exist");
       return false;
     }
-    if (ports_.files.access(strFilePath, 6, crtErrno, error) != 0) {
+    if (regularFileOnly && !platform::bIsRegularFile(ports_.files, strFilePath, error)) {
+      HBX_LOG_ERR(L"%s:%d: bCheckFilePathExists: Not a File , strFilePath : %s , dwErrorCode %d", strFilePath, error);
+      if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Exist");
+      return false;
+    }
+    if (ports_.files.access(strFilePath, accessMode, crtErrno, error) != 0) {
       HBX_LOG_ERR(
           L"%s:%d: bCheckFilePathExists: Not Read/Write , strFilePath : %s , err : %d , dwErrorCode %s",
           strFilePath, crtErrno, systemErrorText(error));
@@ -102,6 +119,20 @@ bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uin
     if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Exist");
     return false;
   }
+}
+
+bool CHubUtility::bRegistryDeleteValue(const std::wstring& wSubKey, const std::wstring& wKeyName) {
+  platform::RegistryPort& registry = ports_.registry;
+  const platform::RegOpenResult opened = registry.openKey(wSubKey, platform::keyaccess::kWrite);
+  if (opened.status != 0) {
+    HBX_LOG_ERR(L"%s:%d: RegOpenKeyExW fail, szSubKeyHub3=%ws, dwErrorCode=%d", wSubKey, toUnsigned(opened.status));
+    return false;
+  }
+  const std::int32_t status = registry.deleteValue(opened.key, wKeyName);
+  if (status != 0) HBX_LOG_ERR(L"%s:%d: RegDeleteValue fail, szKeyName[%ws], dwErrorCode%d", wKeyName, toUnsigned(status));
+  registry.flushKey(opened.key);
+  registry.closeKey(opened.key);
+  return status == 0;
 }
 
 bool CHubUtility::bRegistryReadWrite(const std::wstring& wSubKey, const std::wstring& wKeyName, void* data,

@@ -38,6 +38,10 @@ class AppTest : public ::testing::Test {
       std::lock_guard<std::mutex> lock(outputMutex_);
       output_ += text;
     };
+    options.standardError = [this](const std::string& text) {
+      std::lock_guard<std::mutex> lock(outputMutex_);
+      errors_ += text;
+    };
     host_ = std::make_unique<sim::SimHost>(options);
     log::setDebugOutput(&host_->ports().system);
     utility_ = std::make_unique<CHubUtility>(host_->ports());
@@ -57,8 +61,9 @@ class AppTest : public ::testing::Test {
   // Start-up on `line` as the application runs it; the carried image is in
   // the program folder, as its restore leaves it.
   StepResult start(const std::wstring& line) {
-    writeFile(std::wstring(kProgramFolder) + L"\\" + kCarriedImage, "image");
+    writeFile(std::wstring(kProgramFolder) + L"\\" + kCarriedImage, carriedImage());
     dialog_->m_strDefaultFWFile = kCarriedImage;
+    dialog_->m_strCarriedImageCopy = std::wstring(kProgramFolder) + L"\\" + kCarriedImage;
     dialog_->g_strInitCmd = cmdline::strCollect(line);
     return dialog_->OnInitDialog();
   }
@@ -99,8 +104,15 @@ class AppTest : public ::testing::Test {
     return output_;
   }
 
+  // Standard error so far.
+  std::string errors() {
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    return errors_;
+  }
+
   std::mutex outputMutex_;
   std::string output_;
+  std::string errors_;
   std::unique_ptr<sim::SimHost> host_;
   std::unique_ptr<CHubUtility> utility_;
   std::unique_ptr<ZAr763ORIdirevaVodoRev> dialog_;

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <functional>
 
 #include "app/usage_text.h"
 #include "app_fixture.h"
+#include "base/log/format.h"
+#include "tests/sim/temp_folder.h"
 
 namespace hbx::testing {
 namespace {
@@ -132,9 +137,34 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_LE(d.m_bMajorType, 3);
          EXPECT_EQ(d.m_strCurFileFWVer, L"25031825010C");
        }},
-      // A name without ".BIN" falls back on the carried image.
-      {L"/U something",
-       [](const Dlg&, const CHubUtility& u) { EXPECT_EQ(u.m_strFWBinFilePath, programFile(kCarriedImage)); }},
+      // Options written as words of their own between "/U" and the file
+      // count; only the word that ends in ".BIN" is the file.
+      {L"/U /SILENT /MP Config_250318_25_01_0C.bin",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bSilent, 1);
+         EXPECT_EQ(d.m_bMP, 1);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+       }},
+      {L"/U /MSTR Acme ./Config_250318_25_01_0C.bin",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(u.m_strManuString_Indetify, L"ACME");
+         EXPECT_EQ(d.m_bCheckFW, 0);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+       }},
+      {L"/U /DBG 3 /I /C 250318250100 Config_250318_25_01_0C.bin /A",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(log::debugLevel(), 3);
+         EXPECT_EQ(d.m_bCmpSN, 1);
+         EXPECT_EQ(d.m_strChkFWVer, L"250318250100");
+         EXPECT_EQ(d.m_bAuto, 1);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+       }},
+      // "/U" with no name after it takes the carried image.
+      {L"/U /A",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bAuto, 1);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(kCarriedImage));
+       }},
       // Check mode and an explicit file: both run.
       {L"/C 250318250100 /U ./Config_250318_25_01_0C.bin",
        [](const Dlg& d, const CHubUtility& u) {
@@ -185,6 +215,9 @@ TEST_F(OptionTest, ErrorsEndTheProcess) {
        -10,
        {L"[8634FWUpgradeTool] Z:/NOWHERE/FW_1.BIN File/Path Not Exist", L"[Error] Input FW File is not exist!!! ",
         usageOf}},
+      // A name that is no ".BIN" file is refused, never replaced by the carried image.
+      {L"/U newfw.img", -10, {L"[Error] Input FW File is not exist!!! ", usageOf}},
+      {L"/A /U something /MP", -10, {L"[Error] Input FW File is not exist!!! ", usageOf}},
       // No box in the hidden modes; the exits stay.
       {L"/SILENT /P3 1234 /P2 5678", -10, {}},
       {L"/DOS /C 1", -10, {}},
@@ -202,6 +235,73 @@ TEST_F(OptionTest, ErrorsEndTheProcess) {
     ASSERT_EQ(shown.size(), c.boxPrefixes.size());
     for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_TRUE(shown[i].starts_with(c.boxPrefixes[i])) << shown[i];
   }
+}
+
+TEST_F(OptionTest, OnlyAFileOnADiskIsASourceAndReadingItIsEnough) {
+  namespace fs = std::filesystem;
+  TempFolder outside;
+  const std::string image = carriedImage();
+  const fs::path readOnly = outside.write("ro_fw.bin", image);
+  const fs::path folder = outside.path() / "folder.bin";
+  const fs::path fifo = outside.path() / "fifo.bin";
+  const fs::path device = outside.path() / "device.bin";
+  fs::create_directory(folder);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", device);
+  const auto onZ = [](const fs::path& p) { return L"Z:" + fromUtf8(p.string()); };
+  writeFile(programFile(L"RO_FW.BIN"), image);
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+  fs::permissions(host_->hostPath(programFile(L"RO_FW.BIN")), fs::perms::owner_read);
+
+  // A read-only file, in the program folder or elsewhere, is read and used.
+  for (const std::wstring& source : {std::wstring(L"RO_FW.BIN"), onZ(readOnly)}) {
+    SCOPED_TRACE(source);
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    const StepResult r = start(L"/DOS /U " + source);
+    EXPECT_FALSE(r.endsProcess()) << r.exitCode();
+    EXPECT_LE(dialog_->m_bMajorType, 3);
+  }
+  // A folder, a pipe or a device is refused at once, before it is opened.
+  for (const fs::path& source : {folder, fifo, device}) {
+    SCOPED_TRACE(source.string());
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    const std::size_t before = boxes().size();
+    const StepResult r = start(L"/U " + onZ(source));
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -10);
+    ASSERT_GE(boxes().size(), before + 2);
+    EXPECT_EQ(boxes()[before + 1], L"[Error] Input FW File is not exist!!! ");
+  }
+}
+
+TEST_F(OptionTest, HiddenModesWriteWhatTheyDoNotShowToStandardError) {
+  struct Case {
+    std::wstring line;
+    std::vector<std::string> errorLines;  // each the start of one line
+  };
+  const Case cases[] = {
+      {L"/DOS /C 12345", {"[Error] Please Input Correctly FW Version!!! \n"}},
+      {L"/DOS /P3 1234 /P2 5678", {"[Error] You can not check /P3 /P2 at the same time!!! \n"}},
+      {L"/SILENT /U missing.bin",
+       {"[8634FWUpgradeTool] C:\\HBX\\MISSING.BIN File/Path Not Exist\n", "[Error] Input FW File is not exist!!! \n",
+        "[Question] 8634FWUpgradeTool.exe 3, 2, 2, 0 Your Input: /SILENT /U missing.bin Usage: "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    const std::size_t before = errors().size();
+    const StepResult r = start(c.line);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -10);
+    std::string written = errors().substr(before);
+    for (const std::string& line : c.errorLines) {
+      EXPECT_EQ(written.substr(0, line.size()), line);
+      written.erase(0, written.find('\n') + 1);
+    }
+    EXPECT_EQ(written, "");
+  }
+  // Standard output stays as scripts know it: nothing before the banner.
+  EXPECT_EQ(output(), "");
 }
 
 TEST_F(OptionTest, DosAloneAllocatesTheConsoleAndEndsWithZero) {

@@ -285,6 +285,7 @@ TEST_F(ModalLoopTest, TheCloseBoxDuringTheRunKeepsTheRunsFilesAndClosesWhenTheRu
     dialog_ = std::make_unique<ZAr763ORIdirevaVodoRev>(host_->ports(), *utility_);
     writeFile(carried, "image");
     dialog_->m_strDefaultFWFile = kCarriedImage;
+    dialog_->m_strCarriedImageCopy = carried;
     terminal_.clearWritten();
     // The search is held until the key has come.
     std::promise<void> release;

@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 
 struct ProgramRun {
   std::string output;
+  std::string errors;  // standard error
   int status = -1;
   std::string log;
   bool logWritten = false;
@@ -44,10 +45,16 @@ class ProgramTest : public ::testing::Test {
     fs::remove(log);
     std::string command = "env -u HBX_BENCH ";
     command += withLog ? "HBX_DEBUG_LOG='" + log.string() + "' " : "-u HBX_DEBUG_LOG ";
-    command += "'" + (folder_ / "8634FWUpgradeTool").string() + "' " + arguments + " </dev/null 2>&1";
+    const fs::path errors = folder_.parent_path() / (folder_.filename().string() + "-stderr");
+    command += "'" + (folder_ / "8634FWUpgradeTool").string() + "' " + arguments + " </dev/null 2>'" +
+               errors.string() + "'";
     const ShellRun shell = runShell(command);
     ProgramRun result;
     result.output = shell.output;
+    std::ifstream err(errors, std::ios::binary);
+    result.errors.assign(std::istreambuf_iterator<char>(err), {});
+    err.close();
+    fs::remove(errors);
     result.status = shell.exited ? shell.exitStatus : -1;
     result.logWritten = fs::exists(log);
     std::ifstream in(log, std::ios::binary);
@@ -65,6 +72,7 @@ TEST_F(ProgramTest, HelpAndCommandLineErrors) {
     std::string arguments;
     std::string output;
     int status;
+    std::string errorsStart = "";  // standard error starts with it
   };
   const Case cases[] = {
       {"'/?'", usage(L"/?"), 0},
@@ -74,12 +82,18 @@ TEST_F(ProgramTest, HelpAndCommandLineErrors) {
       // No option: an interactive update of the built-in bench with the
       // carried image, which ends with its success box.
       {"", "[Warning] The firmware update process is successful.\r\n** Please AC POWER OFF to reload firmware. **\r\n\n", 0},
-      {"/U missing.bin /SILENT", "", 246},
+      // Silent: the reasons go to standard error, standard output stays empty.
+      {"/U missing.bin /SILENT", "", 246, "[8634FWUpgradeTool] Z:"},
+      {"/SILENT /C 12345", "", 246, "[Error] Please Input Correctly FW Version!!! \n[Question] 8634FWUpgradeTool.exe"},
   };
   for (const Case& c : cases) {
     const ProgramRun r = run(c.arguments, false);
     EXPECT_EQ(r.output, c.output) << c.arguments;
     EXPECT_EQ(r.status, c.status) << c.arguments;
+    EXPECT_EQ(r.errors.substr(0, c.errorsStart.size()), c.errorsStart) << c.arguments;
+    if (c.errorsStart.empty()) {
+      EXPECT_EQ(r.errors, "") << c.arguments;
+    }
   }
   // Nothing the program wrote is left beside it.
   for (const auto& entry : fs::directory_iterator(folder_)) {

@@ -89,18 +89,24 @@ TEST_F(StartupTest, SettingsFailureLeavesTheDialogIdle) {
     std::wstring line;
     bool boxShown;
     bool onConsole;
+    std::string errors;
   };
   // Interactive mode stays idle; the unattended modes, with nobody to close
-  // the dialog, end with -10.
-  const Case cases[] = {{L"", true, false}, {L"/silent /U x.bin", false, false}, {L"/Dos", false, true}};
+  // the dialog, end with -10 and say why on standard error.
   const std::wstring text = L"Load Ini File failed, strItemName[bogus],strItemValue[1] ";
+  const std::string failed = "[Error] vLoadINIFile Failed[C:\\HBX\\HBX763xFWUpg.ini]\n";
+  const Case cases[] = {{L"", true, false, ""},
+                        {L"/silent /U x.bin", false, false, "[8634FWUpgradeTool] " + toUtf8(text) + "\n" + failed},
+                        {L"/Dos", false, true, failed}};
   carrySettings("vid=1\nbogus=1\n");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
     const std::size_t boxesBefore = boxes().size();
     const std::size_t outputBefore = output().size();
+    const std::size_t errorsBefore = errors().size();
     const StepResult r = start(c.line);
+    EXPECT_EQ(errors().substr(errorsBefore), c.errors);
     EXPECT_EQ(r.endsProcess(), !c.boxShown);
     if (r.endsProcess()) {
       EXPECT_EQ(r.exitCode(), -10);
@@ -118,6 +124,10 @@ TEST_F(StartupTest, SettingsFailureLeavesTheDialogIdle) {
     EXPECT_EQ(dialog_->m_Model.caption(), L"763FWUpgradeTool");
     EXPECT_EQ(dialog_->m_bUpdate, 0);
     EXPECT_FALSE(exists(Ini::strFilePath(kProgramFolder)));
+    // Without a terminal nobody reads the idle dialog: it ends with -10 too.
+    if (!r.endsProcess()) {
+      EXPECT_EQ(dialog_->DoModal(nullptr), -10);
+    }
   }
 }
 
@@ -231,6 +241,7 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
   EXPECT_NE(debugLog().find("MSG::ZAr763ORIdirevaVodoRev::SetExitcode:"), std::string::npos);
   EXPECT_NE(debugLog().find(":  iExitcode[ -4]"), std::string::npos);
   EXPECT_NE(debugLog().find(":  m_iRet[ -4]"), std::string::npos);
+  EXPECT_NE(debugLog().find("MSG::ZAr763ORIdirevaVodoRev::vRemoveBinFiles:"), std::string::npos);
 
   // A file the user named stays; the carried copy goes all the same.
   writeFile(L"C:\\HBX\\FW_1.BIN", carriedFirmware());
@@ -248,6 +259,39 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
   dialog_->m_strExportedImageFile = L"C:\\HBX\\FW_1.BIN";
   dialog_->vRemoveBinFiles();
   EXPECT_FALSE(exists(L"C:\\HBX\\FW_1.BIN"));
+}
+
+TEST_F(StartupTest, AUsersFileOfTheCarriedImagesNameIsNeverTouched) {
+  const std::wstring carried = std::wstring(kProgramFolder) + L"\\" + kCarriedImage;
+  writeFile(carried, "the user's own file");
+  writeFile(L"C:\\HBX\\FW_1.BIN", carriedFirmware());
+  for (const std::wstring line : {L"/DOS /A", L"/DOS /U ./fw_1.bin"}) {
+    SCOPED_TRACE(line);
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    dialog_->g_strInitCmd = line;
+    ASSERT_FALSE(dialog_->OnInitDialog().endsProcess());
+    // The carried image is written elsewhere and still carries its version.
+    const std::wstring copy = dialog_->m_strCarriedImageCopy;
+    EXPECT_NE(copy, carried);
+    EXPECT_TRUE(copy.ends_with(std::wstring(L"\\") + kCarriedImage)) << copy;
+    EXPECT_EQ(readFile(copy), carriedImage());
+    if (line == L"/DOS /A") {
+      EXPECT_EQ(utility_->m_strFWBinFilePath, copy);
+      EXPECT_EQ(dialog_->m_strCurFileFWVer, L"25031825010C");
+    }
+    dialog_->DoModal(nullptr);  // to the end of the run
+    EXPECT_EQ(readFile(carried), "the user's own file");
+    EXPECT_FALSE(exists(copy));
+  }
+  // A byte-identical copy is one an ended run left behind: it is used and
+  // removed.
+  writeFile(carried, carriedImage());
+  dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+  dialog_->g_strInitCmd = L"/DOS /A";
+  ASSERT_FALSE(dialog_->OnInitDialog().endsProcess());
+  EXPECT_EQ(utility_->m_strFWBinFilePath, carried);
+  dialog_->DoModal(nullptr);
+  EXPECT_FALSE(exists(carried));
 }
 
 // A bench with an earlier copy of the tool still running.

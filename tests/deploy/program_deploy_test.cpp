@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 
 struct ProgramRun {
   std::string output;
+  std::string errors;  // standard error
   int status = -1;
   std::string log;
 };
@@ -45,13 +46,15 @@ class ProgramDeployTest : public ::testing::Test {
 
   ProgramRun run(const std::string& arguments) {
     const fs::path log = root_.path() / "debug.log";
+    const fs::path errors = root_.path() / "stderr.txt";
     fs::remove(log);
     const std::string command = "HBX_BENCH='" + benchFolder().string() + "' HBX_TIME_SCALE=0.001 HBX_DEBUG_LOG='" +
                                 log.string() + "' '" + (programFolder() / "8634FWUpgradeTool").string() + "' " +
-                                arguments + " </dev/null 2>&1";
+                                arguments + " </dev/null 2>'" + errors.string() + "'";
     const ShellRun shell = runShell(command);
     ProgramRun result;
     result.output = shell.output;
+    result.errors = readText(errors);
     result.status = shell.exited ? static_cast<signed char>(shell.exitStatus) : -1000;
     result.log = readText(log);
     return result;
@@ -106,6 +109,7 @@ TEST_F(ProgramDeployTest, DriverThatCannotBeInstalledEndsWithMinusTwenty) {
   const ProgramRun r = run("/SILENT /DBG 3");
   EXPECT_EQ(r.status, -20) << r.output;
   EXPECT_EQ(r.output, "");
+  EXPECT_EQ(r.errors, "[Error] Please install Corvane Filter Driver !!\n");
   EXPECT_TRUE(contains(r.log, "LoadFilterDriverLib failed[-1],"));
   EXPECT_FALSE(contains(r.log, "OnBnClickedStartButton"));
   EXPECT_FALSE(fs::exists(installedDriver()));
@@ -119,6 +123,7 @@ TEST_F(ProgramDeployTest, DevconThatCannotBeWrittenEndsWithMinusFiveAndShowsNoth
   const ProgramRun r = run("/SILENT /DBG 3");
   EXPECT_EQ(r.status, -5) << r.output;
   EXPECT_EQ(r.output, "");
+  EXPECT_EQ(r.errors, "[Error] extra necessary files failed!!\n");
   EXPECT_TRUE(contains(r.log, ": nADD_Delete_DevconFile Failed["));
   EXPECT_FALSE(contains(r.log, "InstallFilterDriver"));
   fs::remove(programFolder() / "devconAMD64.exe");
@@ -135,6 +140,8 @@ TEST_F(ProgramDeployTest, KeepOptionLeavesTheDriverAndItsFolder) {
     EXPECT_TRUE(fs::exists(workFolder() / "FilterDriver" / file)) << file;
   }
   EXPECT_FALSE(fs::exists(programFolder() / "devconAMD64.exe"));
+  // Only the driver stays: nothing of the run is left beside the program.
+  EXPECT_EQ(filesBelow(programFolder()), std::vector<std::string>{"8634FWUpgradeTool"});
 }
 
 }  // namespace

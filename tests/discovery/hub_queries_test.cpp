@@ -81,14 +81,17 @@ TEST_F(DiscoveryTest, DescriptorTextsAndTheStringIndexRule) {
   std::vector<std::uint8_t> info;
   ASSERT_TRUE(utility->bGetConnectionInformation(root, 1, info));
   UsbDeviceDescriptor d = UsbDeviceDescriptor::parse(info, kDeviceDescriptor);
-  // The device numbers its strings 1, 2, 3: none has the index read for it.
+  // The device numbers its strings 1, 2, 3: the manufacturer text is read at
+  // the index the descriptor gives; product and serial number only at 3 and 1.
   utility->strIManufacture = L"previous device";
+  utility->strIProduct = L"previous product";
   utility->GetDeviceDescriptor(root, 1, 0, d);
   EXPECT_EQ(utility->strVID, L"2e8b");
   EXPECT_EQ(utility->strPID, L"1234");
   EXPECT_EQ(utility->strbcdUSB, L"0300");
   EXPECT_EQ(utility->strBcdDevice, L"0105");
-  EXPECT_EQ(utility->strIManufacture, L"previous device");
+  EXPECT_EQ(utility->strIManufacture, L"Maker");
+  EXPECT_EQ(utility->strIProduct, L"previous product");
   // Indices 2, 3 and 1 are read, whatever strings they are.
   d.iManufacturer = 2;
   d.iProduct = 3;

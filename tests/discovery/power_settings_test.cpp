@@ -21,8 +21,8 @@ std::string oneHubBench(const std::string& windows, const std::string& stack, co
 class PowerSettingsTest : public DiscoveryTest {
  protected:
   // The hub as the walk describes it.
-  HubInfo hubInfo(const std::string& description) {
-    const std::uint32_t node = function("hub2");
+  HubInfo hubInfo(const std::string& description, const char* chip = "hub2") {
+    const std::uint32_t node = function(chip);
     HubInfo hub;
     hub.strConnectedHubName = utility->strChangeDeviceNameForMCCI(tree().connectionNameOf(node));
     hub.strVID = L"2e8b";
@@ -136,11 +136,11 @@ TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
   const std::wstring key = kEnum + L"USB\\VID_2E8B&PID_0632\\HBX1\\Device Parameters";
   struct Case {
     const char* before;
-    std::uint32_t after;
+    std::optional<std::uint32_t> after;
   };
-  // A user who had selective suspend off keeps it off; where no value was
-  // found the restore writes 1.
-  for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", 1}}) {
+  // A user who had selective suspend off keeps it off; a value that was not
+  // there before the run is taken away again.
+  for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", std::nullopt}}) {
     SCOPED_TRACE(c.before);
     start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.before));
     HubInfo hub = hubInfo("Standard Enhanced");
@@ -153,6 +153,36 @@ TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
     hub.strInterfacePath = paths[0];
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
     EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), c.after);
+  }
+}
+
+TEST_F(PowerSettingsTest, RestoreUnderTheMakersDriverPutsBackEveryHubsOwnValue) {
+  // Two hubs under the maker's own USB 3.0 driver: each has its own class key.
+  start(R"({"usb": {"windows": "8.1", "controllers": [{
+      "path": "\\\\?\\PCI#VEN_3A7F&DEV_1#1#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}", "stack": "mcci",
+      "description": "Corvane USB 3.1 eXtensible Host Controller", "devices": [
+        {"port": 1, "chip": "hub2", "side": "usb3", "instance": "HBX2", "selectiveSuspend": 1},
+        {"port": 2, "chip": "hub1", "side": "usb3", "instance": "HBX1", "selectiveSuspend": 1}]}]}})");
+  const char* description = "Corvane USB 3.1 eXtensible Host Controller";
+  std::vector<HubInfo> hubs = {hubInfo(description, "hub2"), hubInfo(description, "hub1")};
+  for (HubInfo& hub : hubs) {
+    records(0);
+    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+  }
+  for (HubInfo& hub : hubs) {
+    CHubUtility::HubInterfacePaths paths;
+    ASSERT_EQ(utility->ucGetHubInterfaces(hub, paths, false), 1);
+    hub.strInterfacePath = paths[0];
+  }
+  // The last listing was hub1's; the restore of hub2 still finds hub2's key.
+  for (const HubInfo& hub : hubs) EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
+  for (const char* chip : {"hub2", "hub1"}) {
+    for (const auto& k : sim::usb::suspendKeys(tree(), tree().node(function(chip)))) {
+      const auto value = dword(k.key, k.value);
+      if (value) {
+        EXPECT_EQ(*value, 1u) << chip << " " << toUtf8(k.key);
+      }
+    }
   }
 }
 

@@ -85,12 +85,20 @@ TEST_F(SourceFiles, ConfigurationStagingSplitsTableAndFirmwareArea) {
 }
 
 TEST_F(SourceFiles, RestoresTheCarriedImageAndItsName) {
-  put(L"Config_250318_25_01_0C.bin", {1, 2, 3});  // an old copy is replaced
   ASSERT_TRUE(dialog.vExtractBinFiles());
   EXPECT_EQ(dialog.m_strDefaultFWFile, L"Config_250318_25_01_0C.bin");
+  EXPECT_EQ(dialog.m_strCarriedImageCopy, L"C:\\HBX\\Config_250318_25_01_0C.bin");
   const std::vector<std::uint8_t> restored = read(L"C:\\HBX\\Config_250318_25_01_0C.bin");
   EXPECT_EQ(restored, image::buildDefaultImage());
   EXPECT_EQ(dialog.vIsValidHubFirmware(L"C:\\HBX\\Config_250318_25_01_0C.bin"), 2);
+
+  // A file of that name with other content is the user's: it stays, and the
+  // carried image goes into the work folder.
+  put(L"Config_250318_25_01_0C.bin", {1, 2, 3});
+  ASSERT_TRUE(dialog.vExtractBinFiles());
+  EXPECT_EQ(read(L"C:\\HBX\\Config_250318_25_01_0C.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(dialog.m_strCarriedImageCopy, L"C:\\Windows\\Temp\\HBX763xFW\\Config_250318_25_01_0C.bin");
+  EXPECT_EQ(read(dialog.m_strCarriedImageCopy), image::buildDefaultImage());
 }
 
 TEST_F(SourceFiles, RestoreCutsTheNameAfterItsExtension) {

@@ -66,8 +66,12 @@ TEST_F(WalkTest, EachFilterLeavesHubsOutButWalksThroughThem) {
       {"USB 2.0 only", 1, L"2E8B", nullptr, L"", L"", L"", {9, 10, 14}, "Check USB 2.0 Only!!!strBCDUSB[0300]"},
       // Our vendor id passes whatever the filter names; 05e3 and 8087 do not.
       {"vendor", 0, L"abcd", nullptr, L"", L"", L"", {9, 10, 11, 13, 10, 14}, "this->strVID=8087"},
-      {"manufacturer", 0, L"2E8B", L"Corvane", L"", L"", L"", {9, 10, 13, 10, 14},
+      // The value arrives upper-cased from the command line; the hubs' texts
+      // compare without regard to case.
+      {"manufacturer", 0, L"2E8B", L"CORVANE", L"", L"", L"", {9, 10, 13, 10, 14},
        "Manufactory compare Error, this->strIManufacture=Other Maker"},
+      {"other manufacturer", 0, L"2E8B", L"OTHER MAKER", L"", L"", L"", {11},
+       "Manufactory compare Error, this->strIManufacture=Corvane"},
       {"USB 3.0 product", 0, L"2E8B", nullptr, L"0632", L"", L"", {13}, "USB3.0 PID compare Error, this->strPID=0631"},
       {"USB 2.0 product", 0, L"2E8B", nullptr, L"", L"0621", L"", {10}, "Current connection is not USB2.0"},
       // Version texts compare without regard to case, like every version.
@@ -89,6 +93,41 @@ TEST_F(WalkTest, EachFilterLeavesHubsOutButWalksThroughThem) {
     EXPECT_EQ(positions(walk()), c.listed);
     EXPECT_NE(debugLog().find(c.logged), std::string::npos) << c.logged;
   }
+}
+
+TEST_F(WalkTest, HubsBelowAHubOfTheOtherSpeedAreStillVisited) {
+  // "behind" (USB 3.0) hangs below a foreign USB 2.0 hub; "slow" (USB 2.0)
+  // below a foreign USB 3.0 hub.
+  const std::string bench = R"({"hubs": {"devices": [
+    {"name": "behind", "family": "HBX773x", "firmwareVersion": "250318250c03",
+     "usb3": {"pid": "0633", "pdo": "\\Device\\USBPDO-24"}},
+    {"name": "slow", "family": "HBX863x", "firmwareVersion": "250318150c04",
+     "usb2": {"pid": "0624", "bcdUSB": "0210", "pdo": "\\Device\\USBPDO-25"}}]},
+   "usb": {"controllers": [{"path": "\\\\?\\PCI#VEN_8086&DEV_A36D#3&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
+     "description": "Host", "ports": 4, "devices": [
+       {"port": 1, "hub": true, "vid": "05e3", "pid": "0610", "bcdUSB": "0210",
+        "devices": [{"port": 3, "chip": "behind", "side": "usb3"}]},
+       {"port": 2, "hub": true, "vid": "05e3", "pid": "0620", "bcdUSB": "0310",
+        "devices": [{"port": 2, "chip": "slow", "side": "usb2"}]}]}]}})";
+  struct Case {
+    std::uint8_t usbMode;
+    std::vector<int> listed;
+  };
+  for (const Case& c : {Case{2, {11}}, Case{1, {10}}}) {
+    SCOPED_TRACE(int(c.usbMode));
+    start(bench);
+    utility->m_ucUsbMode = c.usbMode;
+    EXPECT_EQ(positions(walk()), c.listed);
+  }
+}
+
+TEST_F(WalkTest, ManufacturerTextIsReadAtTheIndexTheDescriptorGives) {
+  // "top" numbers its manufacturer text 1 (product 2): it passes the filter
+  // as the others with their text at 2 do.
+  start(topologyBench(R"(, "manufacturerIndex": 1)"));
+  utility->m_bCheckManuString = 1;
+  utility->m_strManuString_Indetify = L"CORVANE";
+  EXPECT_EQ(positions(walk()), (std::vector<int>{9, 10, 13, 10, 14}));
 }
 
 TEST_F(WalkTest, VendorIdEightyEightySevenIsNeverListedNotEvenWhenFindingAHubAgain) {
