@@ -57,6 +57,12 @@ class Win32Files final : public platform::FilePort {
     return succeeded(RemoveDirectoryW(path.c_str()), error);
   }
 
+  std::uint32_t fileAttributes(const std::wstring& path, std::uint32_t& error) override {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+    return attributes;
+  }
+
   int access(const std::wstring& path, int mode, int& crtErrno, std::uint32_t& error) override {
     SetLastError(0);
     errno = 0;

@@ -34,6 +34,10 @@ class Win32Registry final : public platform::RegistryPort {
     return RegSetValueExW(toKey(key), name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
   }
 
+  std::int32_t deleteValue(platform::OsHandle key, const std::wstring& name) override {
+    return RegDeleteValueW(toKey(key), name.c_str());
+  }
+
   std::int32_t flushKey(platform::OsHandle key) override { return RegFlushKey(toKey(key)); }
 
   void closeKey(platform::OsHandle key) override {

@@ -178,6 +178,13 @@ class Win32System final : public platform::SystemPort {
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
 
+  // Standard error as the process received it (redirected by a script); a
+  // GUI process started without one drops the text.
+  void errorWrite(const std::string& text) override {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  }
+
   void focusConsole() override {
     HWND console = GetConsoleWindow();
     if (console) SetForegroundWindow(console);
