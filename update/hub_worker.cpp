@@ -210,6 +210,13 @@ HubWorker::Outcome HubWorker::updateHub() {
     bResult_ = 0;
     return Outcome::Failure;
   }
+  // What the flash holds now is what was meant: read back before any PASS.
+  if (cancelled() || !utility_.bVerifyWrittenImage(i_, dev_.m_ucConfigTable.data())) {
+    HBX_WORKER_ERR(L"%s:%d: Read-back verification Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    dialog_.m_iRet = -7;
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
   dev_.m_bUpdateFWResult = 1;
   HBX_WORKER_MSG(L"%s:%d: FW Update %s , dwFlashFWLeng[ %d]", L"PASS", static_cast<std::uint32_t>(utility_.m_TempBinDigest.size));
   display.console("PASS \n");

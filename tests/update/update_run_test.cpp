@@ -5,6 +5,7 @@
 #include <functional>
 #include <thread>
 
+#include "base/log/format.h"
 #include "run_fixture.h"
 #include "sim/sim_system.h"
 
@@ -94,6 +95,29 @@ TEST(UpdateRun, FailedFirmwareWriteFailsTheRunButOtherHubsAreWritten) {
   EXPECT_EQ(run.exitCode(), -1);
   EXPECT_EQ(run.dialog.m_MainThreadInfo.bAllPass.load(), 0);
   EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
+TEST(UpdateRun, HubWhoseFlashReadsBackWrongFailsWithMinus7) {
+  // One byte of image 0 keeps a bit error when programmed: in the table, and
+  // in the firmware area.
+  for (std::uint32_t at : {0x10u, 0x4000u}) {
+    RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+    {
+      std::lock_guard<std::mutex> lock(run.host().hubBench().mutex());
+      run.chip(1).faults().flipBitAtOffset = at;
+    }
+    run.useCarriedImage();
+    run.run();
+    const std::uint8_t written = run.carriedImage[at];
+    EXPECT_TRUE(run.log.has(wformat(
+        L"Read-back of target[1] differs: image[0], offset[0x%04X], written[0x%02X], read[0x%02X]", at, written,
+        static_cast<std::uint8_t>(written ^ 1))))
+        << run.log.all();
+    EXPECT_EQ(run.dialog.m_DevList.Devs[0].m_bUpdateFWResult, 1);
+    EXPECT_EQ(run.dialog.m_DevList.Devs[1].m_bUpdateFWResult, 0);
+    EXPECT_EQ(run.exitCode(), -7);
+    EXPECT_EQ(run.status(), L"Failed!!(-7)");
+  }
 }
 
 TEST(UpdateRun, HubWhoseResetTurnNeverComesEndsWithMinus9) {
