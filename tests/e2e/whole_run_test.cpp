@@ -134,7 +134,7 @@ TEST(WholeRun, FailingRuns) {
   Hub otherFamily = hub("other", "250115150000");
   otherFamily.family = "HBX863x";
   Hub slow = hub("slow");  // its erase outlasts the other hub's wait for its reset turn
-  slow.extraKeys = R"("requestMicros": 100000)";
+  slow.extraKeys = R"("requestMicros": 50000)";
   // A hub that fails every request from the middle of its firmware download
   // on (after the two tables' packets), found by a run that passes.
   Hub failing = hub("failing");

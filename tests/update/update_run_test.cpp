@@ -124,7 +124,7 @@ TEST(UpdateRun, HubWhoseResetTurnNeverComesEndsWithMinus9) {
   // The second hub's erase takes longer than the first hub may wait for its
   // turn (40 s), so the first gives up; the run fails with -9.
   HubConfig slow = targetHub(1);
-  slow.requestMicros = 100000;
+  slow.requestMicros = 50000;
   RunFixture run(benchOf({targetHub(0), slow}));
   run.useCarriedImage();
   run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
