@@ -7,6 +7,7 @@
 #include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "image/image_layout.h"
+#include "image/source_check.h"
 #include "image/source_file.h"
 #include "image/temp_bin_file.h"
 #include "platform/handles.h"
@@ -46,6 +47,12 @@ bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strCon
   if (!area) {
     // A file shorter than its configuration table has no firmware area.
     HBX_LOG_ERR(L"%s:%d: Memory allocation failed");
+    return false;
+  }
+  // Only an image that the classification accepts is staged: a hub given
+  // anything else is left with no firmware it boots.
+  if (image::checkSource(image::SourceKind::Configuration, content).verdict != image::SourceVerdict::Accepted) {
+    HBX_LOG_ERR(L"%s:%d: [%s] is not a firmware image a hub boots", strConfig_File);
     return false;
   }
   std::copy_n(content.begin(), image::kConfigTableSize, utility_.m_ucMConfigInfo.begin());

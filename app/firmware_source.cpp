@@ -4,6 +4,7 @@
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
 #include "hub/hub_utility.h"
+#include "image/source_file.h"
 
 namespace hbx {
 
@@ -83,11 +84,9 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     return StepResult::endProcess(exitcode::kCommandLineError);
   }
 
-  // The version is in the name: "Config_250318_25_01_0C.bin" gives 25031825010C.
-  // Of a full path only the file's own name counts.
-  std::wstring version = text::upper(absolute ? file.substr(file.find_last_of(L"\\/") + 1) : file);
-  for (const wchar_t* part : {L"CONFIG_", L"_", L".BIN", L".ROM"}) text::removeAll(version, part);
-  m_strCurFileFWVer = version;
+  // The version of the run is the one the file holds; a name that carries
+  // another one was refused by the classification above.
+  m_strCurFileFWVer = image::readSourceVersion(ports_.files, utility.m_strFWBinFilePath);
   return StepResult::goOn();
 }
 

@@ -92,7 +92,7 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // The major type of a firmware source (0-3); 0xF2 a configuration file of
   // the wrong size for its type, 0xF6 a firmware file over 0xFEF8 bytes, 0xFF
   // not a firmware source (name, unreadable, too short, major type above 3).
-  std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath);
+  std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath) override;
   // Stages a configuration file: its table into the utility object's
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) override;

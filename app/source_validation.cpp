@@ -6,6 +6,7 @@
 #include "base/log/system_error.h"
 #include "image/source_check.h"
 #include "image/source_file.h"
+#include "image/version_rules.h"
 #include "image/temp_bin_file.h"
 
 namespace hbx {
@@ -46,6 +47,21 @@ std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& str
     HBX_LOG_MSG(L"%s:%d: bMajorType %01x", check.majorType);
     if (check.verdict == image::SourceVerdict::BadMajorType)
       HBX_LOG_ERR(L"%s:%d: bMajorType[%01X]. ERROR", check.majorType);
+    if (check.verdict == image::SourceVerdict::BadTable)
+      HBX_LOG_ERR(L"%s:%d: strFilePath[%s]: configuration table checksum [%02X], sum of bytes 4-254 [%02X]. ERROR",
+                  strFilePath, content[image::kConfigChecksumOffset],
+                  image::configTableChecksum(std::span<const std::uint8_t>(content).first<image::kConfigTableSize>()));
+    if (check.verdict == image::SourceVerdict::NotBootable)
+      HBX_LOG_ERR(L"%s:%d: strFilePath[%s]: no hub boots this firmware: %s. ERROR", strFilePath,
+                  image::areaFaultText(check.areaFault));
+    // The version of a run is the content's; a name that promises another
+    // one names the wrong file.
+    const std::optional<std::wstring> named = image::versionInName(strFilePath);
+    if (check.result <= 3 && named && !version::bVersionEquals(*named, strVersion)) {
+      HBX_LOG_ERR(L"%s:%d: strFilePath[%s]: the name carries version [%s], the content [%s]. ERROR", strFilePath,
+                  *named, strVersion);
+      return image::kNotASource;
+    }
     return check.result;
   } catch (...) {
     HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %s", strFilePath, systemErrorText(error));

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "../tests/update/run_fixture.h"
 
@@ -35,6 +36,14 @@ constexpr double kEndOfRunMs = 500;       // before OK is enabled
 constexpr int kSetupRequests = 13;
 constexpr int kTablePackets = 256 / 32;
 
+// The read-back after the writes: both tables, then the firmware area's
+// length and the area itself (its length + 32 bytes made up to 32), 32 bytes
+// a request.
+int readBackRequests(const std::vector<std::uint8_t>& image) {
+  const int length = image[256] | (image[257] << 8);
+  return 2 * kTablePackets + 1 + (length + 32 + 31) / 32;
+}
+
 // One half-image erase: the command, the polls that find it busy (each a read
 // and a pause), the read that finds it done and its pause.
 double eraseHalfMs(double requestMs) {
@@ -48,9 +57,11 @@ double eraseHalfMs(double requestMs) {
 // downloads follow one another under the download lock; the last hub pauses
 // after its download; the main task sees it at its next poll and then waits
 // before the end.
-double workersFloorMs(int hubs, int packets, double requestMs) {
+// After its pause the last hub reads back what it was given (`readBack`
+// requests).
+double workersFloorMs(int hubs, int packets, int readBack, double requestMs) {
   const double tables = 2 * (2 * eraseHalfMs(requestMs) + kTablePackets * requestMs + kAfterTableMs);
-  return kSetupRequests * requestMs + tables + hubs * packets * requestMs + kAfterDownloadMs;
+  return kSetupRequests * requestMs + tables + hubs * packets * requestMs + kAfterDownloadMs + readBack * requestMs;
 }
 double floorMs(double workersMs) { return std::ceil(workersMs / kTaskPollMs) * kTaskPollMs + kEndOfRunMs; }
 
@@ -138,8 +149,10 @@ int main(int argc, char** argv) {
     // Packets actually sent: what is neither set-up, erase nor table request.
     const int erasePolls =
         static_cast<int>(std::lround((eraseHalfMs(requestMs) - requestMs) / (requestMs + kErasePollMs)));
-    const int packets = static_cast<int>(requests) - kSetupRequests - 2 * (2 * (1 + erasePolls) + kTablePackets);
-    const double workersFloor = workersFloorMs(hubs, packets, requestMs);
+    const int readBack = readBackRequests(run.carriedImage);
+    const int packets =
+        static_cast<int>(requests) - kSetupRequests - 2 * (2 * (1 + erasePolls) + kTablePackets) - readBack;
+    const double workersFloor = workersFloorMs(hubs, packets, readBack, requestMs);
     const double workersMs = timed.lastWorkerMs.load();
     const double floor = floorMs(workersFloor);
     const double overhead = wallMs - floor;

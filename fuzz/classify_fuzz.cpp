@@ -45,7 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     REQUIRE(content.size() >= image::versionOffsetOf(kind) + image::kVersionBytes);
     REQUIRE(image::majorTypeOf(content[image::versionOffsetOf(kind) + 3]) == r);
     if (kind == image::SourceKind::Configuration && r == 2) REQUIRE(content.size() == 32768);
-    if (kind == image::SourceKind::Firmware) REQUIRE(content.size() <= image::kFirmwareFileMax);
+    if (kind == image::SourceKind::Firmware)
+      REQUIRE(content.size() >= image::kFirmwareLengthMin && content.size() <= image::kFirmwareFileMax);
+    // An accepted whole image is one its hub boots: sealed table, sound area.
+    if (kind == image::SourceKind::Configuration) {
+      REQUIRE(image::bConfigTableSealed(std::span<const std::uint8_t>(content).first<image::kConfigTableSize>()));
+      REQUIRE(image::firmwareAreaFault(std::span<const std::uint8_t>(content).subspan(image::kFirmwareAreaOffset), r) ==
+              image::AreaFault::None);
+    }
   }
   return 0;
 }

@@ -71,6 +71,11 @@ class CHubUtility {
   // time (m_UpdateFirmwareCriticalSection), after checking that the file is
   // still the one staged; then pauses 800 ms.
   bool vUpdateFirmware(std::uint8_t index, std::uint8_t image, std::uint8_t variant);
+  // Reads back both images' configuration tables and image 0's firmware
+  // area of hub `index` and compares them with `table` (256 bytes) and the
+  // staged download file; the first difference is logged with its image,
+  // offset and both bytes. True when everything matches.
+  bool bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* table);
 
   image::RegisterTable m_ucRegTable = image::kDefaultRegisterTable;
   // The configuration buffer: the table of the configuration file of the run.

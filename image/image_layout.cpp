@@ -28,9 +28,8 @@ std::optional<VersionBytes> versionBytesAt(std::span<const std::uint8_t> bytes, 
 }
 
 std::optional<std::vector<std::uint8_t>> firmwareAreaFromCode(std::span<const std::uint8_t> code) {
-  if (code.size() > 0xFFFF) return std::nullopt;
+  if (code.size() < kFirmwareLengthMin || code.size() > kFirmwareLengthMax) return std::nullopt;
   const std::optional<VersionBytes> version = versionBytesAt(code, kVersionInCode);
-  if (!version) return std::nullopt;
   std::vector<std::uint8_t> area;
   area.reserve(code.size() + 4);
   area.push_back(static_cast<std::uint8_t>(code.size() & 0xFF));
@@ -39,6 +38,34 @@ std::optional<std::vector<std::uint8_t>> firmwareAreaFromCode(std::span<const st
   area.push_back(chipMarkerOf((*version)[kTypeByteIndex]));
   area.push_back(byteSum(code));
   return area;
+}
+
+AreaFault firmwareAreaFault(std::span<const std::uint8_t> area, std::uint8_t majorType) {
+  if (area.size() < kFirmwareLengthBytes) return AreaFault::Short;
+  const std::size_t length = area[0] | (area[1] << 8);
+  if (length < kFirmwareLengthMin || length > kFirmwareLengthMax ||
+      kFirmwareAreaOffset + length + 4 > kFlashImageSize)
+    return AreaFault::Length;
+  if (area.size() < length + 4) return AreaFault::Short;
+  const std::span<const std::uint8_t> code = area.subspan(kFirmwareLengthBytes, length);
+  if (area[length + 2] != chipMarkerOf(static_cast<std::uint8_t>(majorType << 4))) return AreaFault::Marker;
+  if (area[length + 3] != byteSum(code)) return AreaFault::Checksum;
+  return AreaFault::None;
+}
+
+const wchar_t* areaFaultText(AreaFault fault) {
+  switch (fault) {
+    case AreaFault::None: return L"bootable";
+    case AreaFault::Length: return L"firmware length out of range";
+    case AreaFault::Short: return L"firmware area cut short";
+    case AreaFault::Marker: return L"wrong chip marker";
+    case AreaFault::Checksum: return L"wrong firmware checksum";
+  }
+  return L"";
+}
+
+bool bConfigTableSealed(std::span<const std::uint8_t, kConfigTableSize> table) {
+  return table[kConfigChecksumOffset] == configTableChecksum(table);
 }
 
 std::optional<std::span<const std::uint8_t>> firmwareAreaOfImage(std::span<const std::uint8_t> image) {

@@ -57,11 +57,27 @@ std::uint8_t configTableChecksum(std::span<const std::uint8_t, kConfigTableSize>
 // inside `bytes`.
 std::optional<VersionBytes> versionBytesAt(std::span<const std::uint8_t> bytes, std::size_t offset);
 
+// A hub's flash image is 64 KiB: a firmware area must end inside it.
+inline constexpr std::size_t kFlashImageSize = 0x10000;
+
 // The firmware area made from firmware code: its length (low byte first),
-// the code, the chip marker and the checksum. Nothing when the code is too
-// long for the 16-bit length or too short to hold its version bytes (the
-// marker comes from them).
+// the code, the chip marker and the checksum. Nothing when the code length
+// is outside 0x5000..0xFFFE: a hub boots no firmware of another length.
 std::optional<std::vector<std::uint8_t>> firmwareAreaFromCode(std::span<const std::uint8_t> code);
+
+// Why a hub would not boot a firmware area (bytes from 256 of an image).
+enum class AreaFault {
+  None,
+  Length,    // L outside 0x5000..0xFFFE, or the area ends past the 64 KiB image
+  Short,     // the bytes end before the code, its marker and its checksum
+  Marker,    // the byte after the code is not the marker of `majorType`
+  Checksum,  // the byte after the marker is not the sum of the code
+};
+AreaFault firmwareAreaFault(std::span<const std::uint8_t> area, std::uint8_t majorType);
+const wchar_t* areaFaultText(AreaFault fault);
+
+// The table's last byte holds the checksum of bytes 4 to 254.
+bool bConfigTableSealed(std::span<const std::uint8_t, kConfigTableSize> table);
 
 // The firmware area of a whole image: its bytes from 256 to the end. Nothing
 // for an image shorter than its configuration table.

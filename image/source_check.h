@@ -17,14 +17,19 @@ inline constexpr std::uint8_t kWrongImageSize = 0xF2;
 inline constexpr std::uint8_t kFirmwareTooLong = 0xF6;
 
 enum class SourceKind {
-  Configuration,  // a whole image: "Config" in the name (case as written), ".bin"
+  Configuration,  // a whole image: "config" in the file's name, ".bin"
   Firmware,       // firmware code only: any other ".bin"
   None,           // any other name
 };
 
 // The kind told by the name: its last four characters compared with ".bin"
-// ignoring case, and "Config" searched as written.
+// ignoring case, and "config" searched in the file's own name (not in its
+// folders) ignoring case, since the command line arrives upper-cased.
 SourceKind sourceKindOf(const std::wstring& path);
+// The twelve hexadecimal digits a source's name carries as its version: the
+// file's own name with "_" removed and its extension cut, its last twelve
+// characters. Nothing when those are not twelve hexadecimal digits.
+std::optional<std::wstring> versionInName(const std::wstring& path);
 // The last four characters of a path (all of a shorter one).
 std::wstring extensionOf(const std::wstring& path);
 
@@ -38,6 +43,8 @@ enum class SourceVerdict {
   TooLong,          // a firmware file over 0xFEF8 bytes
   BadMajorType,     // a major type above 3
   WrongImageSize,   // a configuration file of the wrong size for its type
+  BadTable,         // a configuration table whose checksum is wrong
+  NotBootable,      // a firmware a hub would not boot (see `areaFault`)
 };
 
 struct SourceCheck {
@@ -45,6 +52,7 @@ struct SourceCheck {
   std::uint8_t result = kNotASource;       // what vIsValidHubFirmware answers
   std::optional<VersionBytes> version;     // read when the content holds them
   std::uint8_t majorType = 0;              // valid with `version`
+  AreaFault areaFault = AreaFault::None;   // why, with SourceVerdict::NotBootable
 };
 
 // Checks the whole content of a source of the given kind.

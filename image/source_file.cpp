@@ -3,6 +3,9 @@
 #include <new>
 
 #include "platform/handles.h"
+#include "base/log/format.h"
+#include "image/source_check.h"
+#include "image/temp_bin_file.h"
 
 namespace hbx::image {
 
@@ -39,6 +42,16 @@ SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, s
   }
   if (result.step != ReadStep::Done) out.clear();
   return result;
+}
+
+std::wstring readSourceVersion(platform::FilePort& files, const std::wstring& path) {
+  const SourceKind kind = sourceKindOf(path);
+  if (kind == SourceKind::None) return L"";
+  std::vector<std::uint8_t> content;
+  if (readSourceFile(files, path, kSourceFileMax, content).step != ReadStep::Done) return L"";
+  const std::optional<VersionBytes> v = versionBytesAt(content, versionOffsetOf(kind));
+  if (!v) return L"";
+  return wformat(L"%02X%02X%02X%02X%02X%02X", (*v)[0], (*v)[1], (*v)[2], (*v)[3], (*v)[4], (*v)[5]);
 }
 
 }  // namespace hbx::image

@@ -30,4 +30,8 @@ struct SourceRead {
 SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, std::uint32_t maxBytes,
                           std::vector<std::uint8_t>& out);
 
+// The version text ("%02X" six times) read from the content of the source
+// `path`, by the offsets of its kind; empty when the file holds none.
+std::wstring readSourceVersion(platform::FilePort& files, const std::wstring& path);
+
 }  // namespace hbx::image

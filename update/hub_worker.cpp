@@ -131,11 +131,17 @@ HubWorker::Outcome HubWorker::updateSection() {
   std::unique_lock<std::mutex> consoleLock(utility_.m_ThreadCriticalSection, std::defer_lock);
   if (dialog_.m_bConsole) consoleLock.lock();
   if (cancelled()) return Outcome::Failure;
+  if (dev_.m_ucChipType == kChipTypeUnknown) {
+    // It may be a target: one that cannot be told apart fails, never passes.
+    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], chip type unknown, the hub is not written", i_);
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
   if (dialog_.m_bMajorType != dev_.m_ucChipType) {
     dev_.m_bChkFWResult = 0;
     HBX_WORKER_ERR(L"%s:%d:  m_bMajorType[%d], Devs[%d].m_ucChipType[%d]", dialog_.m_bMajorType, i_,
                    dev_.m_ucChipType);
-    return Outcome::End;
+    return Outcome::NotTarget;
   }
   return updateHub();
 }
@@ -201,6 +207,13 @@ HubWorker::Outcome HubWorker::updateHub() {
   display.hubBar(i_, 40);
   if (cancelled() || !utility_.vUpdateFirmware(i_, 0, 1)) {
     HBX_WORKER_ERR(L"%s:%d: vUpdateFirmware image 0 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
+  // What the flash holds now is what was meant: read back before any PASS.
+  if (cancelled() || !utility_.bVerifyWrittenImage(i_, dev_.m_ucConfigTable.data())) {
+    HBX_WORKER_ERR(L"%s:%d: Read-back verification Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    dialog_.m_iRet = -7;
     bResult_ = 0;
     return Outcome::Failure;
   }
@@ -319,7 +332,18 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
 
 void HubWorker::finish(Outcome outcome) {
   RunDisplay display(dialog_, ports_.system);
+  if (outcome == Outcome::NotTarget) {
+    // Not written, so neither passed nor failed: its own line, its bar as it is.
+    HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], not a target: chip type[%d], FW chip type[%d]", i_,
+                   dev_.m_ucChipType, dialog_.m_bMajorType);
+    display.console(nformat("The Hub[%d] is not a target of this FW (chip type %d, FW chip type %d)\n", i_,
+                            dev_.m_ucChipType, dialog_.m_bMajorType));
+    slot_.ucState = CHILD_THREAD_FINISH;
+    HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Finish, bResult=%x", i_, bResult_);
+    return;
+  }
   const bool success = outcome == Outcome::Success || (outcome == Outcome::End && bResult_ == 1);
+  if (success && !resultText_.empty()) display.hubResult(i_, resultText_);
   if (outcome == Outcome::Failure) bResult_ = 0;
   const char* pass = bResult_ == 1 ? "PASS" : "FAIL";
   display.console(dialog_.m_bCheckFW ? nformat("The Hub[%d] FW Check %s \n", i_, pass)

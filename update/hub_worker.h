@@ -33,7 +33,9 @@ class HubWorker {
   void abnormalEnd(std::uint32_t error);
 
  private:
-  enum class Outcome { Success, Failure, End };
+  // NotTarget: a hub of another chip type, left untouched and not reported
+  // as updated.
+  enum class Outcome { Success, Failure, End, NotTarget };
 
   Outcome work();
   Outcome checkVersion();

@@ -8,6 +8,7 @@
 #include "base/log/system_error.h"
 #include "hub/hub_utility.h"
 #include "hub/device/zelt_hub_dev.h"
+#include "image/source_check.h"
 #include "image/temp_bin_file.h"
 #include "update/exported_image.h"
 #include "update/run_display.h"
@@ -31,8 +32,6 @@ inline constexpr int kExitFailed = -1;
 inline constexpr int kExitNoTargetHub = -4;
 inline constexpr int kExitVersionMismatch = -7;
 inline constexpr int kExitTimeOut = -9;
-
-bool contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
 HubInfo hubInfoOf(const DriverInfo& record) {
   HubInfo hub;
@@ -136,22 +135,36 @@ bool MainTask::bRunSideTask() {
 }
 
 bool MainTask::bAnyTargetChipType() const {
-  for (std::size_t k = 0; k < served_; ++k)
-    if (dialog_.m_DevList.Devs[k].m_ucChipType == dialog_.m_bMajorType) return true;
+  // A hub whose chip type could not be read may be one: its worker fails it.
+  for (std::size_t k = 0; k < served_; ++k) {
+    const std::uint8_t type = dialog_.m_DevList.Devs[k].m_ucChipType;
+    if (type == dialog_.m_bMajorType || type == kChipTypeUnknown) return true;
+  }
   return false;
 }
 
 bool MainTask::bVersionGatesEndRun() {
   if (dialog_.m_bMP || dialog_.m_bCheckFW || dialog_.m_bExport) return false;
   const std::wstring& fileVersion = dialog_.m_strCurFileFWVer;
+  // A hub that already runs the version is passed over; the others are
+  // updated, so a run after an interrupted one finishes the job.
+  std::size_t targets = 0;
+  std::size_t latest = 0;
   for (std::size_t k = 0; k < served_; ++k) {
     DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
+    if (dev.m_ucChipType != dialog_.m_bMajorType) continue;
+    ++targets;
     if (!version::bVersionEquals(dev.m_strFWVersion, fileVersion)) continue;
+    ++latest;
+    alreadyLatest_[k] = true;
+    dev.m_bChkFWResult = 1;
     dev.m_bUpdateFWResult = 1;
     dev.m_bReloadFWResult = 1;
     display_->hubBar(static_cast<int>(k), 100, kGreen);
     display_->console(nformat("===Hub[%d], FW Versoin[%S] The Firmware version has been the latest version\n",
                               static_cast<int>(k), dev.m_strFWVersion));
+  }
+  if (targets > 0 && latest == targets) {
     bAllPass_ = true;
     ending_ = Ending::AlreadyLatest;
     info_.ucState = MAIN_THREAD_EARLY_END;
@@ -185,8 +198,17 @@ bool MainTask::bStageImage() {
   std::wstring& path = utility_.m_strFWBinFilePath;
   HBX_TASK_MSG(L"%s:%d: pUtility.m_strFWBinFilePath[%s]", path);
   if (path.empty()) return true;
-  if (contains(path, L"Config_") || contains(path, L"CONFIG_")) dialog_.m_ucFWType = kConfigType;
   if (bIsExportedImagePath(path)) return bStageExportedImage(path);
+  if (image::sourceKindOf(path) == image::SourceKind::Configuration) dialog_.m_ucFWType = kConfigType;
+  // Checked again as it is now: nothing reaches a hub that no hub can boot.
+  const std::uint8_t type = dialog_.vIsValidHubFirmware(path);
+  if (type != dialog_.m_bMajorType) {
+    HBX_TASK_ERR(L"%s:%d: [%s] is no firmware for chip type [%d]: 0x%02X", path, dialog_.m_bMajorType, type);
+    display_->status(L"The FW is not valide, Please check again!!", kStatusRed, 32);
+    dialog_.m_iRet = exitcode::kCommandLineError;
+    failWithRedBars();
+    return false;
+  }
   if (dialog_.m_ucFWType == kConfigType) {
     if (dialog_.bConfig_File2TempBinFile(path)) return true;
     HBX_TASK_ERR(L"%s:%d:   bConfig_File2TempBinFile Fail !!!");
@@ -255,8 +277,14 @@ void MainTask::runWorkers() {
     slot.ucState = CHILD_THREAD_START;
   }
   const int codeBeforeWorkers = dialog_.m_iRet.load();
-  for (std::size_t k = 0; k < n; ++k)
+  for (std::size_t k = 0; k < n; ++k) {
+    // A hub already running the version has nothing to write or reset.
+    if (alreadyLatest_[k]) {
+      dialog_.m_ChildThreadInfo[k].ucState = CHILD_THREAD_FINISH;
+      continue;
+    }
     threads_.startWorker(k, [this, k] { dialog_.ChildThreadFun(&dialog_.m_ChildThreadInfo[k]); });
+  }
 
   bool timedOut = false;
   for (int passes = 0;; ++passes) {
@@ -280,11 +308,10 @@ void MainTask::runWorkers() {
   } else {
     for (std::size_t k = 0; k < n; ++k) threads_.joinWorker(k);
   }
-  judge(n);
   // A worker that set an exit code failed (its reset turn never came, the
   // reset failed or the hub came back with another version): the run fails
   // with that code, even where the hub's flags alone would pass.
-  if (timedOut || dialog_.m_iRet.load() != codeBeforeWorkers) bAllPass_ = false;
+  judge(n, timedOut || dialog_.m_iRet.load() != codeBeforeWorkers);
 }
 
 void MainTask::lowerResetTier(std::size_t workers) {
@@ -321,7 +348,7 @@ void MainTask::cancelWorkers(std::size_t workers) {
   dialog_.m_iRet = kExitTimeOut;
 }
 
-void MainTask::judge(std::size_t workers) {
+void MainTask::judge(std::size_t workers, bool failed) {
   HBX_TASK_MSG(L"%s:%d:  go 9999");
   for (std::size_t k = 0; k < workers; ++k) {
     const DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
@@ -364,7 +391,8 @@ void MainTask::judge(std::size_t workers) {
       HBX_TASK_MSG(L"%s:%d: Check FW [%d]m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
     }
   }
-  if (bTooManyHubs_) bAllPass_ = false;
+  if (bTooManyHubs_ || failed) bAllPass_ = false;
+  // Logged once the verdict can no longer change.
   HBX_TASK_MSG(L"%s:%d:  Final result bAllPass [%d]", bAllPass_ ? 1 : 0);
 }
 

@@ -2,8 +2,11 @@
 // The main update task: the first scan, a side task or the gates, the
 // staging of the image, one worker per hub, the wait that orders the hubs'
 // resets by depth, the verdict, the clean-up and the final status.
+#include <array>
 #include <cstdint>
 #include <string>
+
+#include "update/thread_info.h"
 
 namespace hbx {
 class CHubUtility;
@@ -37,7 +40,8 @@ class MainTask {
   void runWorkers();
   void lowerResetTier(std::size_t workers);
   void cancelWorkers(std::size_t workers);
-  void judge(std::size_t workers);
+  // `failed`: a worker set an exit code or the run timed out.
+  void judge(std::size_t workers, bool failed);
   void endOfRun();
   void showFinalStatus();
   bool bWantsRestart() const;
@@ -55,6 +59,8 @@ class MainTask {
   bool bVersionMismatch_ = false;
   std::size_t served_ = 0;  // hubs with a worker slot: the first eight
   bool bTooManyHubs_ = false;
+  // Hubs that already run the image's version: no worker writes them.
+  std::array<bool, kMaxWorkers> alreadyLatest_{};
 };
 
 }  // namespace hbx::update

@@ -3,6 +3,7 @@
 #include "update/run_dialog.h"
 #include "platform/system.h"
 #include "ui/control_ids.h"
+#include "ui/status_display.h"
 #include "image/version_rules.h"
 
 namespace hbx::update {
@@ -15,6 +16,12 @@ void RunDisplay::finishHubBars(ui::Colour colour) { dialog_.vFinishHubBars(colou
 
 void RunDisplay::hubBar(int hub, int position, std::optional<ui::Colour> colour) {
   dialog_.vSetHubBar(static_cast<std::uint8_t>(hub), position, colour);
+}
+
+void RunDisplay::hubResult(int hub, const std::wstring& version) {
+  if (hub < 0 || hub >= ui::ctrl::kHubRows) return;
+  dialog_.m_Model.setItemText(ui::ctrl::kHubVersions[static_cast<std::size_t>(hub)],
+                              ui::strHubVersionText(version));
 }
 
 void RunDisplay::versionField(const std::wstring& version) {

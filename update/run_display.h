@@ -33,6 +33,8 @@ class RunDisplay {
   // Every listed hub's bar in `colour`, full.
   void finishHubBars(ui::Colour colour);
   void hubBar(int hub, int position, std::optional<ui::Colour> colour = std::nullopt);
+  // The hub's result text: the version it came back with, in its row.
+  void hubResult(int hub, const std::wstring& version);
   void versionField(const std::wstring& version);
   void enableOk(bool enable);
   void attention(bool show);

@@ -8,6 +8,8 @@
 #include "hub/hub_utility.h"
 #include "update/exported_image.h"
 #include "update/run_display.h"
+#include "image/source_check.h"
+#include "image/source_file.h"
 #include "image/version_rules.h"
 
 namespace hbx {
@@ -17,18 +19,6 @@ namespace {
 inline constexpr std::uint8_t kConfigType = 1;
 
 std::wstring upperHex4(std::uint16_t value) { return text::upper(wformat(L"%04x", value)); }
-
-// The version in a source file's name: "_" removed, the extension cut off,
-// the name after the last "\", its last 12 characters.
-std::wstring versionFromFileName(const std::wstring& path) {
-  std::wstring name = path;
-  text::removeAll(name, L"_");
-  const std::size_t dot = name.rfind(L'.');
-  if (dot != std::wstring::npos) name.erase(dot);
-  const std::size_t slash = name.rfind(L'\\');
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  return name.size() > 12 ? name.substr(name.size() - 12) : name;
-}
 
 }  // namespace
 
@@ -58,8 +48,9 @@ void RunDialog::OnBnClickedButtonStart() {
     m_strCurFileFWVer = version::strVersionFromBytes(trailer.version);
     display.versionField(m_strCurFileFWVer);
   } else if (m_bUpdate) {
-    if (path.find(L"Config_") != std::wstring::npos) m_ucFWType = kConfigType;
-    m_strCurFileFWVer = versionFromFileName(path);
+    if (image::sourceKindOf(path) == image::SourceKind::Configuration) m_ucFWType = kConfigType;
+    // The version the file holds, whatever its name says.
+    m_strCurFileFWVer = image::readSourceVersion(ports_.files, path);
     display.versionField(m_strCurFileFWVer);
   }
   display.enableOk(false);

@@ -81,6 +81,9 @@ struct DeviceListEntry {
   std::uint8_t m_bExportResult = 0;
 };
 
+// m_ucChipType of a hub whose chip revision register could not be read.
+inline constexpr std::uint8_t kChipTypeUnknown = 0xFF;
+
 // The device list: entries 0 to DevNums - 1 are in use.
 struct DeviceList {
   std::int32_t DevNums = 0;

@@ -279,8 +279,13 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
     entry.m_ucPackage = value & 3;
     SCAN_LOG(Msg, L"%s:%d: Dev[%d] Package: 0x%02X", p, entry.m_ucPackage);
   }
+  // A chip type not read is unknown, never one left from an earlier scan:
+  // no hub is written or passed on a guess.
+  entry.m_ucChipType = kChipTypeUnknown;
   if (HBX763xAccessRegister(p, &value, 1, filter::reg::kChipRevision, 0) == 0) {
     entry.m_ucChipType = (value >> 4) & 7;
+  } else {
+    SCAN_LOG(Err, L"%s:%d: Dev[%d] chip type cannot be read", p);
   }
   m_ucListPosition = static_cast<std::uint8_t>(p + 1);
   m_pDevList->DevNums = m_ucListPosition;

@@ -209,7 +209,10 @@ TEST(WindowPositionHook, HiddenModesTurnEveryRequestIntoAHide) {
 }
 
 TEST_F(StartupTest, TheDialogIsShownOnlyInInteractiveMode) {
-  writeFile(L"C:\\HBX\\FW_250318_25_01_0C.BIN", carriedFirmware());
+  // The carried image's firmware code alone: a firmware file.
+  const std::string image = carriedImage();
+  const std::size_t length = static_cast<std::uint8_t>(image[256]) | (static_cast<std::uint8_t>(image[257]) << 8);
+  writeFile(L"C:\\HBX\\FW_250318_25_01_0C.BIN", image.substr(258, length));
   struct Case {
     std::wstring line;
     bool visible;

@@ -216,7 +216,8 @@ TEST_F(DriverStartupTest, FirmwareFileIsCheckedAndClassified) {
   const auto carried = host_->payloads().payload(L"BIN", 166);
   ASSERT_TRUE(carried);
   const std::string valid(carried->begin(), carried->end());
-  writeFile(L"C:\\fw\\Config_250318_25_01_0D.bin", valid);
+  writeFile(L"C:\\fw\\Config_250318_25_01_0C.bin", valid);
+  writeFile(std::wstring(kProgramFolder) + L"\\Config_new.bin", valid);
   writeFile(std::wstring(kProgramFolder) + L"\\Config_250318_25_01_0E.bin", valid);
   writeFile(std::wstring(kProgramFolder) + L"\\Config_bad.bin", "not a firmware image");
   writeFile(L"C:\\fw\\Config_bad.bin", "not a firmware image");
@@ -228,9 +229,11 @@ TEST_F(DriverStartupTest, FirmwareFileIsCheckedAndClassified) {
     std::wstring box;
   };
   const Case cases[] = {
-      {L"/U Config_250318_25_01_0E.bin", 0, L"25031825010E", L""},
-      {L"/U C:\\fw\\Config_250318_25_01_0D.bin", 0, L"25031825010D", L""},
-      {L"/U \"C:\\fw\\Config_250318_25_01_0D.bin\"", 0, L"25031825010D", L""},
+      // The version is the content's; a name promising another is refused.
+      {L"/U Config_new.bin", 0, L"25031825010C", L""},
+      {L"/U C:\\fw\\Config_250318_25_01_0C.bin", 0, L"25031825010C", L""},
+      {L"/U \"C:\\fw\\Config_250318_25_01_0C.bin\"", 0, L"25031825010C", L""},
+      {L"/U Config_250318_25_01_0E.bin", -10, L"", L"[Error] The FW is not valide, Please check again!!"},
       {L"/U Config_bad.bin", -10, L"", L"[Error] The FW is not valide, Please check again!!"},
       {L"/U C:\\fw\\Config_bad.bin", -10, L"", L"[Error] The FW is not valide, Please check again!!"},
       {L"/U C:\\fw\\Missing.bin", -10, L"", L"[Error] Input FW File is not exist!!! "},

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cwctype>
+#include <map>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -82,6 +85,16 @@ class E2eRun {
     writeBench(roots);
     startHost();
   }
+  // The same computer started again with `roots` (their faults, say, gone)
+  // after a power cycle: the hubs boot from the flash the runs so far left.
+  void reopen(const std::vector<Hub>& roots) {
+    nextRun(roots);
+    powerCycle();
+  }
+
+  // The version the hubs must boot after an update that ends with 0.
+  std::array<std::uint8_t, 6> newVersion{0x25, 0x03, 0x18, 0x25, 0x01, 0x0C};
+
   // Every hub of the bench off and on again (hubbench power-cycle).
   void powerCycle() {
     std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
@@ -94,6 +107,7 @@ class E2eRun {
     std::string usb3;
     std::string usb2;
     int pdo = 20;
+    hubs_.clear();
     // On the root hub the USB 2.0 functions sit on ports 11 and up.
     for (std::size_t p = 0; p < roots.size(); ++p) {
       describe(roots[p], static_cast<int>(p + 1), static_cast<int>(p + 11), pdo, hubs, usb3, usb2);
@@ -131,7 +145,21 @@ class E2eRun {
     host_->payloads().replace(Ini::kResourceType, Ini::kResourceId, std::vector<std::uint8_t>(text.begin(), text.end()));
   }
 
-  int run(const std::wstring& line) { return app::runProgram(host_->ports(), line, &view_); }
+  int run(const std::wstring& line) {
+    const std::size_t logStart = debugLog().size();
+    const std::size_t outputStart = output().size();
+    const int code = app::runProgram(host_->ports(), line, &view_);
+    expectTrueVerdict(line, code, debugLog().substr(logStart), output().substr(outputStart));
+    return code;
+  }
+
+  // Image 0 of the hub holds firmware its chip boots, of `newVersion`.
+  bool bootsNewVersion(const std::string& name) {
+    std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
+    sim::hub::HubChip* chip = host_->hubBench().hub(name);
+    const auto version = sim::hub::HubChip::validFirmware(chip->flash().image(0), chip->config().chipType());
+    return version && *version == newVersion;
+  }
 
   sim::SimHost& host() { return *host_; }
   const std::wstring& status() const { return view_.status; }
@@ -163,6 +191,49 @@ class E2eRun {
     return std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(firmwareEnd), image0.begin()) &&
            std::equal(image.begin(), image.begin() + 256, image1.begin());
   }
+  // What a PASS promises, after every run: an update that ends with 0 left
+  // the new version in image 0 of every hub of the image's family, and every
+  // hub reported as passed holds it there (found by its serial number in the
+  // scan's log).
+  void expectTrueVerdict(const std::wstring& line, int code, const std::string& log, const std::string& output) {
+    std::wstring upper = line;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+    const bool update = upper.find(L"/O") == std::wstring::npos && upper.find(L"/I") == std::wstring::npos &&
+                        upper.find(L"/E") == std::wstring::npos &&
+                        (upper.find(L"/C") == std::wstring::npos || upper.find(L"/U") != std::wstring::npos);
+    if (!update) return;
+    if (code == 0) {
+      for (const Hub& h : hubs_)
+        if (h.family == "HBX773x") {
+          EXPECT_TRUE(bootsNewVersion(h.name)) << "exit 0, but " << h.name << " does not boot the new firmware";
+        }
+    }
+    for (const std::string& name : passedHubs(log, output)) {
+      EXPECT_TRUE(bootsNewVersion(name)) << name << " passed without the new firmware";
+    }
+  }
+  // The hubs reported as passed: "The Hub[n] FW Update PASS" on the console,
+  // "Update FW PASS, target[n]" in the log.
+  std::vector<std::string> passedHubs(const std::string& log, const std::string& output) {
+    std::map<int, std::string> serialOf;  // device-list index -> serial, first scan only
+    for (std::size_t at = log.find("Found Hubs["); at != std::string::npos; at = log.find("Found Hubs[", at + 1)) {
+      const int index = std::atoi(log.c_str() + at + 11);
+      const std::size_t sn = log.find("SN[", at);
+      if (sn == std::string::npos || serialOf.count(index)) continue;
+      serialOf[index] = log.substr(sn + 3, log.find(']', sn) - sn - 3);
+    }
+    std::vector<std::string> names;
+    for (const auto& [index, serial] : serialOf) {
+      const bool passed = output.find("The Hub[" + std::to_string(index) + "] FW Update PASS") != std::string::npos ||
+                          log.find("Update FW PASS, target[" + std::to_string(index) + "]") != std::string::npos;
+      if (!passed) continue;
+      for (const Hub& h : hubs_)
+        if (serialOf[index] == serialOf_(h)) names.push_back(h.name);
+    }
+    return names;
+  }
+  static std::string serialOf_(const Hub& h) { return h.serial.empty() ? "SN-" + h.name : h.serial; }
+
   std::array<std::uint8_t, 6> runningVersion(const std::string& name) {
     std::lock_guard<std::mutex> lock(host_->hubBench().mutex());
     return host_->hubBench().hub(name)->runningVersion();
@@ -188,12 +259,17 @@ class E2eRun {
  private:
   // The hub's entry in "hubs" and its two functions, with everything below
   // them, at ports `port3` and `port2` of their parents.
-  static void describe(const Hub& hub, int port3, int port2, int& pdo, std::string& hubs, std::string& usb3, std::string& usb2) {
+  void describe(const Hub& hub, int port3, int port2, int& pdo, std::string& hubs, std::string& usb3, std::string& usb2) {
+    hubs_.push_back(hub);
     const int own = pdo;
     pdo += 2;
     if (!hubs.empty()) hubs += ",";
     hubs += R"({"name": ")" + hub.name + R"(", "family": ")" + hub.family + R"(", "firmwareVersion": ")" + hub.version + "\"";
-    if (!hub.serial.empty()) hubs += R"(, "serial": ")" + hub.serial + "\"";
+    // Without valid firmware the hub runs its ROM code, which reports the
+    // chip type in version byte 3 as the built-in hubs' does.
+    if (hub.family == "HBX773x") hubs += R"(, "romVersion": "000000200000")";
+    // Every hub has a serial number of its own unless the test gives one.
+    hubs += R"(, "serial": ")" + serialOf_(hub) + "\"";
     if (!hub.extraKeys.empty()) hubs += ", " + hub.extraKeys;
     hubs += R"(, "usb3": {"pid": "0632", "pdo": "\\Device\\USBPDO-)" + std::to_string(own) + R"("},
       "usb2": {"pid": "0622", "bcdUSB": "0210", "pdo": "\\Device\\USBPDO-)" + std::to_string(own + 1) + R"("}})";
@@ -213,6 +289,7 @@ class E2eRun {
   }
 
   double timeScale_;
+  std::vector<Hub> hubs_;
   TempFolder folder_;
   std::mutex outputMutex_;
   std::string output_;

@@ -3,6 +3,9 @@
 // the dialog ends with and the side tasks' results.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "e2e_fixture.h"
 
 namespace hbx::testing::e2e {
@@ -90,7 +93,8 @@ TEST(WholeRun, ModesAndGates) {
        -1,
        L"Failed!!(-1)",
        false},
-      {"already latest", {hub("a"), hub("b", kCarriedVersion)}, L"", 0, L"The lastest Version!!(0)", false},
+      {"every hub already latest", {hub("a", kCarriedVersion), hub("b", kCarriedVersion)}, L"", 0,
+       L"The lastest Version!!(0)", false},
       {"already latest, mass production", {hub("a"), hub("b", kCarriedVersion)}, L"/MP", 0, kPass, true},
   };
   for (const Case& c : cases) {
@@ -130,7 +134,7 @@ TEST(WholeRun, FailingRuns) {
   Hub otherFamily = hub("other", "250115150000");
   otherFamily.family = "HBX863x";
   Hub slow = hub("slow");  // its erase outlasts the other hub's wait for its reset turn
-  slow.extraKeys = R"("requestMicros": 100000)";
+  slow.extraKeys = R"("requestMicros": 50000)";
   // A hub that fails every request from the middle of its firmware download
   // on (after the two tables' packets), found by a run that passes.
   Hub failing = hub("failing");
@@ -164,6 +168,74 @@ TEST(WholeRun, FailingRuns) {
     for (std::size_t k = 0; k < c.hubs.size(); ++k) EXPECT_EQ(run.holdsCarriedImage(c.hubs[k].name), c.written[k]) << k;
     EXPECT_EQ(run.output().find("The firmware update process is successful"), std::string::npos);
     EXPECT_EQ(run.host().system().restartRequests(), 0);
+  }
+}
+
+// The firmware source named on the command line, which the program
+// upper-cases: what it writes, and what it refuses before any hub is touched.
+TEST(WholeRun, SourcesNamedOnTheCommandLine) {
+  const auto firmware = [](std::size_t n, std::array<std::uint8_t, 6> version) {
+    std::vector<std::uint8_t> code(n);
+    for (std::size_t i = 0; i < n; ++i) code[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    std::copy(version.begin(), version.end(), code.begin() + 0x200);
+    return code;
+  };
+  constexpr std::array<std::uint8_t, 6> k0D{0x25, 0x03, 0x18, 0x25, 0x01, 0x0D};
+  struct Case {
+    const char* what;
+    std::wstring file;  // in the program folder; empty: the carried image's own copy
+    std::vector<std::uint8_t> content;
+    std::wstring line;
+    int exitCode;
+    std::array<std::uint8_t, 6> written;  // what the hubs boot afterwards
+  };
+  const std::array<std::uint8_t, 6> old{0x25, 0x01, 0x15, 0x25, 0x00, 0x00};
+  const std::vector<Case> cases = {
+      {"the carried image by its name", L"", {}, L"/U Config_250318_25_01_0C.bin", 0, kCarriedBytes},
+      {"firmware of 0x206 bytes", L"fw.bin", firmware(0x206, k0D), L"/U fw.bin", -10, old},
+      {"content 0D named 0E", L"fw_250318_25_01_0E.bin", firmware(0x6000, k0D), L"/U fw_250318_25_01_0E.bin", -10, old},
+      {"a name without a version", L"fw.bin", firmware(0x6000, k0D), L"/U fw.bin", 0, k0D},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    E2eRun run({hub("a"), hub("b")});
+    run.newVersion = c.written;
+    if (!c.file.empty()) {
+      const std::filesystem::path path = run.host().hostPath(L"C:\\HBX\\" + c.file);
+      std::filesystem::create_directories(path.parent_path());
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(c.content.data()), static_cast<std::streamsize>(c.content.size()));
+    }
+    EXPECT_EQ(run.run(c.line + L" /DOS /DBG 3"), c.exitCode) << run.debugLog();
+    for (const char* h : {"a", "b"}) EXPECT_TRUE(run.bootsNewVersion(h)) << h;
+  }
+}
+
+// A run cut short by a power cut at any request of one hub's update, then
+// run again on the same computer: the second run ends with 0 and every hub
+// boots the new firmware.
+TEST(WholeRun, ReRunAfterAPowerCutFinishesTheUpdate) {
+  std::vector<std::uint32_t> packets;
+  {
+    E2eRun probe({hub("a"), hub("cut")});
+    ASSERT_EQ(probe.run(L""), 0);
+    packets = probe.downloadRequests("cut");
+    ASSERT_GT(packets.size(), 100u);
+  }
+  // Before the first write, inside each table, between them, inside the
+  // firmware and after its last packet.
+  const std::vector<std::uint32_t> cuts = {packets[0] - 1, packets[3],  packets[8] - 1, packets[12],
+                                           packets[16],    packets[60], packets.back(), packets.back() + 1};
+  for (std::uint32_t cut : cuts) {
+    SCOPED_TRACE("power cut after request " + std::to_string(cut));
+    Hub cutHub = hub("cut");
+    cutHub.extraKeys = R"("faults": {"powerLossAfterRequest": )" + std::to_string(cut) + "}";
+    E2eRun run({hub("a"), cutHub});
+    run.run(L"/DBG 3");
+    run.reopen({hub("a"), hub("cut")});
+    EXPECT_EQ(run.run(L"/DBG 3"), 0) << run.debugLog();
+    EXPECT_TRUE(run.bootsNewVersion("a"));
+    EXPECT_TRUE(run.bootsNewVersion("cut"));
   }
 }
 

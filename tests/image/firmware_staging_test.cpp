@@ -13,8 +13,8 @@ TEST_F(FirmwareStaging, WritesLengthCodeMarkerAndSum) {
     std::size_t size;
     std::uint8_t byte3, marker;
   };
-  for (const Case& c : {Case{0x206, 0x05, 0xAA}, Case{0x5123, 0x25, 0x3C}, Case{0xFEF8, 0x15, 0x4B},
-                        Case{0xFFFF, 0x35, 0x2D}}) {
+  for (const Case& c : {Case{0x5000, 0x05, 0xAA}, Case{0x5123, 0x25, 0x3C}, Case{0xFEF8, 0x15, 0x4B},
+                        Case{0xFFFE, 0x35, 0x2D}}) {
     const std::vector<std::uint8_t> code = firmwareCode(c.size, c.byte3);
     ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"fw.bin", code))) << c.size;
 
@@ -30,17 +30,17 @@ TEST_F(FirmwareStaging, WritesLengthCodeMarkerAndSum) {
 
 TEST_F(FirmwareStaging, ReplacesAnEarlierLongerStaging) {
   ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"big.bin", firmwareCode(0x9000, 0x25))));
-  ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"small.bin", firmwareCode(0x300, 0x25))));
-  EXPECT_EQ(read(tempBin()).size(), 0x304u);
+  ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"small.bin", firmwareCode(0x5000, 0x25))));
+  EXPECT_EQ(read(tempBin()).size(), 0x5004u);
 }
 
 TEST_F(FirmwareStaging, RefusesWhatCannotBeStagedSoundly) {
-  // Too short for the version bytes the marker comes from, too long for the
-  // 16-bit length, and a file that is not there.
-  for (const std::wstring& path : {put(L"short.bin", firmwareCode(0x205, 0x25)),
-                                   put(L"long.bin", firmwareCode(0x10000, 0x25)),
+  // Shorter or longer than any firmware a hub boots (0x5000 to 0xFFFE bytes),
+  // and a file that is not there.
+  for (const std::wstring& path : {put(L"short.bin", firmwareCode(0x4FFF, 0x25)),
+                                   put(L"long.bin", firmwareCode(0xFFFF, 0x25)),
                                    std::wstring(L"C:\\HBX\\missing.bin")}) {
-    ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"good.bin", firmwareCode(0x300, 0x25))));
+    ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"good.bin", firmwareCode(0x5000, 0x25))));
     EXPECT_FALSE(utility.vCreateTempBinDataFile(path)) << path.size();
     EXPECT_FALSE(utility.m_TempBinDigest.recorded) << "a failed staging leaves no digest to download against";
   }

@@ -99,6 +99,23 @@ inline std::vector<std::uint8_t> configImage(std::size_t n, std::uint8_t byte3) 
   return image;
 }
 
+// A whole image of n bytes that a hub of the major type in `byte3` boots:
+// a sealed table and a firmware area of `length` code bytes.
+inline std::vector<std::uint8_t> bootableImage(std::size_t n, std::uint8_t byte3, std::size_t length = 0x5000) {
+  std::vector<std::uint8_t> image = configImage(n, byte3);
+  std::uint8_t sum = 0;
+  for (std::size_t i = 4; i < 255; ++i) sum = static_cast<std::uint8_t>(sum + image[i]);
+  image[255] = sum;
+  image[256] = static_cast<std::uint8_t>(length & 0xFF);
+  image[257] = static_cast<std::uint8_t>(length >> 8);
+  sum = 0;
+  for (std::size_t i = 258; i < 258 + length; ++i) sum = static_cast<std::uint8_t>(sum + image[i]);
+  static constexpr std::uint8_t kMarkers[4] = {0xAA, 0x4B, 0x3C, 0x2D};
+  image[258 + length] = kMarkers[(byte3 >> 4) & 3];
+  image[259 + length] = sum;
+  return image;
+}
+
 inline std::uint8_t sumOf(const std::vector<std::uint8_t>& bytes) {
   std::uint8_t sum = 0;
   for (std::uint8_t b : bytes) sum = static_cast<std::uint8_t>(sum + b);

@@ -39,7 +39,7 @@ TEST(ImageLayout, MarkerAndMajorTypeFollowVersionByte3) {
 }
 
 TEST(ImageLayout, FirmwareAreaFromCodeHasLengthCodeMarkerAndSum) {
-  for (std::size_t n : {std::size_t{0x206}, std::size_t{0x1234}, std::size_t{0xFEF8}, std::size_t{0xFFFF}}) {
+  for (std::size_t n : {std::size_t{0x5000}, std::size_t{0x9234}, std::size_t{0xFEF8}, std::size_t{0xFFFE}}) {
     const std::vector<std::uint8_t> code = codeOf(n, 0x25);
     const auto area = firmwareAreaFromCode(code);
     ASSERT_TRUE(area) << n;
@@ -52,10 +52,37 @@ TEST(ImageLayout, FirmwareAreaFromCodeHasLengthCodeMarkerAndSum) {
   }
 }
 
-TEST(ImageLayout, FirmwareAreaRefusesCodeWithoutVersionOrTooLongForItsLength) {
-  EXPECT_FALSE(firmwareAreaFromCode(codeOf(0, 0)));
-  EXPECT_FALSE(firmwareAreaFromCode(codeOf(0x205, 0)));
-  EXPECT_FALSE(firmwareAreaFromCode(codeOf(0x10000, 0)));
+TEST(ImageLayout, FirmwareAreaRefusesCodeOfALengthNoHubBoots) {
+  for (std::size_t n : {std::size_t{0}, std::size_t{0x206}, std::size_t{0x4FFF}, std::size_t{0xFFFF}, std::size_t{0x10000}})
+    EXPECT_FALSE(firmwareAreaFromCode(codeOf(n, 0x25))) << n;
+}
+
+TEST(ImageLayout, FirmwareAreaFaultTellsWhyAHubWouldNotBootIt) {
+  const std::vector<std::uint8_t> good = *firmwareAreaFromCode(codeOf(0x5000, 0x25));
+  const auto with = [&](std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> area = good;
+    area[at] = value;
+    return area;
+  };
+  std::vector<std::uint8_t> tooLong = *firmwareAreaFromCode(codeOf(0xFEFD, 0x25));
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> area;
+    std::uint8_t majorType;
+    AreaFault fault;
+  };
+  const Case cases[] = {
+      {"sound", good, 2, AreaFault::None},
+      {"marker of another chip type", good, 1, AreaFault::Marker},
+      {"length below 0x5000", with(1, 0x4F), 2, AreaFault::Length},
+      {"ends past the 64 KiB image", tooLong, 2, AreaFault::Length},
+      {"cut short", std::vector<std::uint8_t>(good.begin(), good.end() - 1), 2, AreaFault::Short},
+      {"blank", std::vector<std::uint8_t>(0x8000, 0xFF), 2, AreaFault::Length},
+      {"wrong marker", with(0x5002, 0xAA), 2, AreaFault::Marker},
+      {"wrong checksum", with(0x5003, static_cast<std::uint8_t>(good[0x5003] + 1)), 2, AreaFault::Checksum},
+      {"code changed", with(0x300, static_cast<std::uint8_t>(good[0x300] + 1)), 2, AreaFault::Checksum},
+  };
+  for (const Case& c : cases) EXPECT_EQ(firmwareAreaFault(c.area, c.majorType), c.fault) << c.what;
 }
 
 TEST(ImageLayout, FirmwareAreaOfImageStartsAt256) {

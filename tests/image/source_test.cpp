@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image/default_image.h"
+#include "image/source_check.h"
 #include "sim/sim_payloads.h"
 #include "tests/image/image_fixture.h"
 
@@ -19,29 +20,55 @@ TEST_F(SourceFiles, ClassificationTable) {
     std::vector<std::uint8_t> content;
     std::uint8_t result;
   };
+  const auto changed = [](std::vector<std::uint8_t> bytes, std::size_t at) {
+    bytes[at] = static_cast<std::uint8_t>(bytes[at] + 1);
+    return bytes;
+  };
+  const auto cut = [](std::vector<std::uint8_t> bytes, std::size_t n) {
+    bytes.resize(n);
+    return bytes;
+  };
+  const std::vector<std::uint8_t> carried = image::buildDefaultImage();
   const Case cases[] = {
-      // Configuration files: "Config" as written, ".bin" in any case.
-      {L"Config_250318_25_01_0C.bin", configImage(32768, 0x25), 2},
-      {L"Config_250318_25_01_0C.bin", configImage(32769, 0x25), 0xF2},
+      // Configuration files: "config" in the file's name in any case, ".bin"
+      // in any case.
+      {L"Config_x.bin", bootableImage(32768, 0x25), 2},
+      {L"Config_x.bin", bootableImage(32769, 0x25), 0xF2},
       {L"Config_x.BIN", configImage(32767, 0x25), 0xF2},
-      {L"Config_x.bin", configImage(65536, 0x15), 1},
-      {L"Config_x.bin", configImage(32768, 0x15), 0xF2},
-      {L"Config_x.bin", configImage(0x308, 0x05), 0},
-      {L"Config_x.bin", configImage(0x308, 0x35), 3},
-      {L"Config_x.bin", configImage(65536, 0x45), 0xFF},
+      {L"Config_x.bin", bootableImage(65536, 0x15), 1},
+      {L"Config_x.bin", bootableImage(32768, 0x15), 0xF2},
+      {L"Config_x.bin", bootableImage(0x5104, 0x05), 0},
+      {L"Config_x.bin", bootableImage(0x5104, 0x35), 3},
+      {L"Config_x.bin", bootableImage(65536, 0x45), 0xFF},
       {L"Config_x.bin", configImage(0x307, 0x05), 0xFF},  // ends inside its version bytes
       {L"Config_x.bin", {}, 0xFF},
-      // Firmware files: every other ".bin", including "CONFIG" in capitals.
-      {L"CONFIG_X.BIN", firmwareCode(0x300, 0x25), 2},
-      {L"CONFIG_X.BIN", configImage(0xFEF9, 0x25), 0xF6},  // as a configuration file: 0xF2
+      {L"CONFIG_X.BIN", bootableImage(32768, 0x25), 2},  // as the upper-cased command line names it
+      {L"myconfig.bin", bootableImage(32768, 0x25), 2},
+      // Whole images no hub boots: table checksum, firmware length, marker,
+      // firmware checksum, a blank or cut firmware area.
+      {L"Config_x.bin", changed(bootableImage(32768, 0x25), 0x80), 0xFF},
+      {L"Config_x.bin", bootableImage(32768, 0x25, 0x4FFF), 0xFF},
+      {L"Config_x.bin", changed(bootableImage(32768, 0x25), 258 + 0x5000), 0xFF},
+      {L"Config_x.bin", changed(bootableImage(32768, 0x25), 259 + 0x5000), 0xFF},
+      {L"Config_x.bin", changed(bootableImage(32768, 0x25), 0x400), 0xFF},
+      {L"Config_x.bin", configImage(0x308, 0x05), 0xFF},
+      {L"Config_x.bin", cut(bootableImage(0x5104, 0x05), 0x5103), 0xFF},
+      // Firmware files: every other ".bin", 0x5000 to 0xFEF8 bytes.
       {L"fw.Bin", firmwareCode(0xFEF8, 0x35), 3},
       {L"fw.Bin", firmwareCode(0xFEF9, 0x25), 0xF6},
-      {L"fw.bin", firmwareCode(0x206, 0x05), 0},
+      {L"fw.bin", firmwareCode(0x5000, 0x05), 0},
+      {L"fw.bin", firmwareCode(0x4FFF, 0x05), 0xFF},
+      {L"fw.bin", firmwareCode(0x206, 0x05), 0xFF},
       {L"fw.bin", firmwareCode(0x205, 0x05), 0xFF},
-      {L"fw.bin", firmwareCode(0x300, 0x75), 0xFF},
+      {L"fw.bin", firmwareCode(0x5000, 0x75), 0xFF},
+      // The version a name carries must be the content's (case ignored).
+      {L"Config_250318_25_01_0C.bin", carried, 2},
+      {L"Config_250318_25_01_0c.bin", carried, 2},
+      {L"Config_250318_25_01_0D.bin", carried, 0xFF},
+      {L"Config_v2.bin", carried, 2},
       // Not a firmware source at all.
-      {L"fw.txt", firmwareCode(0x300, 0x25), 0xFF},
-      {L"Config.bin.txt", configImage(32768, 0x25), 0xFF},
+      {L"fw.txt", firmwareCode(0x5000, 0x25), 0xFF},
+      {L"Config.bin.txt", bootableImage(32768, 0x25), 0xFF},
   };
   for (const Case& c : cases) {
     const std::wstring path = put(c.name, c.content);
@@ -50,6 +77,27 @@ TEST_F(SourceFiles, ClassificationTable) {
     std::filesystem::remove(hostPath(path));
   }
   EXPECT_EQ(dialog.vIsValidHubFirmware(L"C:\\HBX\\absent.bin"), 0xFF);
+}
+
+TEST(SourceKinds, OnlyTheFilesOwnNameTellsItsKind) {
+  struct Case {
+    const wchar_t* path;
+    image::SourceKind kind;
+  };
+  for (const Case& c : {Case{L"C:\\HBX\\CONFIG_250318_25_01_0C.BIN", image::SourceKind::Configuration},
+                        Case{L"Z:\\configs\\fw.bin", image::SourceKind::Firmware},
+                        Case{L"C:\\Config_\\fw_250318_25_01_0C.bin", image::SourceKind::Firmware},
+                        Case{L"Z:/tmp/Config_a.bin", image::SourceKind::Configuration},
+                        Case{L"C:\\x\\Config_a.txt", image::SourceKind::None}})
+    EXPECT_EQ(image::sourceKindOf(c.path), c.kind) << std::wstring(c.path).size();
+}
+
+TEST(SourceKinds, VersionInTheName) {
+  EXPECT_EQ(image::versionInName(L"C:\\HBX\\Config_250318_25_01_0C.bin"), L"25031825010C");
+  EXPECT_EQ(image::versionInName(L"Z:\\fw\\HUB_250318_25_01_0c.BIN"), L"25031825010c");
+  EXPECT_EQ(image::versionInName(L"C:\\HBX\\fw.bin"), std::nullopt);
+  EXPECT_EQ(image::versionInName(L"C:\\250318_25_01_0C\\fw.bin"), std::nullopt);
+  EXPECT_EQ(image::versionInName(L"C:\\HBX\\Config_new_firmware.bin"), std::nullopt);
 }
 
 TEST_F(SourceFiles, ClassificationLogsVersionAndTypeUnderItsName) {
@@ -65,7 +113,7 @@ TEST_F(SourceFiles, ClassificationLogsVersionAndTypeUnderItsName) {
 }
 
 TEST_F(SourceFiles, ConfigurationStagingSplitsTableAndFirmwareArea) {
-  const std::vector<std::uint8_t> image = configImage(32768, 0x25);
+  const std::vector<std::uint8_t> image = bootableImage(32768, 0x25);
   ASSERT_TRUE(dialog.bConfig_File2TempBinFile(put(L"Config_a.bin", image)));
   EXPECT_TRUE(std::equal(image.begin(), image.begin() + 256, utility.m_ucMConfigInfo.begin()));
   const std::vector<std::uint8_t> staged = read(tempBin());
@@ -73,10 +121,12 @@ TEST_F(SourceFiles, ConfigurationStagingSplitsTableAndFirmwareArea) {
   EXPECT_TRUE(std::equal(staged.begin(), staged.end(), image.begin() + 256));
   EXPECT_TRUE(utility.m_TempBinDigest.matches(staged));
 
-  // Exactly a table: an empty firmware area. Shorter: no staging at all.
-  ASSERT_TRUE(dialog.bConfig_File2TempBinFile(put(L"Config_b.bin", configImage(256, 0))));
-  EXPECT_TRUE(read(tempBin()).empty());
-  for (const std::wstring& path : {put(L"Config_c.bin", configImage(255, 0)), std::wstring(L"C:\\HBX\\none.bin")}) {
+  // Nothing a hub would not boot is staged: a table alone, a shorter file,
+  // an image with a wrong firmware checksum; nor a file that is not there.
+  std::vector<std::uint8_t> badSum = bootableImage(32768, 0x25);
+  badSum[259 + 0x5000] ^= 1;
+  for (const std::wstring& path : {put(L"Config_b.bin", configImage(256, 0)), put(L"Config_c.bin", configImage(255, 0)),
+                                   put(L"Config_d.bin", badSum), std::wstring(L"C:\\HBX\\none.bin")}) {
     EXPECT_FALSE(dialog.bConfig_File2TempBinFile(path));
     EXPECT_TRUE(std::all_of(utility.m_ucMConfigInfo.begin(), utility.m_ucMConfigInfo.end(),
                             [](std::uint8_t b) { return b == 0xFF; }));

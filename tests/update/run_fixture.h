@@ -125,6 +125,35 @@ class RunFixture {
   void run() {
     dialog.OnBnClickedButtonStart();
     dialog.vWaitForRunEnd();
+    expectTrueVerdict();
+  }
+
+  // What a PASS promises, after every run: an update that ends with 0 left
+  // the image's version in image 0 of every hub of the image's chip type,
+  // and every hub reported as passed holds it there.
+  void expectTrueVerdict() {
+    const bool update = dialog.m_bUpdate && !dialog.m_bExport && !dialog.m_bOutputVer && !dialog.m_bCmpSN;
+    if (!update) return;
+    const int n = std::min(hubCount(), static_cast<int>(kMaxDevices));
+    if (exitCode() == 0) {
+      for (int k = 0; k < n; ++k)
+        if (chip(k).config().chipType() == dialog.m_bMajorType) {
+          EXPECT_TRUE(bootsFileVersion(k)) << "exit 0, but hub " << k << " does not boot the new firmware";
+        }
+    }
+    for (int k = 0; k < n; ++k) {
+      const bool passed = console().find("The Hub[" + std::to_string(k) + "] FW Update PASS") != std::string::npos ||
+                          log.has(L"Update FW PASS, target[" + std::to_wstring(k) + L"]");
+      if (passed) {
+        EXPECT_TRUE(bootsFileVersion(k)) << "hub " << k << " passed without the new firmware";
+      }
+    }
+  }
+  // Image 0 of hub k holds firmware its chip boots, of the run's version.
+  bool bootsFileVersion(int k) {
+    std::lock_guard<std::mutex> lock(host_.hubBench().mutex());
+    const auto version = sim::hub::HubChip::validFirmware(chip(k).flash().image(0), chip(k).config().chipType());
+    return version && version::bVersionEquals(version::strVersionFromBytes(*version), dialog.m_strCurFileFWVer);
   }
 
   std::wstring status() { return dialog.m_Model.itemText(ui::ctrl::kStatusText); }

@@ -2,8 +2,10 @@
 // reset order, the gates, the side tasks, the verdict and the exit code.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
+#include "base/log/format.h"
 #include "run_fixture.h"
 #include "sim/sim_system.h"
 
@@ -46,6 +48,8 @@ TEST(UpdateRun, ResetsDeepestTierFirstAndVerifiesEveryHub) {
   for (int k = 0; k < 3; ++k) {
     EXPECT_EQ(run.dialog.m_DevList.Devs[static_cast<std::size_t>(k)].m_bReloadFWResult, 1) << "hub " << k;
     EXPECT_TRUE(version::bVersionEquals(run.runningVersion(k), L"25031825010C"));
+    // Each hub's row shows the version the hub came back with.
+    EXPECT_EQ(run.dialog.m_Model.itemText(ui::ctrl::kHubVersions[static_cast<std::size_t>(k)]), L"250318_25_01_0c");
   }
   EXPECT_GT(run.busArrival(1), 0);
   EXPECT_LT(run.busArrival(1), run.busArrival(2)) << "tier 3 before tier 2";
@@ -93,16 +97,42 @@ TEST(UpdateRun, FailedFirmwareWriteFailsTheRunButOtherHubsAreWritten) {
   EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
+TEST(UpdateRun, HubWhoseFlashReadsBackWrongFailsWithMinus7) {
+  // One byte of image 0 keeps a bit error when programmed: in the table, and
+  // in the firmware area.
+  for (std::uint32_t at : {0x10u, 0x4000u}) {
+    RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+    {
+      std::lock_guard<std::mutex> lock(run.host().hubBench().mutex());
+      run.chip(1).faults().flipBitAtOffset = at;
+    }
+    run.useCarriedImage();
+    run.run();
+    const std::uint8_t written = run.carriedImage[at];
+    EXPECT_TRUE(run.log.has(wformat(
+        L"Read-back of target[1] differs: image[0], offset[0x%04X], written[0x%02X], read[0x%02X]", at, written,
+        static_cast<std::uint8_t>(written ^ 1))))
+        << run.log.all();
+    EXPECT_EQ(run.dialog.m_DevList.Devs[0].m_bUpdateFWResult, 1);
+    EXPECT_EQ(run.dialog.m_DevList.Devs[1].m_bUpdateFWResult, 0);
+    EXPECT_EQ(run.exitCode(), -7);
+    EXPECT_EQ(run.status(), L"Failed!!(-7)");
+  }
+}
+
 TEST(UpdateRun, HubWhoseResetTurnNeverComesEndsWithMinus9) {
   // The second hub's erase takes longer than the first hub may wait for its
   // turn (40 s), so the first gives up; the run fails with -9.
   HubConfig slow = targetHub(1);
-  slow.requestMicros = 100000;
+  slow.requestMicros = 50000;
   RunFixture run(benchOf({targetHub(0), slow}));
   run.useCarriedImage();
   run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
   run.run();
   EXPECT_TRUE(run.log.has(L"Hub[0] No responesed, Time out!!!")) << run.log.all();
+  // The verdict line states the verdict the run ends with.
+  EXPECT_TRUE(run.log.has(L"Final result bAllPass [0]"));
+  EXPECT_FALSE(run.log.has(L"Final result bAllPass [1]"));
   EXPECT_EQ(run.exitCode(), -9);
   EXPECT_EQ(run.status(), L"Failed!!(-9)");
   EXPECT_EQ(run.host().system().restartRequests(), 0);
@@ -183,22 +213,43 @@ TEST(UpdateRun, MoreThanEightHubsServesTheFirstEightAndFails) {
 
 // ---- Gates ------------------------------------------------------------------
 
-TEST(UpdateRunGates, AlreadyLatestHubStopsTheRunUnlessMassProduction) {
+TEST(UpdateRunGates, AlreadyLatestHubsArePassedOverAndTheOthersUpdated) {
+  // Only a run in which every target hub already runs the version ends as
+  // already latest; otherwise the hubs behind are written (a re-run after an
+  // interrupted update finishes it), and /MP writes every hub.
   struct Case {
+    const char* what;
+    std::array<std::uint8_t, 6> second;
     std::uint8_t mp;
-    bool written;
+    bool firstWritten, secondWritten;
     std::wstring status;
   };
-  for (const Case& c : {Case{0, false, L"The lastest Version!!(0)"}, Case{1, true, L"Pass!!\nPlease AC POWER OFF!"}}) {
-    RunFixture run(benchOf({targetHub(0), targetHub(1, kCarriedVersion)}));
+  const std::wstring pass = L"Pass!!\nPlease AC POWER OFF!";
+  for (const Case& c : {Case{"one latest", kCarriedVersion, 0, true, false, pass},
+                        Case{"one latest, mass production", kCarriedVersion, 1, true, true, pass}}) {
+    SCOPED_TRACE(c.what);
+    RunFixture run(benchOf({targetHub(0), targetHub(1, c.second)}));
     run.useCarriedImage();
     run.dialog.m_bMP = c.mp;
+    run.dialog.m_bConsole = 1;
+    run.host().system().allocConsole();
+    const std::uint32_t requestsBefore = run.chip(1).requestCount();
     run.run();
-    EXPECT_EQ(run.hasCarriedImage(0), c.written) << "MP " << int(c.mp);
+    EXPECT_EQ(run.hasCarriedImage(0), c.firstWritten);
+    EXPECT_EQ(run.chip(1).requestCount() > requestsBefore, c.secondWritten) << "the latest hub was touched";
+    EXPECT_EQ(run.console().find("Hub[1], FW Versoin[25031825010c] The Firmware version has been the latest") !=
+                  std::string::npos,
+              !c.mp);
     EXPECT_EQ(run.status(), c.status);
     EXPECT_EQ(run.exitCode(), 0);
-    EXPECT_EQ(run.host().system().restartRequests(), c.written ? 1 : 0);
+    EXPECT_EQ(run.host().system().restartRequests(), 1);
   }
+  RunFixture run(benchOf({targetHub(0, kCarriedVersion), targetHub(1, kCarriedVersion)}));
+  run.useCarriedImage();
+  run.run();
+  EXPECT_EQ(run.status(), L"The lastest Version!!(0)");
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
 TEST(UpdateRunGates, VersionListGateNeedsAHubRunningAListedVersion) {
@@ -229,17 +280,39 @@ TEST(UpdateRunGates, NoHubOfTheImagesChipTypeIsNoTargetHub) {
   EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
-TEST(UpdateRunGates, HubOfAnotherChipTypeBesideATargetIsLeftAlone) {
+TEST(UpdateRunGates, HubOfAnotherChipTypeBesideATargetIsLeftAloneAndNotPassed) {
   HubConfig other = sim::hub::oneHubPerFamilyBench().hubs[1];
   RunFixture run(benchOf({targetHub(0), other}));
   run.useCarriedImage();
+  run.dialog.m_bConsole = 1;
+  run.host().system().allocConsole();
   const auto before = run.flashImage(1, 0);
   run.run();
   EXPECT_TRUE(run.hasCarriedImage(0));
   EXPECT_EQ(run.flashImage(1, 0), before);
   EXPECT_EQ(run.dialog.m_DevList.Devs[1].m_bChkFWResult, 0);
   EXPECT_TRUE(run.log.has(L"incorrect DUT [1]"));
+  EXPECT_TRUE(run.log.has(L"ucTargetNumber[1], not a target: chip type[1], FW chip type[2]"));
+  EXPECT_EQ(run.console().find("The Hub[1] FW Update"), std::string::npos) << run.console();
+  EXPECT_NE(run.console().find("The Hub[1] is not a target of this FW (chip type 1, FW chip type 2)"), std::string::npos);
   EXPECT_EQ(run.exitCode(), 0);
+}
+
+TEST(UpdateRunGates, HubWhoseChipTypeWasNotReadFailsUnwritten) {
+  RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+  run.useCarriedImage();
+  run.dialog.m_RunHooks.openDevices = [list = run.dialog.m_RunHooks.openDevices](DeviceList* devices) {
+    const int result = list(devices);
+    devices->Devs[1].m_ucChipType = kChipTypeUnknown;
+    return result;
+  };
+  const auto before = run.flashImage(1, 0);
+  run.run();
+  EXPECT_TRUE(run.hasCarriedImage(0));
+  EXPECT_EQ(run.flashImage(1, 0), before);
+  EXPECT_TRUE(run.log.has(L"ucTargetNumber[1], chip type unknown"));
+  EXPECT_EQ(run.exitCode(), -1);
+  EXPECT_EQ(run.status(), L"Failed!!(-1)");
 }
 
 // ---- Check mode -------------------------------------------------------------
@@ -403,12 +476,64 @@ TEST(UpdateRunSources, ExportedImageTooShortForItsTrailerStartsNoRun) {
   EXPECT_EQ(run.exitCode(), -1);
 }
 
-TEST(UpdateRunSources, FirmwareVersionComesFromTheFileName) {
-  RunFixture run(benchOf({}));
-  run.useCarriedImage();
-  run.run();
-  EXPECT_EQ(run.dialog.m_strCurFileFWVer, L"25031825010C");
-  EXPECT_EQ(run.dialog.m_ucFWType, 1);
+TEST(UpdateRunSources, TheRunsVersionIsTheContents) {
+  struct Case {
+    const wchar_t* name;
+    bool written;
+  };
+  // A name without a version, and one in capitals as the command line has it.
+  for (const Case& c : {Case{L"C:\\HBX\\hub_image_config.bin", true}, Case{L"C:\\HBX\\CONFIG_250318_25_01_0C.BIN", true}}) {
+    RunFixture run(benchOf({targetHub(0)}));
+    run.useCarriedImage();
+    run.writeFile(c.name, run.carriedImage);
+    run.utility.m_strFWBinFilePath = c.name;
+    run.run();
+    EXPECT_EQ(run.dialog.m_strCurFileFWVer, L"25031825010C");
+    EXPECT_EQ(run.dialog.m_ucFWType, 1);
+    EXPECT_EQ(run.hasCarriedImage(0), c.written);
+    EXPECT_EQ(run.exitCode(), 0);
+  }
+}
+
+TEST(UpdateRunSources, SourceNoHubWouldBootIsRefusedBeforeAnyWrite) {
+  // Checked again by the run itself, whatever start-up let through.
+  const auto firmware = [](std::size_t n) {
+    std::vector<std::uint8_t> code(n, 0x11);
+    if (n >= 0x206) std::copy(kCarriedVersion.begin(), kCarriedVersion.end(), code.begin() + 0x200);
+    return code;
+  };
+  struct Case {
+    const char* what;
+    const wchar_t* name;
+    std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>&)> content;
+  };
+  const std::vector<Case> cases = {
+      {"firmware too short", L"C:\\HBX\\fw.bin", [&](const auto&) { return firmware(0x206); }},
+      {"name and content differ", L"C:\\HBX\\Config_250318_25_01_0D.bin", [](const auto& image) { return image; }},
+      {"blank firmware area", L"C:\\HBX\\Config_a.bin",
+       [](auto image) {
+         std::fill(image.begin() + 256, image.end(), 0xFF);
+         return image;
+       }},
+      {"table checksum", L"C:\\HBX\\Config_a.bin",
+       [](auto image) {
+         image[0x20] ^= 0x01;
+         return image;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunFixture run(benchOf({targetHub(0)}));
+    run.useCarriedImage();
+    const auto before = run.flashImage(0, 0);
+    run.writeFile(c.name, c.content(run.carriedImage));
+    run.utility.m_strFWBinFilePath = c.name;
+    run.run();
+    EXPECT_EQ(run.flashImage(0, 0), before);
+    EXPECT_EQ(run.chip(0).notErasedWrites(), 0u);
+    EXPECT_EQ(run.exitCode(), -10);
+    EXPECT_EQ(run.status(), L"Failed!!(-10)");
+  }
 }
 
 TEST(UpdateRunSources, EmptyFileVersionFailsBeforeAnyWrite) {

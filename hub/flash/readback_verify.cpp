@@ -1,0 +1,67 @@
+// Read-back of what an update wrote to a hub: both images' configuration
+// tables and image 0's firmware area, compared with the table written and the
+// staged download file. A flash that took the data wrongly fails the hub here
+// instead of passing it.
+#include <array>
+#include <vector>
+
+#include "base/log/debug_log.h"
+#include "hub/device/filter_protocol.h"
+#include "hub/hub_utility.h"
+#include "image/source_file.h"
+#include "image/temp_bin_file.h"
+
+namespace hbx {
+
+namespace {
+
+// The first byte where `read` differs from `written`, or -1.
+std::ptrdiff_t firstDifference(const std::uint8_t* written, const std::uint8_t* read, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i)
+    if (written[i] != read[i]) return static_cast<std::ptrdiff_t>(i);
+  return -1;
+}
+
+}  // namespace
+
+bool CHubUtility::bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* table) {
+  CZeltHubDev* dev = m_ZeltUSBLib.hubDev();
+  if (dev == nullptr) return false;
+  std::vector<std::uint8_t> staged;
+  const image::SourceRead staging =
+      image::readSourceFile(ports_.files, image::tempBinFile(m_strProgramFolder), image::kSourceFileMax, staged);
+  if (staging.step != image::ReadStep::Done || !m_TempBinDigest.matches(staged)) {
+    HBX_LOG_ERR(L"%s:%d: Read-back of target[%d]: the staged file is not the one written", index);
+    return false;
+  }
+  const auto differs = [&](std::uint8_t image, std::size_t offset, std::uint8_t written, std::uint8_t read) {
+    HBX_LOG_ERR(L"%s:%d: Read-back of target[%d] differs: image[%d], offset[0x%04X], written[0x%02X], read[0x%02X]",
+                index, image, static_cast<std::uint32_t>(offset), written, read);
+    return false;
+  };
+
+  for (std::uint8_t image : {0, 1}) {
+    std::array<std::uint8_t, filter::kConfigTableSize> read;
+    read.fill(0xFF);
+    if (dev->HBX763xConfigRead(index, read.data(), filter::kConfigTableSize, image, 1) != 0) {
+      HBX_LOG_ERR(L"%s:%d: Read-back of target[%d] failed: configuration table of image[%d]", index, image);
+      return false;
+    }
+    const std::ptrdiff_t at = firstDifference(table, read.data(), read.size());
+    if (at >= 0) return differs(image, static_cast<std::size_t>(at), table[at], read[static_cast<std::size_t>(at)]);
+  }
+
+  // The firmware area comes back as its length + 32 bytes, made up to 32.
+  std::vector<std::uint8_t> area(filter::kImageSize, 0xFF);
+  if (dev->HBX763xFirmwareRead(index, area.data(), static_cast<std::uint32_t>(area.size()), 0, 1) != 0) {
+    HBX_LOG_ERR(L"%s:%d: Read-back of target[%d] failed: firmware area of image[0]", index);
+    return false;
+  }
+  const std::ptrdiff_t at = firstDifference(staged.data(), area.data(), staged.size());
+  if (at >= 0)
+    return differs(0, filter::kFirmwareAreaOffset + static_cast<std::size_t>(at), staged[static_cast<std::size_t>(at)],
+                   area[static_cast<std::size_t>(at)]);
+  return true;
+}
+
+}  // namespace hbx
