@@ -6,6 +6,7 @@
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
 #include "hub/hub_utility.h"
+#include "image/version_rules.h"
 
 namespace hbx {
 
@@ -187,7 +188,8 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
       return vShowUsage(exitcode::kCommandLineError);
     }
     m_strChkFWVer = version;
-    m_Model.setItemText(ui::ctrl::kVersionText, version);
+    // In the groups the run shows it in later.
+    m_Model.setItemText(ui::ctrl::kVersionText, version::strDisplayVersion(version));
   }
 
   firmware.restore(S);

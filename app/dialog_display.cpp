@@ -36,6 +36,10 @@ void ZAr763ORIdirevaVodoRev::vShowHubInfo(std::uint8_t ucHubNum) {
     HBX_LOG_ERR(L"%s:%d:  m_bMajorType[%d], Devs[%d].m_ucChipType[%d] ", m_bMajorType, i,
                 hubs[static_cast<std::size_t>(i)].ucChipType);
   }
+  if (outcome.hubsWithoutRow > 0) {
+    HBX_LOG_WRN(L"%s:%d:  ucHubNum %d, rows shown for Hub 1 to Hub %d", ucHubNum,
+                ucHubNum - outcome.hubsWithoutRow);
+  }
 }
 
 void ZAr763ORIdirevaVodoRev::vShowUpddateResult(const std::wstring& text, std::uint8_t kind, std::uint8_t height) {

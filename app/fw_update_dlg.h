@@ -55,8 +55,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Waits for the run's threads and stops timer 1 before the members they
   // read go.
   ~ZAr763ORIdirevaVodoRev() override;
-  // Lays out the hub rows for `ucHubNum` hubs from the device list: only hubs
-  // of the image's chip type `m_bMajorType` get a row, at most three rows.
+  // Lays out the hub rows for `ucHubNum` hubs from the device list: row n is
+  // hub n, only hubs of the image's chip type `m_bMajorType` get a row, and
+  // the first four hubs at most (the fifth row lies under the status text).
   void vShowHubInfo(std::uint8_t ucHubNum) override;
   // The status text in the colour of colour kind `kind` and a bold "Arial"
   // font of `height`.

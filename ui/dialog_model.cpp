@@ -1,5 +1,7 @@
 #include "ui/dialog_model.h"
 
+#include <algorithm>
+
 namespace hbx::ui {
 
 DialogModel::DialogModel() : controls_(mainDialogTemplate()) {}
@@ -40,12 +42,13 @@ DialogModel::HubInfoOutcome DialogModel::showHubInfo(std::uint8_t ucHubNum, std:
       controls_.item(ctrl::kHubBars[row])->ShowWindow(false);
       controls_.item(ctrl::kHubVersions[row])->SetFont(font);
     }
-    if (ucHubNum == 0 || ucHubNum > ctrl::kHubRows) {
+    if (ucHubNum == 0 || ucHubNum > kMostHubs) {
       outcome.invalidCount = true;
       return;
     }
-    if (ucHubNum > 3) return;  // at most three rows are ever shown
-    for (std::size_t i = 0; i < ucHubNum; ++i) {
+    const std::size_t shown = std::min<std::size_t>(ucHubNum, kShownRows);
+    outcome.hubsWithoutRow = ucHubNum - static_cast<int>(shown);
+    for (std::size_t i = 0; i < shown; ++i) {
       // A hub the device list does not hold cannot be shown either.
       if (i >= hubs.size() || hubs[i].ucChipType != majorType) {
         outcome.mismatchedHubs.push_back(static_cast<int>(i));
@@ -107,7 +110,9 @@ void DialogModel::setUpControls() {
     controls_.item(ctrl::kAttention)->ShowWindow(false);
     CColorStaticST* status = controls_.colorStatic(ctrl::kStatusText);
     status->vSetTextBlink(0, 2);
-    status->SetFont(statusFont_);
+    // No status font yet: the control draws in the system font, not the
+    // dialog's.
+    status->SetFont(statusFont_ ? *statusFont_ : kSystemFont);
   });
 }
 

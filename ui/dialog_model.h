@@ -63,10 +63,16 @@ class DialogModel {
   struct HubInfoOutcome {
     bool invalidCount = false;
     std::vector<int> mismatchedHubs;  // hub indexes left hidden
+    int hubsWithoutRow = 0;           // hubs past the last row shown
   };
-  // Hides every row; then, for 1 to 3 hubs, shows the row of each hub whose
-  // chip type is `majorType` with its version and an empty bar. 0 and more
-  // than 5 are invalid; 4 and 5 show nothing.
+  // A run serves this many hubs.
+  static constexpr int kMostHubs = 8;
+  // Rows that can be shown: the fifth lies under the status text.
+  static constexpr int kShownRows = 4;
+  // Hides every row; then, for 1 to 8 hubs, shows the row of each of the
+  // first four hubs whose chip type is `majorType`, with its version and an
+  // empty bar. Row n is always hub n, so a hub left out never shifts the
+  // others. 0 and more than 8 are invalid.
   HubInfoOutcome showHubInfo(std::uint8_t ucHubNum, std::uint8_t majorType, const std::vector<HubRow>& hubs);
   // The status text in the colour of `kind` and a bold font of `height`.
   // False when it could not be changed (the display stays as it was).

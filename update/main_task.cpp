@@ -130,6 +130,7 @@ bool MainTask::bRunSideTask() {
     return false;
   }
   bAllPass_ = result == 0;
+  ending_ = Ending::SideTask;
   display_->finishHubBars(bAllPass_ ? kGreen : kRed);
   return true;
 }
@@ -454,6 +455,9 @@ void MainTask::showFinalStatus() {
     case Ending::NoHub: return display_->status(L"Failed!!" + code, kStatusRed, 30);
     case Ending::TimeOut: return display_->status(L"TimeOut!!" + code, kStatusRed, 32);
     case Ending::AlreadyLatest: return display_->status(L"The lastest Version!!" + code, kStatusGreen, 30);
+    // The side task's own result text ("Output Version File PASS", "The
+    // Serial Number are not same!!!") is what the user came for: it stays.
+    case Ending::SideTask: return;
     default: break;
   }
   if (!bAllPass_) return display_->status(L"Failed!!" + code, kStatusRed, 32);

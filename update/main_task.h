@@ -30,7 +30,7 @@ class MainTask {
 
  private:
   // How the run ended, for its final status.
-  enum class Ending { Verdict, NoHub, TimeOut, AlreadyLatest, NoTarget };
+  enum class Ending { Verdict, NoHub, TimeOut, AlreadyLatest, NoTarget, SideTask };
 
   bool bRunSideTask();
   bool bAnyTargetChipType() const;

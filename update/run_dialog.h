@@ -88,8 +88,9 @@ class RunDialog {
   virtual void SetExitcode(int iExitcode) = 0;
   // Deletes the image files the program wrote for the run. Always true.
   virtual bool vRemoveBinFiles() = 0;
-  // Lays out the hub rows for `ucHubNum` hubs from the device list: only hubs
-  // of the image's chip type `m_bMajorType` get a row, at most three rows.
+  // Lays out the hub rows for `ucHubNum` hubs from the device list: row n is
+  // hub n, only hubs of the image's chip type `m_bMajorType` get a row, and
+  // the first four hubs at most (the fifth row lies under the status text).
   virtual void vShowHubInfo(std::uint8_t ucHubNum) = 0;
   // The status text in the colour of colour kind `kind` and a bold "Arial"
   // font of `height`.

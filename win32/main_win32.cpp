@@ -1,8 +1,12 @@
 // The Windows entry point: the program on the real platform's ports.
 #include <windows.h>
 
-#include "win32/win32_program.h"
+#include "app/program.h"
+#include "win32/dialog_window.h"
+#include "win32/win32_host.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-  return hbx::win32::runProgram(commandLine ? commandLine : L"");
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  // Interactive mode shows the dialog as a window; the hidden modes never open it.
+  hbx::win32::DialogWindow window(instance);
+  return hbx::app::runProgram(hbx::win32::ports(), commandLine ? commandLine : L"", &window);
 }

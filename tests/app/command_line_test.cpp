@@ -52,7 +52,7 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_EQ(d.m_bUpdate, 0);
          EXPECT_EQ(d.m_strChkFWVer, L"25031825010C");
          EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionCaption), L"Check FW Version:");
-         EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionText), L"25031825010C");
+         EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionText), L"250318_25_01_0C");
          EXPECT_TRUE(u.m_strFWBinFilePath.empty());  // no firmware source in check mode
        }},
       {L"/MP/A/UN",

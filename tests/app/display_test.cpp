@@ -81,9 +81,9 @@ TEST_F(DisplayTest, HubRowsFollowTheDeviceListAndLogWhatTheyLeaveOut) {
   const std::string invalid = "ERR::ZAr763ORIdirevaVodoRev::vShowHubInfo:";
   const Case cases[] = {
       {0, {}, {false, false, false, false, false}, {":  ucHubNum Invalid 0"}},
-      {6, {2, 2, 2, 2, 2, 2}, {false, false, false, false, false}, {":  ucHubNum Invalid 6"}},
-      {4, {2, 2, 2, 2}, {false, false, false, false, false}, {}},
-      {5, {2, 2, 2, 2, 2}, {false, false, false, false, false}, {}},
+      {9, {2, 2, 2, 2, 2, 2, 2, 2, 2}, {false, false, false, false, false}, {":  ucHubNum Invalid 9"}},
+      {4, {2, 2, 2, 2}, {true, true, true, true, false}, {}},
+      {8, {2, 2, 2, 2, 2, 2, 2, 2}, {true, true, true, true, false}, {}},
       {3, {2, 2, 2}, {true, true, true, false, false}, {}},
       {2, {1, 2}, {false, true, false, false, false}, {":  m_bMajorType[2], Devs[0].m_ucChipType[1] "}},
   };
@@ -101,6 +101,10 @@ TEST_F(DisplayTest, HubRowsFollowTheDeviceListAndLogWhatTheyLeaveOut) {
   dialog_->m_Model.withControls([](ui::DialogControls& c) {
     EXPECT_EQ(c.item(kHubVersions[1])->GetText(), L"230211_17_00_11");
   });
+  // Hubs past the fourth have no row, and the log says which rows there are.
+  listHubs({2, 2, 2, 2, 2, 2});
+  dialog_->vShowHubInfo(6);
+  EXPECT_NE(newLogLines().find("WRN::ZAr763ORIdirevaVodoRev::vShowHubInfo:"), std::string::npos);
 }
 
 TEST_F(DisplayTest, StatusTextAndHubBars) {

@@ -43,34 +43,51 @@ std::vector<bool> shownRows(DialogModel& model) {
 }
 
 TEST(HubRows, CountAndChipTypeRules) {
-  const Rows three = {{2, L"230211170000"}, {2, L"230211170000"}, {2, L"230211170000"},
-                      {2, L"230211170000"}, {2, L"230211170000"}, {2, L"230211170000"}};
+  // Hub n runs version 23021117000n, so a row shows which hub it is.
+  Rows nine;
+  for (int n = 0; n < 9; ++n) nine.push_back({2, L"23021117000" + std::to_wstring(n)});
   struct RowCase {
     std::uint8_t count;
     Rows hubs;
     bool invalid;
     std::vector<int> mismatched;
+    int withoutRow;
     std::vector<bool> shown;
   };
   const RowCase cases[] = {
-      {0, three, true, {}, {false, false, false, false, false}},
-      {6, three, true, {}, {false, false, false, false, false}},
-      {4, three, false, {}, {false, false, false, false, false}},
-      {5, three, false, {}, {false, false, false, false, false}},
-      {1, three, false, {}, {true, false, false, false, false}},
-      {3, three, false, {}, {true, true, true, false, false}},
-      {2, {{1, L"230211170000"}, {2, L"230211170000"}}, false, {0}, {false, true, false, false, false}},
-      {2, {{2, L"230211170000"}}, false, {1}, {true, false, false, false, false}},  // list shorter than the count
+      {0, nine, true, {}, 0, {false, false, false, false, false}},
+      {9, nine, true, {}, 0, {false, false, false, false, false}},
+      {1, nine, false, {}, 0, {true, false, false, false, false}},
+      {3, nine, false, {}, 0, {true, true, true, false, false}},
+      // A run serves eight hubs; four rows lie clear of the status text.
+      {4, nine, false, {}, 0, {true, true, true, true, false}},
+      {5, nine, false, {}, 1, {true, true, true, true, false}},
+      {8, nine, false, {}, 4, {true, true, true, true, false}},
+      {2, {{1, L"230211170000"}, {2, L"230211170001"}}, false, {0}, 0, {false, true, false, false, false}},
+      {6, {{2, L"1"}, {1, L"2"}, {2, L"3"}, {2, L"4"}, {2, L"5"}, {2, L"6"}}, false, {1}, 2,
+       {true, false, true, true, false}},
+      {2, {{2, L"230211170000"}}, false, {1}, 0, {true, false, false, false, false}},  // list shorter than the count
   };
   for (const RowCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.count));
     DialogModel model;
     // Rows shown by an earlier call are hidden again.
-    model.showHubInfo(3, 2, three);
+    model.showHubInfo(4, 2, nine);
     const auto outcome = model.showHubInfo(c.count, 2, c.hubs);
     EXPECT_EQ(outcome.invalidCount, c.invalid);
     EXPECT_EQ(outcome.mismatchedHubs, c.mismatched);
+    EXPECT_EQ(outcome.hubsWithoutRow, c.withoutRow);
     EXPECT_EQ(shownRows(model), c.shown);
+    // Row n is hub n: its label and its hub's version, whichever hubs are
+    // left out around it.
+    const std::vector<RowView> view = rows(model);
+    for (std::size_t r = 0; r < view.size(); ++r) {
+      if (!view[r].label) continue;
+      EXPECT_EQ(view[r].text, strHubVersionText(c.hubs[r].strFWVersion)) << r;
+      model.withControls([&](DialogControls& controls) {
+        EXPECT_EQ(controls.item(ctrl::kHubLabels[r])->GetText(), L"Hub " + std::to_wstring(r + 1) + L":");
+      });
+    }
   }
 }
 
@@ -130,6 +147,9 @@ TEST(DialogSetUp, ControlsBarsAndTimer) {
   model.withControls([](DialogControls& c) {
     EXPECT_EQ(c.colorStatic(ctrl::kHubCount)->textColour(), kBlack);
     EXPECT_FALSE(c.item(ctrl::kAttention)->IsWindowVisible());
+    // No status font yet: the system font, not the dialog's.
+    EXPECT_EQ(c.item(ctrl::kStatusText)->GetEffectiveFont(), kSystemFont);
+    EXPECT_NE(c.item(ctrl::kStatusText)->GetEffectiveFont(), c.dialogFont());
     CTextProgressCtrl* overall = c.progress(ctrl::kOverallBar);
     EXPECT_FALSE(overall->showPercent());
     EXPECT_EQ(overall->barColour(), kGreen);

@@ -1,105 +1,98 @@
-// hbx_dialog_png MOMENT OUT.png [--terminal]
-// Drives the dialog model through the display calls a run makes up to
-// MOMENT and writes the dialog as a picture. MOMENT is one of: start,
-// search, processing, pass, fail, nohub. With --terminal the dialog is
-// also printed as the terminal view draws it.
+// hbx_dialog_png BENCH.json mid|end OUT.png [--terminal] [-- ARGUMENTS...]
+// Runs the program in interactive mode on a fresh copy of the bench that
+// BENCH.json describes (docs/bench.md), sees its dialog as a user would and
+// writes the dialog at the moment asked for as a PNG: `mid` while the hubs
+// are written, `end` once the run has ended. ARGUMENTS are the program's
+// command line (none by default). With --terminal the same moment is also
+// printed as the terminal view draws it. Ends with 0 when the run reached
+// the moment and the picture was written.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
-#include "ui/dialog_model.h"
-#include "ui/render/dialog_painter.h"
+#include "app/program.h"
+#include "base/log/format.h"
+#include "sim/sim_host.h"
+#include "tools/dialog_png/capture_view.h"
 #include "ui/render/png_writer.h"
-#include "ui/render/terminal_renderer.h"
 
 namespace {
 
-using namespace hbx::ui;
+namespace fs = std::filesystem;
 
-constexpr std::uint8_t kStateScan = 6;
-constexpr std::uint8_t kStateOpen = 7;
-constexpr std::uint8_t kStateFinish = 8;
-const std::vector<DialogModel::HubRow> kTwoHubs = {{2, L"230211170000"}, {2, L"230211170000"}};
+// Waits of the run are this much shorter than real ones.
+constexpr double kTimeScale = 0.01;
 
-void ticks(DialogModel& model, int count, std::uint8_t state) {
-  for (int i = 0; i < count; ++i) model.onTimerTick(state, false);
+int usage(const char* program) {
+  std::fprintf(stderr, "usage: %s BENCH.json mid|end OUT.png [--terminal] [-- ARGUMENTS...]\n", program);
+  return 2;
 }
 
-// The display calls of a run, in order, up to `moment`. False for an
-// unknown moment.
-bool drive(DialogModel& model, const std::string& moment) {
-  model.setUpControls();
-  model.setUpBars();
-  model.setTimer(nullptr, DialogModel::kTimerPeriodMs, {});
-  model.showHubInfo(0, 2, {});
-  model.setCaption(L"Corvane USB 3.2 Hub Firmware Update Tool Ver 3, 2, 2, 0");
-  model.setItemText(ctrl::kVersionText, L"25031825010C");
-  model.enableOk(false);
-  ticks(model, 12, 1);
-  if (moment == "start") return true;
-
-  model.showUpdateResult(L"Search Target Hub...", 3, 34);
-  ticks(model, 25, kStateScan);
-  if (moment == "search") return true;
-  if (moment == "nohub") {
-    model.showUpdateResult(L"Can't Find HBX763x Hub Controller in current platform", 0, 20);
-    model.showUpdateResult(L"Failed!!(-4)", 0, 30);
-    model.onTimerTick(kStateFinish, false);
-    model.enableOk(true);
-    return true;
+// A new empty folder for the bench's computer (its drive C: and the rest).
+fs::path freshBenchFolder(const fs::path& benchJson, std::string& error) {
+  std::string pattern = (fs::temp_directory_path() / "hbx_dialog_png_XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    error = "cannot make a bench folder";
+    return {};
   }
-
-  model.showHubInfo(2, 2, kTwoHubs);
-  model.showUpdateResult(L"Processing!!", 3, 32);
-  model.showAttention(true);
-  model.setHubBar(0, 40);
-  model.setHubBar(1, 65);
-  ticks(model, 30, kStateOpen);
-  if (moment == "processing") return true;
-  if (moment == "pass") {
-    model.setHubBar(0, 100, kGreen);
-    model.setHubBar(1, 100, kGreen);
-    model.showUpdateResult(L"Pass!!\nPlease AC POWER OFF!", 1, 32);
-    model.onTimerTick(kStateFinish, true);
-    model.enableOk(true);
-    return true;
-  }
-  if (moment == "fail") {
-    model.setHubBar(0, 100, kGreen);
-    model.setHubBar(1, 70, kRed);
-    model.showUpdateResult(L"Failed!!(0)", 0, 32);
-    model.onTimerTick(kStateFinish, false);
-    model.enableOk(true);
-    return true;
-  }
-  return false;
+  std::error_code ec;
+  fs::copy_file(benchJson, fs::path(pattern) / "bench.json", ec);
+  if (ec) error = benchJson.string() + ": " + ec.message();
+  return pattern;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s start|search|processing|pass|fail|nohub OUT.png [--terminal]\n", argv[0]);
-    return 2;
-  }
-  DialogModel model;
-  if (!drive(model, argv[1])) {
-    std::fprintf(stderr, "unknown moment: %s\n", argv[1]);
-    return 2;
-  }
-  std::string error;
-  bool written = false;
-  model.withControls([&](DialogControls& controls) {
-    const render::DialogPicture picture = render::paintDialog(controls);
-    written = render::writePng(picture.image, argv[2], error);
-    if (argc > 3 && std::strcmp(argv[3], "--terminal") == 0) {
-      std::cout << render::renderTerminal(controls, render::TerminalOptions{});
+  if (argc < 4) return usage(argv[0]);
+  const std::string moment = argv[2];
+  if (moment != "mid" && moment != "end") return usage(argv[0]);
+  bool terminal = false;
+  std::wstring commandLine;
+  for (int i = 4; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--terminal") == 0) {
+      terminal = true;
+    } else if (std::strcmp(argv[i], "--") == 0) {
+      for (int k = i + 1; k < argc; ++k) commandLine += (commandLine.empty() ? L"" : L" ") + hbx::fromUtf8(argv[k]);
+      break;
+    } else {
+      return usage(argv[0]);
     }
-  });
-  if (!written) {
+  }
+
+  std::string error;
+  const fs::path folder = freshBenchFolder(argv[1], error);
+  int status = 0;
+  if (error.empty()) {
+    hbx::sim::SimHostOptions options;
+    options.benchFolder = folder;
+    options.timeScale = kTimeScale;
+    std::string printed;  // message boxes and the like, shown when something went wrong
+    options.standardOutput = [&printed](const std::string& text) { printed += text; };
+    hbx::tools::CaptureView view(moment == "mid" ? hbx::tools::Moment::kMidRun : hbx::tools::Moment::kEnd);
+    int exitCode = 0;
+    {
+      hbx::sim::SimHost host(std::move(options));
+      if (!host.benchError().empty()) {
+        error = "bench refused: " + host.benchError();
+      } else {
+        exitCode = hbx::app::runProgram(host.ports(), commandLine, &view);
+      }
+    }
+    if (error.empty() && !view.picture()) {
+      error = "the run (exit code " + std::to_string(exitCode) + ") never showed that moment\n" + printed;
+    }
+    if (error.empty() && !hbx::ui::render::writePng(view.picture()->image, argv[3], error)) status = 1;
+    if (error.empty() && terminal) std::cout << view.terminalText();
+  }
+  std::error_code ignored;
+  if (!folder.empty()) fs::remove_all(folder, ignored);
+  if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  return 0;
+  return status;
 }

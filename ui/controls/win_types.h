@@ -87,4 +87,8 @@ inline constexpr int kNormal = 400;
 inline constexpr int kBold = 700;
 }  // namespace fw
 
+// The font a control draws in when it is given none (WM_SETFONT with no
+// font).
+inline const Font kSystemFont{};
+
 }  // namespace hbx::ui
