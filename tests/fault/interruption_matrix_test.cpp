@@ -5,20 +5,14 @@
 // after a power cycle a plain re-run must leave a hub that boots the carried
 // firmware.
 //
-// Known fault, kept visible as expected failures: a cut that leaves neither
-// image with valid firmware (from the second erase until the firmware
-// download has ended) makes the hub boot its ROM, and the re-run's walk does
-// not take a hub running its ROM (version 000000000000), so it ends with -4
-// and the hub stays unusable. The update's order of erases and writes is
-// what must change (the verdict work, issue 13); once it does, these points
-// recover and the expectation below fails until the mark is removed.
+// A cut that leaves neither image with valid firmware (from the second erase
+// until the firmware download has ended) makes the hub boot its ROM code,
+// which reports its chip type; the re-run takes that hub and writes it again.
 //
-// Second known fault, also an expected failure: a power cut right after the
-// last firmware packet is not noticed; without the processor reset nothing
-// reads the hub again, so that run passes (0) for a hub that lost its power.
+// A cut right after the last firmware packet is seen by the read-back that
+// comes before a hub's PASS.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 #include "tests/fault/interruption_matrix.h"
 
@@ -59,34 +53,18 @@ TEST(InterruptionMatrix, CleanRunHasEveryFlashPhase) {
 }
 
 void checkMatrix(const char* faultKey) {
-  std::string knownFailures;
   const std::vector<Step> steps = sampledFlashSteps();
   for (const Step& step : steps) {
     const std::string fault = std::string("{\"") + faultKey + "\": " + std::to_string(step.request) + "}";
     const std::string where = std::string(sim::hub::phaseName(step.phase)) + " step, request " + std::to_string(step.request);
     SCOPED_TRACE(where);
     const PointResult r = runPoint(fault);
-    const bool lastPacket = step.request == steps.back().request && std::string(faultKey) == "powerLossAfterRequest";
-    if (lastPacket) {
-      // Expected failure: the second known fault described at the top.
-      EXPECT_EQ(r.firstExit, 0) << "the cut is noticed now: remove the expected failure";
-      EXPECT_EQ(r.rerunExit, 0);
-      knownFailures += " " + std::to_string(step.request) + "(passed)";
-      continue;
-    }
     EXPECT_NE(r.firstExit, 0) << "the interrupted run passed";
-    if (r.noValidImage) {
-      // Expected failure: the known fault described at the top.
-      EXPECT_FALSE(r.recovered) << "recovers now: remove the expected failure";
-      EXPECT_EQ(r.rerunExit, -4);
-      knownFailures += " " + std::to_string(step.request);
-    } else {
-      EXPECT_EQ(r.rerunExit, 0);
-      EXPECT_TRUE(r.recovered);
-    }
+    // A hub left with no valid image runs its ROM code; the re-run finds it
+    // by its ROM version and writes it again.
+    EXPECT_EQ(r.rerunExit, 0);
+    EXPECT_TRUE(r.recovered);
   }
-  ::testing::Test::RecordProperty("knownFailuresAtRequests", knownFailures);
-  std::printf("%s: expected failures at requests%s\n", faultKey, knownFailures.c_str());
 }
 
 TEST(InterruptionMatrix, PowerCutAfterAFlashStepRecoversOnReRun) { checkMatrix("powerLossAfterRequest"); }
