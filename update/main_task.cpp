@@ -85,6 +85,7 @@ void MainTask::run() {
     endOfRun();
     return;
   }
+  if (bRefuseTooManyHubs(hubs)) return endOfRun();
 
   display.versionField(dialog_.m_bCheckFW ? dialog_.m_strChkFWVer : dialog_.m_strCurFileFWVer);
   display.status(L"Processing!!", kStatusBlue, 32);
@@ -92,14 +93,6 @@ void MainTask::run() {
   info_.ucHubNum = static_cast<std::uint8_t>(served_);
   dialog_.vShowHubInfo(static_cast<std::uint8_t>(hubs));
   display.console(nformat("\nFind %d ZELT Hub \r\n", static_cast<int>(hubs)));
-  // One run serves eight hubs; the others must not pass for updated ones.
-  for (std::size_t k = served_; k < hubs; ++k) {
-    bTooManyHubs_ = true;
-    HBX_TASK_ERR(L"%s:%d: Hub[%d] not served, a run serves at most %d hubs", static_cast<int>(k),
-                 static_cast<int>(kMaxWorkers));
-    display.console(nformat("===Hub[%d] not served: at most %d hubs in one run\n", static_cast<int>(k),
-                            static_cast<int>(kMaxWorkers)));
-  }
 
   if (bRunSideTask()) return endOfRun();
   // The chip type decides only when an image is to be written.
@@ -113,6 +106,25 @@ void MainTask::run() {
   if (!bStageImage()) return endOfRun();
   runWorkers();
   endOfRun();
+}
+
+bool MainTask::bRefuseTooManyHubs(std::size_t hubs) {
+  // One run serves eight hubs. Writing some of more would leave the others
+  // old behind a run that looks done, so none is written.
+  const CZeltHubDev* dev = utility_.m_ZeltUSBLib.hubDev();
+  const bool overflow = dev != nullptr && dev->m_bRecordsOverflow != 0;
+  if (hubs <= kMaxWorkers && !overflow) return false;
+  const int most = static_cast<int>(kMaxWorkers);
+  const std::wstring text =
+      (overflow ? std::wstring(L"Found more hubs than one run can list") : wformat(L"Found %d hubs", static_cast<int>(hubs))) +
+      wformat(L": one run updates at most %d hubs. Connect at most %d and run again.", most, most);
+  HBX_TASK_ERR(L"%s:%d: %s", text);
+  display_->console(nformat("%S\n", text));
+  dialog_.nShowMessage(text, msgkind::kError, 0x10);
+  display_->status(text, kStatusRed, 20);
+  dialog_.m_iRet = exitcode::kCommandLineError;
+  failWithRedBars();
+  return true;
 }
 
 bool MainTask::bRunSideTask() {
@@ -392,7 +404,7 @@ void MainTask::judge(std::size_t workers, bool failed) {
       HBX_TASK_MSG(L"%s:%d: Check FW [%d]m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
     }
   }
-  if (bTooManyHubs_ || failed) bAllPass_ = false;
+  if (failed) bAllPass_ = false;
   // Logged once the verdict can no longer change.
   HBX_TASK_MSG(L"%s:%d:  Final result bAllPass [%d]", bAllPass_ ? 1 : 0);
 }

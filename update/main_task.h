@@ -32,6 +32,8 @@ class MainTask {
   // How the run ended, for its final status.
   enum class Ending { Verdict, NoHub, TimeOut, AlreadyLatest, NoTarget, SideTask };
 
+  // A run that found more hubs than it serves writes none: -10.
+  bool bRefuseTooManyHubs(std::size_t hubs);
   bool bRunSideTask();
   bool bAnyTargetChipType() const;
   bool bVersionGatesEndRun();
@@ -57,8 +59,7 @@ class MainTask {
   bool bAllPass_ = true;
   Ending ending_ = Ending::Verdict;
   bool bVersionMismatch_ = false;
-  std::size_t served_ = 0;  // hubs with a worker slot: the first eight
-  bool bTooManyHubs_ = false;
+  std::size_t served_ = 0;  // hubs with a worker slot
   // Hubs that already run the image's version: no worker writes them.
   std::array<bool, kMaxWorkers> alreadyLatest_{};
 };

@@ -9,7 +9,9 @@
 namespace hbx {
 
 inline constexpr std::size_t kNameChars = 260;
-inline constexpr std::size_t kMaxDriverRecords = 16;
+// Sixteen connections (eight hubs, both functions each) and the record the
+// walk fills before it knows whether the hub still fits.
+inline constexpr std::size_t kMaxDriverRecords = 17;
 inline constexpr std::size_t kMaxDevices = 16;
 
 // One listed hub connection. Texts are zero-terminated in fixed fields.

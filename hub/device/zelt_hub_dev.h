@@ -57,6 +57,9 @@ class CZeltHubDev {
   DriverInfo m_DriverInfo[kMaxDriverRecords] = {};
   std::uint8_t m_ucListPosition = 0;
   std::uint8_t m_DriverNum = 0;
+  // Set by a walk that met more hubs than its records hold: the records
+  // are incomplete, so no run may go on with them.
+  std::uint8_t m_bRecordsOverflow = 0;
 
   CZELTFILTER0 ZELTFILTER0;
 

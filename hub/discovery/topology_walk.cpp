@@ -23,7 +23,8 @@ using namespace usblayout;
 constexpr std::uint8_t kOsWindows7 = 8;
 constexpr std::uint32_t kNameFailedPauseMs = 5000;
 constexpr std::size_t kHostDescChars = 254;
-constexpr std::uint8_t kMaxRecordsPerWalk = 15;
+// The last record is the one being filled.
+constexpr std::uint8_t kMaxRecordsPerWalk = static_cast<std::uint8_t>(kMaxDriverRecords - 1);
 constexpr std::uint8_t kUsbModeUsb3Only = 2;
 constexpr std::uint8_t kUsbModeUsb2Only = 1;
 
@@ -53,6 +54,7 @@ bool CHubUtility::GetDeviceList() {
   platform::SetupApiPort& setupApi = ports_.setupApi;
   const platform::Guid& hostClass = platform::kGuidDevinterfaceUsbHostController;
   m_ucWalkRecordsFilled = walkTarget() != nullptr ? walkTarget()->m_DriverNum : 0;
+  if (walkTarget() != nullptr) walkTarget()->m_bRecordsOverflow = 0;
   const platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(hostClass));
   if (!list.valid()) return false;
   bool result = true;
@@ -250,6 +252,7 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
         if (dev->m_DriverNum >= kMaxRecordsPerWalk) {
           HBX_LOG_WRN(L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
                       dev->m_DriverNum);
+          dev->m_bRecordsOverflow = 1;
           dev->m_DriverNum = 1;
           return;
         }

@@ -61,6 +61,26 @@ TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
   EXPECT_EQ(run.host().system().restartRequests(), 1);
 }
 
+// Eight hubs on one controller are sixteen connections, and every hub is
+// written. A ninth is more than one run serves: the run is refused before
+// any hub is touched.
+TEST(WholeRun, EightHubsAreAllWrittenAndANinthRefusesTheRun) {
+  std::vector<Hub> hubs;
+  for (int k = 0; k < 9; ++k) hubs.push_back(hub("h" + std::to_string(k)));
+  {
+    E2eRun run(std::vector<Hub>(hubs.begin(), hubs.begin() + 8));
+    EXPECT_EQ(run.run(L"/DBG 3"), 0) << run.debugLog();
+    for (int k = 0; k < 8; ++k) EXPECT_TRUE(run.holdsCarriedImage(hubs[k].name)) << k;
+    EXPECT_EQ(run.debugLog().find("un-reasonable case"), std::string::npos);
+  }
+  E2eRun run(hubs);
+  EXPECT_EQ(run.run(L"/DBG 3"), -10) << run.debugLog();
+  for (const Hub& h : hubs) EXPECT_FALSE(run.holdsCarriedImage(h.name)) << h.name;
+  EXPECT_NE(run.output().find("one run updates at most 8 hubs"), std::string::npos) << run.output();
+  EXPECT_EQ(run.status(), L"Failed!!(-10)");
+  EXPECT_EQ(run.host().system().restartRequests(), 0);
+}
+
 // Runs whose outcome is the exit code, the status, which hubs were written
 // and, for some, a file the run leaves.
 TEST(WholeRun, ModesAndGates) {

@@ -198,16 +198,18 @@ TEST(UpdateRun, ScanThatFindsHubsOnALaterAttemptKeepsTheExitCode) {
   EXPECT_EQ(run.exitCode(), 0);
 }
 
-TEST(UpdateRun, MoreThanEightHubsServesTheFirstEightAndFails) {
+TEST(UpdateRun, MoreThanEightHubsRefuseTheRunBeforeAnyWrite) {
   std::vector<HubConfig> hubs;
   for (int k = 0; k < 9; ++k) hubs.push_back(targetHub(k));
   RunFixture run(benchOf(hubs));
   run.useCarriedImage();
+  run.dialog.m_bConsole = 1;
+  run.host().system().allocConsole();
   run.run();
-  for (int k = 0; k < 8; ++k) EXPECT_TRUE(run.hasCarriedImage(k)) << "hub " << k;
-  EXPECT_FALSE(run.hasCarriedImage(8));
-  EXPECT_TRUE(run.log.has(L"Hub[8] not served"));
-  EXPECT_EQ(run.exitCode(), -1);
+  for (int k = 0; k < 9; ++k) EXPECT_FALSE(run.hasCarriedImage(k)) << "hub " << k;
+  EXPECT_NE(run.console().find("Found 9 hubs: one run updates at most 8 hubs"), std::string::npos) << run.console();
+  EXPECT_EQ(run.exitCode(), -10);
+  EXPECT_EQ(run.status(), L"Failed!!(-10)");
   EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 

@@ -218,28 +218,34 @@ TEST_F(WalkTest, UnreadableVersionRestartsTheHubTwiceThenSkipsTheVersionFilter) 
 }
 
 TEST_F(WalkTest, CountLimitStartsAgainFromRecordOneAndLogsTheHubsItDrops) {
-  // Seventeen of our hubs: sixteen behind a foreign 16-port hub, one more on
-  // the root hub.
+  // Eighteen of our hubs: seventeen behind a foreign 17-port hub, one more on
+  // the root hub. Sixteen records (eight hubs with both connections) fit.
   std::string hubs;
   std::string placed;
-  for (int i = 1; i <= 17; ++i) {
+  for (int i = 1; i <= 18; ++i) {
     hubs += (i > 1 ? "," : "") + nformat(R"({"name": "c%d", "family": "HBX773x", "firmwareVersion": "250318250c01",
               "usb3": {"pid": "%04x", "pdo": "\\Device\\USBPDO-%d"}})", i, 0x700 + i, 100 + i);
-    if (i <= 16) placed += (i > 1 ? "," : "") + nformat(R"({"port": %d, "chip": "c%d", "side": "usb3"})", i, i);
+    if (i <= 17) placed += (i > 1 ? "," : "") + nformat(R"({"port": %d, "chip": "c%d", "side": "usb3"})", i, i);
   }
   start(R"({"hubs": {"devices": [)" + hubs + R"(]},
            "usb": {"controllers": [{"path": "\\\\?\\PCI#VEN_8086&DEV_A36D#3&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
              "description": "Host", "ports": 2, "devices": [
-               {"port": 1, "hub": true, "vid": "05e3", "pid": "0626", "bcdUSB": "0310", "ports": 16, "devices": [)" +
-        placed + R"(]}, {"port": 2, "chip": "c17", "side": "usb3"}]}]}})");
+               {"port": 1, "hub": true, "vid": "05e3", "pid": "0626", "bcdUSB": "0310", "ports": 17, "devices": [)" +
+        placed + R"(]}, {"port": 2, "chip": "c18", "side": "usb3"}]}]}})");
   utility->m_strVID_Indetify = L"2E8B";
   const std::vector<DriverInfo> records = walk();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(text(records[0].PID), L"0701");
-  EXPECT_EQ(text(records[1].PID), L"0711");
+  EXPECT_EQ(text(records[1].PID), L"0712");
+  EXPECT_EQ(hubDev().m_bRecordsOverflow, 1) << "the run must learn that hubs were dropped";
   const std::string log = debugLog();
-  EXPECT_NE(log.find("there are some exactly the same Hubs cascade, m_DriverNum=15"), std::string::npos);
+  EXPECT_NE(log.find("there are some exactly the same Hubs cascade, m_DriverNum=16"), std::string::npos);
   EXPECT_NE(log.find("Record[1] of hub [USB#VID_2E8B&PID_0702"), std::string::npos) << "the dropped hub is named";
+  // A walk that fits clears the mark.
+  start(topologyBench());
+  hubDev().m_bRecordsOverflow = 1;
+  walk();
+  EXPECT_EQ(hubDev().m_bRecordsOverflow, 0);
 }
 
 }  // namespace
