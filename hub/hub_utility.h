@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "image/default_config.h"  // Firmware images (image/)
 #include "image/staged_digest.h"
@@ -313,6 +314,8 @@ class CHubUtility {
   // and how many of them this walk has filled so far (overwrites are logged).
   CZeltHubDev* m_pWalkTarget = nullptr;
   std::uint8_t m_ucWalkRecordsFilled = 0;
+  // The ports from the root hub down to the hub being scanned.
+  std::vector<std::uint8_t> m_walkPortChain;
 };
 
 // The process-wide utility object (set by the program at start).

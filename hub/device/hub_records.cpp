@@ -17,4 +17,9 @@ std::wstring strField(const wchar_t (&field)[kNameChars]) {
   return std::wstring(field, std::find(field, field + kNameChars, L'\0'));
 }
 
+std::vector<std::uint8_t> portChainOf(const DriverInfo& info) {
+  const std::size_t n = std::min<std::size_t>(info.ucPortChainLength, kMaxPortChain);
+  return std::vector<std::uint8_t>(info.ucPortChain, info.ucPortChain + n);
+}
+
 }  // namespace hbx

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace hbx {
 
@@ -13,6 +14,9 @@ inline constexpr std::size_t kNameChars = 260;
 // walk fills before it knows whether the hub still fits.
 inline constexpr std::size_t kMaxDriverRecords = 17;
 inline constexpr std::size_t kMaxDevices = 16;
+// Ports from the root hub down to a hub; USB allows five hubs in a row, the
+// room beyond is for trees the walk may still meet.
+inline constexpr std::size_t kMaxPortChain = 16;
 
 // One listed hub connection. Texts are zero-terminated in fixed fields.
 struct DriverInfo {
@@ -30,6 +34,10 @@ struct DriverInfo {
   std::uint8_t ucDepth;
   std::uint8_t ucPositionIndex;
   std::uint8_t bPowerSettingChanged;
+  // The port on the root hub, then on each hub below, down to this hub's own
+  // port: where the hub is, unlike its position index, which others share.
+  std::uint8_t ucPortChain[kMaxPortChain];
+  std::uint8_t ucPortChainLength;
 };
 
 // Zeroes a record, as the walk does before it fills one.
@@ -38,6 +46,8 @@ void vClearDriverInfo(DriverInfo& info);
 void vSetField(wchar_t (&field)[kNameChars], const std::wstring& text);
 // The text of a record field, up to its terminating zero.
 std::wstring strField(const wchar_t (&field)[kNameChars]);
+// The record's chain of ports.
+std::vector<std::uint8_t> portChainOf(const DriverInfo& info);
 
 // A hub handed by value to power management and the hub-interface lookup.
 struct HubInfo {
@@ -56,6 +66,8 @@ struct DeviceListEntry {
   std::uint8_t m_ucPortIndex = 0;
   std::uint8_t m_ucPairPortIndex = 0;
   std::uint8_t m_ucOldPositionIndex = 0;
+  // Where the connection that made the entry sits (DriverInfo::ucPortChain).
+  std::vector<std::uint8_t> m_PortChain;
   std::wstring m_strExtraText;
   std::wstring m_strRootHubName;
   std::wstring m_strPairRootHubName;

@@ -266,6 +266,7 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   entry.m_strObjectName = objectName;
   entry.m_ucPortIndex = record.ucPortIndex;
   entry.m_ucOldPositionIndex = record.ucPositionIndex;
+  entry.m_PortChain = portChainOf(record);
   entry.m_ucHubDepth = record.ucDepth;
   if (record.ucDepth > utility_.m_MaxHubDepth.load()) utility_.m_MaxHubDepth.store(record.ucDepth);
   SCAN_LOG(Msg, L"%s:%d: Found Hubs[%d], USB[%s], VID[%s], PID 3.0[%s], PID2.0[%s], SN[%s], M String[%s], "

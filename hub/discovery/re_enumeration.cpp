@@ -1,5 +1,8 @@
 // Finding a hub again after its processor reset. The hub comes back under new
-// device objects and perhaps new ids; only its position in the tree survives.
+// device objects and perhaps new ids; only its place in the tree survives.
+// The position index alone is not a place (hubs on the same port number of
+// like parents share it), so a record is the hub only when its root hub and
+// its whole chain of ports are the hub's as well.
 // The rebuild runs on records and a device list of its own, so the entries the
 // other workers use are never cleared under them: only the target's entry and
 // the discovered-hub records are brought up to date.
@@ -22,6 +25,10 @@ constexpr std::uint32_t kNoHubPauseMs = 2000;
 constexpr std::uint32_t kSlotFailedPauseMs = 5000;
 constexpr std::uint32_t kAttemptPauseMs = 750;
 constexpr std::size_t kSlots = 8;
+
+bool samePlace(const DriverInfo& record, const DeviceListEntry& target) {
+  return strField(record.RootHubName) == target.m_strRootHubName && portChainOf(record) == target.m_PortChain;
+}
 constexpr std::uint8_t kSerialChars = 20;
 
 }  // namespace
@@ -51,9 +58,15 @@ bool CHubUtility::ReEnumrationTargetHub(std::uint8_t ucTargetNumber) {
         HBX_LOG_ERR(L"%s:%d: ucTargetNumber[%d], get Hubs Number is 0, Retry[%d]!!!", ucTargetNumber, attempt);
         continue;
       }
-      for (std::size_t slot = 0; slot < kSlots && !result; ++slot) {
+      // Every record: the hub's may lie beyond the eighth.
+      for (std::size_t slot = 0; slot < rebuild.m_DriverNum && !result; ++slot) {
         const DriverInfo& record = rebuild.m_DriverInfo[slot];
         if (record.ucPositionIndex != remembered) continue;
+        if (!samePlace(record, target)) {
+          HBX_LOG_MSG(L"%s:%d: ucTargetNumber[%d], hub [%s] at position index [%d] sits elsewhere: not the target",
+                      ucTargetNumber, strField(record.DeviceObjectName), remembered);
+          continue;
+        }
         HBX_LOG_MSG(L"%s:%d: ucTargetNumber[%d], Find the target hub[%s] ucOldPositionIndex[%d]", ucTargetNumber,
                     own.Devs[slot].m_strObjectName, remembered);
         std::wstring version;

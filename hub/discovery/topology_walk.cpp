@@ -55,6 +55,7 @@ bool CHubUtility::GetDeviceList() {
   const platform::Guid& hostClass = platform::kGuidDevinterfaceUsbHostController;
   m_ucWalkRecordsFilled = walkTarget() != nullptr ? walkTarget()->m_DriverNum : 0;
   if (walkTarget() != nullptr) walkTarget()->m_bRecordsOverflow = 0;
+  m_walkPortChain.clear();
   const platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(hostClass));
   if (!list.valid()) return false;
   bool result = true;
@@ -313,6 +314,11 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
         record.ucPortIndex = static_cast<std::uint8_t>(port);
         record.ucDepth = static_cast<std::uint8_t>(ulLevel + 1);
         record.ucPositionIndex = ucHubPortIndex;
+        record.ucPortChainLength = 0;
+        for (const std::uint8_t at : m_walkPortChain)
+          if (record.ucPortChainLength < kMaxPortChain) record.ucPortChain[record.ucPortChainLength++] = at;
+        if (record.ucPortChainLength < kMaxPortChain)
+          record.ucPortChain[record.ucPortChainLength++] = static_cast<std::uint8_t>(port);
         HBX_LOG_MSG(L"%s:%d:  Find HBX763x Hub, VID[%s], PID[%s], Speed[%s], ucPositionIndex[%d]", strVID, strPID,
                     strbcdUSB, ucHubPortIndex);
         ++dev->m_DriverNum;
@@ -336,7 +342,10 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
                     lastDescent, systemErrorText(error));
       } else {
         HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", lastDescent);
+        // GetHubPort catches everything, so the chain is always popped.
+        m_walkPortChain.push_back(static_cast<std::uint8_t>(port));
         GetHubPort(child.get(), childPorts, ulLevel + 1, strRootHubName, strHostDesc, bCorvaneHost);
+        m_walkPortChain.pop_back();
       }
     }
     if (!lastDescent.empty()) HBX_LOG_MSG(L"%s:%d:  End of Hub[%s] search", lastDescent);

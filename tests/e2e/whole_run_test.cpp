@@ -61,6 +61,24 @@ TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
   EXPECT_EQ(run.host().system().restartRequests(), 1);
 }
 
+// Two tier-2 hubs on port 1 of two like hubs share their position index.
+// One of them does not come back after its reset: it is not taken for its
+// twin, and fails the run with -7.
+TEST(WholeRun, RelinkDoesNotTakeAHubThatStaysAwayForItsTwin) {
+  Hub gone = hub("gone");
+  gone.extraKeys = R"("offBusMs": 600000)";
+  E2eRun run({hub("top1", kOldVersion, "", {hub("twin")}), hub("top2", kOldVersion, "", {gone})});
+  run.carrySetting("EnableRelinkAfterFWUpg", 1);
+  EXPECT_EQ(run.run(L"/DBG 3"), -7) << run.debugLog();
+  const std::string log = run.debugLog();
+  // The device list holds top1, twin, top2, gone in the walk's order.
+  EXPECT_NE(log.find("ReEnumrationTargetHub Failed, ucTargetNumber[3]"), std::string::npos);
+  EXPECT_NE(log.find("ucTargetNumber[3], Finish, bResult=0"), std::string::npos);
+  for (const char* h : {"0", "1", "2"})
+    EXPECT_NE(log.find(std::string("ucTargetNumber[") + h + "], Finish, bResult=1"), std::string::npos) << h;
+  EXPECT_EQ(run.runningVersion("twin"), kCarriedBytes);
+}
+
 // Eight hubs on one controller are sixteen connections, and every hub is
 // written. A ninth is more than one run serves: the run is refused before
 // any hub is touched.

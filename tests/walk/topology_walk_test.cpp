@@ -28,12 +28,15 @@ TEST_F(WalkTest, ListsOurHubsInDepthFirstOrderWithTheirPlaceInTheTree) {
   const std::vector<int> depths = {1, 2, 2, 1, 2, 1};
   const std::vector<int> portIndices = {1, 2, 3, 5, 2, 6};
   const std::vector<std::wstring> pids = {L"0622", L"0621", L"0633", L"0632", L"0631", L"0624"};
+  // Position indices repeat (10 twice); the chain of ports from the root hub does not.
+  const std::vector<std::vector<std::uint8_t>> chains = {{1}, {1, 2}, {2, 3}, {5}, {5, 2}, {6}};
   for (std::size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE(i);
     const DriverInfo& r = records[i];
     EXPECT_EQ(r.ucDepth, depths[i]);
     EXPECT_EQ(r.ucPortIndex, portIndices[i]);
     EXPECT_EQ(text(r.PID), pids[i]);
+    EXPECT_EQ(portChainOf(r), chains[i]);
     EXPECT_EQ(text(r.VID), L"2e8b");
     EXPECT_EQ(text(r.RootHubName), utility->m_strRootHubName) << "the root hub's name, also behind other hubs";
     EXPECT_EQ(text(r.HostControllerName), L"Corvane Host");
