@@ -69,6 +69,9 @@ class DeviceIoPort {
   // error when the request completed with a failure.
   virtual bool getOverlappedResult(OsHandle device, OverlappedSlot& slot, std::uint32_t& bytes,
                                    std::uint32_t& error) = 0;
+  // CancelIoEx(device, NULL): every request of the handle still in flight,
+  // from any thread, completes with ERROR_OPERATION_ABORTED (995).
+  virtual void cancelIo(OsHandle device) = 0;
   // CloseHandle on a device or event handle.
   virtual void closeHandle(OsHandle handle) = 0;
 };

@@ -33,6 +33,7 @@ class LastErrorDeviceIo : public platform::DeviceIoPort {
                                        platform::OsHandle event, platform::OverlappedSlot& slot) override;
   bool getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot,
                            std::uint32_t& bytes, std::uint32_t& error) override;
+  void cancelIo(platform::OsHandle device) override { inner_.cancelIo(device); }
   void closeHandle(platform::OsHandle handle) override;
 
  private:

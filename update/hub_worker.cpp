@@ -217,6 +217,11 @@ HubWorker::Outcome HubWorker::updateHub() {
     bResult_ = 0;
     return Outcome::Failure;
   }
+  // A run that timed out meanwhile has given up on this hub: no PASS after it.
+  if (cancelled()) {
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
   dev_.m_bUpdateFWResult = 1;
   HBX_WORKER_MSG(L"%s:%d: FW Update %s , dwFlashFWLeng[ %d]", L"PASS", static_cast<std::uint32_t>(utility_.m_TempBinDigest.size));
   display.console("PASS \n");
@@ -342,6 +347,8 @@ void HubWorker::finish(Outcome outcome) {
     HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Finish, bResult=%x", i_, bResult_);
     return;
   }
+  // Once the run has timed out no hub is reported as passed.
+  if (cancelled()) outcome = Outcome::Failure;
   const bool success = outcome == Outcome::Success || (outcome == Outcome::End && bResult_ == 1);
   if (success && !resultText_.empty()) display.hubResult(i_, resultText_);
   if (outcome == Outcome::Failure) bResult_ = 0;

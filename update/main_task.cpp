@@ -7,6 +7,7 @@
 #include "base/log/format.h"
 #include "base/log/system_error.h"
 #include "hub/hub_utility.h"
+#include "hub/device/in_flight_requests.h"
 #include "hub/device/zelt_hub_dev.h"
 #include "image/source_check.h"
 #include "image/temp_bin_file.h"
@@ -347,8 +348,10 @@ void MainTask::lowerResetTier(std::size_t workers) {
 void MainTask::cancelWorkers(std::size_t workers) {
   // No thread is killed: the workers still running stop at their next wait
   // or request and end as failed; the task waits for them before the locks
-  // they may hold are given up.
+  // they may hold are given up. Their requests in flight are cancelled, so
+  // that one the driver never completes cannot hold the run.
   threads_.cancelWorkers();
+  inFlightRequests().cancelAll(ports_.deviceIo);
   for (std::size_t k = 0; k < workers; ++k) {
     dialog_.m_ChildThreadInfo[k].ucState = CHILD_THREAD_FINISH;
     if (threads_.workerRunning(k))
@@ -356,6 +359,7 @@ void MainTask::cancelWorkers(std::size_t workers) {
                    static_cast<int>(k), systemErrorText(ports_.system.lastError()));
   }
   for (std::size_t k = 0; k < workers; ++k) threads_.joinWorker(k);
+  inFlightRequests().resume();
   utility_.vDeleteCriticalSection();
   HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   dialog_.m_iRet = kExitTimeOut;

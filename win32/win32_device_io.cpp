@@ -57,6 +57,11 @@ class Win32DeviceIo final : public platform::DeviceIoPort {
     return true;
   }
 
+  void cancelIo(platform::OsHandle device) override {
+    // Cancels the requests of every thread on the handle, not only the caller's.
+    CancelIoEx(toHandle(device), nullptr);
+  }
+
   void closeHandle(platform::OsHandle handle) override {
     if (handle != platform::kNullHandle && handle != platform::kInvalidHandle) CloseHandle(toHandle(handle));
   }

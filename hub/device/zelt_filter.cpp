@@ -8,6 +8,7 @@
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
 #include "hub/device/filter_protocol.h"
+#include "hub/device/in_flight_requests.h"
 #include "platform/handles.h"
 
 namespace hbx {
@@ -38,9 +39,21 @@ int CZELTFILTER0::IO_Sync(platform::DeviceIoPort& io, OsHandle hDevice, std::uin
   const platform::DeviceHandle event(io, io.createEvent(true, false));
   if (!event.valid()) return filter::rc::kNoEvent;
 
+  // A cancelled run sends nothing more; a request in flight when it is
+  // cancelled completes at once, as failed.
+  InFlightRequests& requests = inFlightRequests();
+  if (!requests.enter(hDevice)) return filter::rc::kFailed;
+  struct Leave {
+    InFlightRequests& requests;
+    OsHandle device;
+    ~Leave() { requests.leave(device); }
+  } leave{requests, hDevice};
+
   platform::OverlappedSlot slot;
   const platform::IoctlStart start =
       io.deviceIoControl(hDevice, code, in, inLength, out, outLength, event.get(), slot);
+  // Cancelled between enter() and the start: nothing was there to cancel yet.
+  if (!start.returnedTrue && start.error == platform::err::kIoPending && requests.cancelled()) io.cancelIo(hDevice);
   if (!start.returnedTrue) {
     if (start.error == platform::err::kGenFailure) {
       HBX_LOG_MSG(L"%s:%d: DeviceIoControl Failed, code = %x, dwError = %s", code, systemErrorText(start.error));

@@ -35,7 +35,7 @@ class SimDeviceIo : public platform::DeviceIoPort {
   std::size_t openHandles();
   // CancelIo: a request of the handle that is stuck (fault stuckAtRequest)
   // completes with ERROR_OPERATION_ABORTED; closing the handle does too.
-  void cancelIo(platform::OsHandle device);
+  void cancelIo(platform::OsHandle device) override;
   // Makes every CreateEventW fail (the -8 path).
   void setEventCreationFails(bool fails) { eventsFail_ = fails; }
   hub::HubBench& bench() { return bench_; }

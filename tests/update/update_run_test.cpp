@@ -173,6 +173,30 @@ TEST(UpdateRun, MainTaskTimeOutCancelsTheWorkersAndEndsWithMinus9) {
   EXPECT_TRUE(run.log.has(L"ucTargetNumber[0], Finish, bResult=0"));
 }
 
+// A request the driver never completes: at the run's time-out every request
+// in flight is cancelled, no hub is written or passed after it, and the run
+// ends. Whichever hub downloads first hangs at its tenth packet; the other
+// waits for the download lock meanwhile.
+TEST(UpdateRun, RequestThatNeverCompletesIsCancelledAtTheTimeOut) {
+  RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+  for (int k = 0; k < 2; ++k) {
+    run.chip(k).faults().stuckAtRequest.phase = sim::hub::Phase::Download;
+    run.chip(k).faults().stuckAtRequest.nth = 10;
+  }
+  run.useCarriedImage();
+  run.run();
+  EXPECT_EQ(run.exitCode(), -9);
+  EXPECT_EQ(run.status(), L"TimeOut!!(-9)");
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_FALSE(run.hasCarriedImage(k)) << k;
+    EXPECT_TRUE(run.log.has(L"ucTargetNumber[" + std::to_wstring(k) + L"], Finish, bResult=0")) << k;
+  }
+  EXPECT_FALSE(run.log.has(L"FW Update PASS"));
+  // The hub layer takes requests again once the run has ended.
+  std::uint8_t value = 0;
+  EXPECT_EQ(run.utility.m_ZeltUSBLib.hubDev()->HBX763xAccessRegister(0, &value, 1, 0x5820, 0), 0);
+}
+
 TEST(UpdateRun, NoHubFoundFailsWithMinus4) {
   RunFixture run(benchOf({}));
   run.useCarriedImage();
