@@ -128,6 +128,25 @@ bool MainTask::bRefuseTooManyHubs(std::size_t hubs) {
   return true;
 }
 
+bool MainTask::bUnreadHubs() const {
+  const CZeltHubDev* dev = utility_.m_ZeltUSBLib.hubDev();
+  return dev != nullptr && !dev->m_strUnreadHubs.empty();
+}
+
+void MainTask::reportUnreadHubs() {
+  // Once the other hubs are served: a hub the scan could not read was not
+  // updated, so the run fails.
+  if (!bUnreadHubs()) return;
+  std::wstring all;
+  for (const std::wstring& line : utility_.m_ZeltUSBLib.hubDev()->m_strUnreadHubs) {
+    HBX_TASK_ERR(L"%s:%d: %s", line);
+    display_->console(nformat("%S\n", line));
+    all += line + L"\r\n";
+  }
+  dialog_.nShowMessage(all, msgkind::kError, 0x10);
+  bAllPass_ = false;
+}
+
 bool MainTask::bRunSideTask() {
   int result = 0;
   if (dialog_.m_bOutputVer) {
@@ -408,7 +427,7 @@ void MainTask::judge(std::size_t workers, bool failed) {
       HBX_TASK_MSG(L"%s:%d: Check FW [%d]m_bChkFWResult[%d]", target, dev.m_bChkFWResult);
     }
   }
-  if (failed) bAllPass_ = false;
+  if (failed || bUnreadHubs()) bAllPass_ = false;
   // Logged once the verdict can no longer change.
   HBX_TASK_MSG(L"%s:%d:  Final result bAllPass [%d]", bAllPass_ ? 1 : 0);
 }
@@ -449,6 +468,7 @@ void MainTask::endOfRun() {
     bAllPass_ = false;
     dialog_.m_iRet = kExitNoTargetHub;
   }
+  reportUnreadHubs();
   // A failed run never ends with 0.
   if (!bAllPass_ && dialog_.m_iRet == 0) dialog_.m_iRet = bVersionMismatch_ ? kExitVersionMismatch : kExitFailed;
   info_.bAllPass = bAllPass_ ? 1 : 0;

@@ -35,6 +35,9 @@ class MainTask {
   // A run that found more hubs than it serves writes none: -10.
   bool bRefuseTooManyHubs(std::size_t hubs);
   bool bRunSideTask();
+  // Hubs the scan matched but could not open or read.
+  bool bUnreadHubs() const;
+  void reportUnreadHubs();
   bool bAnyTargetChipType() const;
   bool bVersionGatesEndRun();
   bool bStageImage();

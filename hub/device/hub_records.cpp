@@ -22,4 +22,10 @@ std::vector<std::uint8_t> portChainOf(const DriverInfo& info) {
   return std::vector<std::uint8_t>(info.ucPortChain, info.ucPortChain + n);
 }
 
+std::wstring strPortChain(const std::vector<std::uint8_t>& chain) {
+  std::wstring text;
+  for (const std::uint8_t port : chain) text += (text.empty() ? L"" : L".") + std::to_wstring(port);
+  return text;
+}
+
 }  // namespace hbx

@@ -48,6 +48,8 @@ void vSetField(wchar_t (&field)[kNameChars], const std::wstring& text);
 std::wstring strField(const wchar_t (&field)[kNameChars]);
 // The record's chain of ports.
 std::vector<std::uint8_t> portChainOf(const DriverInfo& info);
+// A chain of ports as text: "5.2" for port 2 of the hub on root port 5.
+std::wstring strPortChain(const std::vector<std::uint8_t>& chain);
 
 // A hub handed by value to power management and the hub-interface lookup.
 struct HubInfo {

@@ -24,6 +24,17 @@ constexpr std::uint32_t kSignatureReadLength = 4;
 
 bool invalid(OsHandle h) { return h == platform::kInvalidHandle; }
 
+// The identification mark pairs a hub's two connections, so it is reached
+// through the older register requests when a hub refuses the vendor ones:
+// otherwise one chip would be listed, and written, as two hubs.
+int signatureRegister(CZELTFILTER0& filter, OsHandle hDevice, std::uint8_t* buffer, std::uint8_t length,
+                      std::uint16_t address, std::uint8_t write) {
+  if (filter.RegisterReadWriteCmd(hDevice, buffer, length, address, write) == 0) return filter::rc::kOk;
+  return filter.RegisterReadWriteCmdOld(hDevice, buffer, length, address, write);
+}
+
+constexpr int kMarkAttempts = 3;
+
 }  // namespace
 
 bool CHubUtility::PollingRegStatus(OsHandle hDevice, std::uint16_t address, const std::uint8_t* expected,
@@ -57,8 +68,8 @@ int CHubUtility::WriteSignatureWORD(OsHandle hDevice, std::uint16_t word) {
   if (invalid(hDevice)) return filter::rc::kBadArgument;
   std::uint8_t low = static_cast<std::uint8_t>(word & 0xFF);
   std::uint8_t high = static_cast<std::uint8_t>(word >> 8);
-  if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, &low, 1, filter::reg::kSignature, 1) != 0 ||
-      ZELTFILTER1.RegisterReadWriteCmd(hDevice, &high, 1, filter::reg::kSignatureNumber, 1) != 0) {
+  if (signatureRegister(ZELTFILTER1, hDevice, &low, 1, filter::reg::kSignature, 1) != 0 ||
+      signatureRegister(ZELTFILTER1, hDevice, &high, 1, filter::reg::kSignatureNumber, 1) != 0) {
     HBX_LOG_ERR(L"%s:%d: RegisterReadWriteCmd Failed  Error:%s", systemErrorText(ports_.system.lastError()));
     return filter::rc::kFailed;
   }
@@ -68,19 +79,26 @@ int CHubUtility::WriteSignatureWORD(OsHandle hDevice, std::uint16_t word) {
 int CHubUtility::MarkSignatureforIdentify(OsHandle hDevice, std::uint8_t mark) {
   if (invalid(hDevice)) return filter::rc::kBadArgument;
   const std::uint16_t marked = static_cast<std::uint16_t>(mark * 256 + filter::kSignatureMark);
-  for (std::uint16_t word : {std::uint16_t{0xFFFF}, marked}) {
-    if (WriteSignatureWORD(hDevice, word) != 0) {
+  // One failed write must not split the hub in two: the mark is written
+  // again until it reads back.
+  std::array<std::uint8_t, kSignatureReadLength> readBack{};
+  for (int attempt = 0; attempt < kMarkAttempts; ++attempt) {
+    bool written = true;
+    for (std::uint16_t word : {std::uint16_t{0xFFFF}, marked}) {
+      if (written && WriteSignatureWORD(hDevice, word) != 0) {
+        HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
+                    systemErrorText(ports_.system.lastError()));
+        written = false;
+      }
+    }
+    if (!written) continue;
+    if (signatureRegister(ZELTFILTER1, hDevice, readBack.data(), kSignatureReadLength, filter::reg::kSignature,
+                          0) != 0) {
       HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
                   systemErrorText(ports_.system.lastError()));
-      return filter::rc::kFailed;
+      continue;
     }
-  }
-  std::array<std::uint8_t, kSignatureReadLength> readBack{};
-  if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, readBack.data(), kSignatureReadLength, filter::reg::kSignature,
-                                       0) != 0) {
-    HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
-                systemErrorText(ports_.system.lastError()));
-    return filter::rc::kOk;
+    if (readBack[0] == filter::kSignatureMark && readBack[1] == mark) return filter::rc::kOk;
   }
   if (readBack[0] == filter::kSignatureMark) return filter::rc::kOk;
   // The read-back check is reported under the name of the check it stands for.
@@ -92,8 +110,8 @@ int CHubUtility::MarkSignatureforIdentify(OsHandle hDevice, std::uint8_t mark) {
 std::uint8_t CHubUtility::bIsSignatureMarked(OsHandle hDevice) {
   if (invalid(hDevice)) return 0xF6;
   std::array<std::uint8_t, kSignatureReadLength> signature{};
-  if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, signature.data(), kSignatureReadLength, filter::reg::kSignature,
-                                       0) != 0) {
+  if (signatureRegister(ZELTFILTER1, hDevice, signature.data(), kSignatureReadLength, filter::reg::kSignature,
+                        0) != 0) {
     HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
                 systemErrorText(ports_.system.lastError()));
     return 0xFF;
@@ -104,8 +122,8 @@ std::uint8_t CHubUtility::bIsSignatureMarked(OsHandle hDevice) {
 std::uint8_t CHubUtility::ucGetSignatureMarked(OsHandle hDevice) {
   if (invalid(hDevice)) return 0xF6;
   std::array<std::uint8_t, kSignatureReadLength> signature{};
-  if (ZELTFILTER1.RegisterReadWriteCmd(hDevice, signature.data(), kSignatureReadLength, filter::reg::kSignature,
-                                       0) != 0) {
+  if (signatureRegister(ZELTFILTER1, hDevice, signature.data(), kSignatureReadLength, filter::reg::kSignature,
+                        0) != 0) {
     HBX_LOG_ERR(L"%s:%d: ZELTFILTER1.RegisterReadWriteCmd Failed  Error:%s",
                 systemErrorText(ports_.system.lastError()));
     return 0xFF;

@@ -67,6 +67,7 @@ int CZeltHubDev::OpenDevice(DeviceList* pDevList, std::uint8_t clear) {
   m_pDevList = pDevList;
   utility_.m_MaxHubDepth.store(0);
   m_DriverNum = 0;
+  m_strUnreadHubs.clear();
   for (DriverInfo& record : m_DriverInfo) vClearDriverInfo(record);
   if (clear == 1) vClearPrivateData();
   try {
@@ -177,18 +178,31 @@ void CZeltHubDev::vBuildList() {
   for (std::uint8_t i = 0; i < m_DriverNum; ++i) vAddRecordToList(m_DriverInfo[i]);
 }
 
+void CZeltHubDev::vNoteUnreadHub(const std::wstring& driverName, const std::wstring& rootHubName,
+                                 const std::vector<std::uint8_t>& chain) {
+  const std::wstring line = wformat(L"Hub [%s] at root hub [%s] port [%s] cannot be opened or read: it is not updated",
+                                    driverName, rootHubName, strPortChain(chain));
+  if (std::find(m_strUnreadHubs.begin(), m_strUnreadHubs.end(), line) == m_strUnreadHubs.end())
+    m_strUnreadHubs.push_back(line);
+}
+
 void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   const std::uint8_t p = m_ucListPosition;
   const std::wstring objectName = strField(record.DeviceObjectName);
+  // The walk matched this hub: one that cannot be read is reported, never
+  // dropped without a word.
+  const auto unread = [&] { vNoteUnreadHub(strField(record.DriverName), strField(record.RootHubName), portChainOf(record)); };
   ScopedDevice device(ports().deviceIo, objectName);
   if (!device.ok()) {
     SCAN_LOG(Err, L"%s:%d: This device[%s] handle can not be open, ", objectName);
+    unread();
     return;
   }
   std::uint8_t d[18] = {};
   const int descriptorResult = ZELTFILTER0.Get_Descriptor(device.get(), d, sizeof d);
   if (descriptorResult != 0) {
     SCAN_LOG(Err, L"%s:%d: ZELTFILTER0.Get_Descriptor Failed  Error:%d", descriptorResult);
+    unread();
     return;
   }
   const std::uint16_t bcdUSB = static_cast<std::uint16_t>(d[2] | (d[3] << 8));
@@ -223,8 +237,11 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
       (usb2 ? first.m_strPID20 : first.m_strPID30) = m_strPID;
       return;
     }
-    SCAN_LOG(Wrn, L"%s:%d: Hub [%s] mark number 0x%02X names no entry, listed as a hub of its own",
-                strField(record.DriverName), mark);
+    // Marked, so another connection of a listed hub; which one is unknown.
+    // Listed on its own it would be written twice at once.
+    SCAN_LOG(Wrn, L"%s:%d: Hub [%s] mark number 0x%02X names no entry, not listed", strField(record.DriverName), mark);
+    unread();
+    return;
   }
 
   const int markResult = utility_.MarkSignatureforIdentify(device.get(), static_cast<std::uint8_t>(kMarkBase + p));
@@ -235,6 +252,7 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   std::uint8_t block[16] = {};
   if (ZELTFILTER0.Get_Version(device.get(), block, sizeof block, 0) != 0) {
     SCAN_LOG(Err, L"%s:%d: Get_Version Failed,  dwErrorCode=%s", systemErrorText(ports().system.lastError()));
+    unread();
     return;
   }
   std::wstring version;

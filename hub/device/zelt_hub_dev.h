@@ -5,6 +5,7 @@
 // and closes it before returning.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "hub/device/hub_records.h"
 #include "hub/device/zelt_filter.h"
@@ -60,6 +61,11 @@ class CZeltHubDev {
   // Set by a walk that met more hubs than its records hold: the records
   // are incomplete, so no run may go on with them.
   std::uint8_t m_bRecordsOverflow = 0;
+  // Hubs the walk matched that could not be opened or read, each as one
+  // line naming it and its place; cleared by OpenDevice.
+  std::vector<std::wstring> m_strUnreadHubs;
+  void vNoteUnreadHub(const std::wstring& driverName, const std::wstring& rootHubName,
+                      const std::vector<std::uint8_t>& chain);
 
   CZELTFILTER0 ZELTFILTER0;
 

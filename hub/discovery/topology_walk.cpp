@@ -293,6 +293,13 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
           for (int i = 0; i < 6; ++i) version += wformat(L"%02X", record.FWVersion[i]);
           HBX_LOG_ERR(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
                       m_strFW_Indetify, version);
+          if (!read) {
+            // Matched by every filter so far but never read: it may be a
+            // target, so it is reported, not left out without a word.
+            std::vector<std::uint8_t> chain = m_walkPortChain;
+            chain.push_back(static_cast<std::uint8_t>(port));
+            dev->vNoteUnreadHub(changedName, strRootHubName, chain);
+          }
         }
 
         const std::uint8_t family = record.FWVersion[3];

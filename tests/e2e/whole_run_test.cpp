@@ -210,6 +210,39 @@ TEST(WholeRun, FailingRuns) {
   }
 }
 
+// A hub the walk matched that cannot be opened or read is named with its
+// place, the other hub is still served, and the run fails; one chip is one
+// hub whatever its register faults.
+TEST(WholeRun, HubThatCannotBeOpenedOrReadIsReportedAndFailsTheRun) {
+  struct Case {
+    const char* what;
+    std::string faults;
+    const char* reported;  // in the log; nullptr: none
+  };
+  const std::vector<Case> cases = {
+      {"its device objects cannot be opened", R"({"openError": 5})", "port [2] cannot be opened or read"},
+      {"it loses its power during the scan", R"({"powerLossAt": {"phase": "descriptor", "nth": 1}})",
+       "port [2] cannot be opened or read"},
+      {"it answers only the older register requests", R"({"legacyRegistersOnly": true})", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Hub faulty = hub("b");
+    faulty.extraKeys = R"("faults": )" + c.faults;
+    E2eRun run({hub("a"), faulty});
+    EXPECT_EQ(run.run(L"/DBG 3"), -1) << run.debugLog();
+    EXPECT_TRUE(run.holdsCarriedImage("a"));
+    EXPECT_FALSE(run.holdsCarriedImage("b"));
+    const std::string log = run.debugLog();
+    if (c.reported != nullptr) {
+      EXPECT_NE(log.find(c.reported), std::string::npos);
+      EXPECT_NE(run.output().find(c.reported), std::string::npos) << run.output();
+    } else {
+      EXPECT_NE(log.find("Device Number : 2"), std::string::npos) << "b is one hub, not two";
+    }
+  }
+}
+
 // The firmware source named on the command line, which the program
 // upper-cases: what it writes, and what it refuses before any hub is touched.
 TEST(WholeRun, SourcesNamedOnTheCommandLine) {

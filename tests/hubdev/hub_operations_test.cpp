@@ -37,6 +37,24 @@ TEST_F(HubOps, SignatureMarkingAndReading) {
   EXPECT_EQ(utility.MarkSignatureforIdentify(h, 1), -1);
 }
 
+// The mark pairs a hub's two connections: one failed write of it, or a hub
+// that answers only the older register requests, must not leave it unwritten.
+TEST_F(HubOps, MarkSurvivesAFailedWriteAndAHubOfTheOlderRegisterRequests) {
+  const platform::OsHandle h = open(1);
+  chip(1).faults().completionError = 31;
+  chip(1).faults().failFromRequest = chip(1).requestCount() + 3;  // the mark byte, after 0xFFFF
+  chip(1).faults().failCount = 1;
+  ASSERT_EQ(utility.MarkSignatureforIdentify(h, 0x31), 0);
+  EXPECT_EQ(utility.ucGetSignatureMarked(h), 0x31);
+  chip(1).faults() = {};
+  chip(1).faults().legacyRegistersOnly = true;
+  ASSERT_EQ(utility.WriteSignatureWORD(h, 0xFFFF), 0);
+  EXPECT_EQ(utility.bIsSignatureMarked(h), 0);
+  ASSERT_EQ(utility.MarkSignatureforIdentify(h, 0x32), 0);
+  EXPECT_EQ(utility.bIsSignatureMarked(h), 1);
+  EXPECT_EQ(utility.ucGetSignatureMarked(h), 0x32);
+}
+
 TEST_F(HubOps, VersionBlockAndFamilyCheck) {
   struct Case {
     std::array<std::uint8_t, 3> family;
