@@ -232,7 +232,7 @@ HubWorker::Outcome HubWorker::updateHub() {
 
 HubWorker::Outcome HubWorker::waitForResetTurn() {
   slot_.ucState = CHILD_THREAD_RST_READY;
-  const std::int64_t start = nowSeconds();
+  std::int64_t start = nowSeconds();
   const std::int64_t limit = longWait_ ? kLongResetTurnSeconds : kResetTurnSeconds;
   std::int64_t elapsed = 0;
   for (;;) {
@@ -246,6 +246,9 @@ HubWorker::Outcome HubWorker::waitForResetTurn() {
     const bool allReady = countSlots(slot_.ucTargetTotal, CHILD_THREAD_RST_READY, CHILD_THREAD_RST_DONE,
                                      CHILD_THREAD_FINISH) >= slot_.ucTargetTotal;
     if (dev_.m_ucHubDepth == utility_.m_MaxHubDepth.load() && allReady) return Outcome::Success;
+    // In console mode the hubs are written one after another: while others
+    // still write, this hub waits for them, not for its reset turn.
+    if (dialog_.m_bConsole && !allReady) start = nowSeconds() - elapsed;
     elapsed = nowSeconds() - start;
     if (!pause(300)) return Outcome::Failure;
   }

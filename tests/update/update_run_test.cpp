@@ -138,6 +138,32 @@ TEST(UpdateRun, HubWhoseResetTurnNeverComesEndsWithMinus9) {
   EXPECT_EQ(run.host().system().restartRequests(), 0);
 }
 
+// Five hubs whose erases take 3 s a half image (about 12 s of writing each).
+// In console mode their writes run one after another, so the first hub waits
+// far beyond 40 s for the others; that wait is not its reset turn's, and the
+// run passes as it does interactively.
+TEST(UpdateRun, ConsoleModeWaitForOtherHubsWritesIsNotTheResetTurn) {
+  for (const bool console : {false, true}) {
+    SCOPED_TRACE(console ? "console" : "interactive");
+    std::vector<HubConfig> hubs;
+    for (int k = 0; k < 5; ++k) {
+      hubs.push_back(targetHub(k));
+      hubs.back().eraseMs = 3000;
+    }
+    RunFixture run(benchOf(hubs));
+    run.useCarriedImage();
+    run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+    if (console) {
+      run.dialog.m_bConsole = 1;
+      run.host().system().allocConsole();
+    }
+    run.run();
+    EXPECT_FALSE(run.log.has(L"No responesed, Time out")) << run.log.all();
+    EXPECT_EQ(run.exitCode(), 0);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(run.runningVersion(k), L"25031825010c") << k;
+  }
+}
+
 TEST(UpdateRun, VersionStillWrongAfterResetIsReadFourTimesThenMinus7) {
   RunFixture run(benchOf({targetHub(0)}));
   run.useCarriedImage();
