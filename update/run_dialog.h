@@ -7,14 +7,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
-#include "base/log/debug_log.h"
 #include "hub/device/hub_records.h"
 #include "platform/ports.h"
 #include "ui/dialog_model.h"
 #include "update/ini.h"
 #include "update/run_hooks.h"
+#include "update/run_log.h"
 #include "update/thread_info.h"
 #include "update/update_run_threads.h"
 
@@ -39,10 +38,6 @@ inline constexpr int kExtraFilesFailed = -5;
 inline constexpr int kCommandLineError = -10;
 inline constexpr int kFilterDriverMissing = -20;
 }  // namespace exitcode
-
-// Log lines of the dialog's members carry the dialog's class name, also for
-// the members this base defines.
-inline constexpr std::string_view kDialogClassName = "ZAr763ORIdirevaVodoRev";
 
 class RunDialog {
  public:
@@ -142,11 +137,3 @@ class RunDialog {
 };
 
 }  // namespace hbx
-
-// A log line of a member defined on RunDialog, named as the dialog's member.
-#define HBX_DLG_LOG(level, format, ...)                                                          \
-  ::hbx::log::writeAs(::hbx::log::Level::level, ::hbx::kDialogClassName, __func__, __LINE__, \
-                      format __VA_OPT__(, ) __VA_ARGS__)
-#define HBX_DLG_ERR(format, ...) HBX_DLG_LOG(Err, format __VA_OPT__(, ) __VA_ARGS__)
-#define HBX_DLG_WRN(format, ...) HBX_DLG_LOG(Wrn, format __VA_OPT__(, ) __VA_ARGS__)
-#define HBX_DLG_MSG(format, ...) HBX_DLG_LOG(Msg, format __VA_OPT__(, ) __VA_ARGS__)
