@@ -129,8 +129,8 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_EQ(d.m_bNoUninstall, 1);
          EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
        }},
-      // An absolute path is taken as it is, checked and classified, and its
-      // version comes from the file's own name.
+      // An absolute path is taken as it is, checked and classified; its
+      // version is the content's, which its name repeats.
       {L"/U C:\\HBX\\Config_250318_25_01_0C.bin",
        [](const Dlg& d, const CHubUtility& u) {
          EXPECT_EQ(u.m_strFWBinFilePath, L"C:\\HBX\\CONFIG_250318_25_01_0C.BIN");
