@@ -2,6 +2,7 @@
 // tables and image 0's firmware area, compared with the table written and the
 // staged download file. A flash that took the data wrongly fails the hub here
 // instead of passing it.
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -12,17 +13,6 @@
 #include "image/temp_bin_file.h"
 
 namespace hbx {
-
-namespace {
-
-// The first byte where `read` differs from `written`, or -1.
-std::ptrdiff_t firstDifference(const std::uint8_t* written, const std::uint8_t* read, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i)
-    if (written[i] != read[i]) return static_cast<std::ptrdiff_t>(i);
-  return -1;
-}
-
-}  // namespace
 
 bool CHubUtility::bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* table) {
   CZeltHubDev* dev = m_ZeltUSBLib.hubDev();
@@ -47,8 +37,8 @@ bool CHubUtility::bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* ta
       HBX_LOG_ERR(L"%s:%d: Read-back of target[%d] failed: configuration table of image[%d]", index, image);
       return false;
     }
-    const std::ptrdiff_t at = firstDifference(table, read.data(), read.size());
-    if (at >= 0) return differs(image, static_cast<std::size_t>(at), table[at], read[static_cast<std::size_t>(at)]);
+    const auto [written, got] = std::mismatch(table, table + read.size(), read.begin());
+    if (got != read.end()) return differs(image, static_cast<std::size_t>(written - table), *written, *got);
   }
 
   // The firmware area comes back as its length + 32 bytes, made up to 32.
@@ -57,10 +47,9 @@ bool CHubUtility::bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* ta
     HBX_LOG_ERR(L"%s:%d: Read-back of target[%d] failed: firmware area of image[0]", index);
     return false;
   }
-  const std::ptrdiff_t at = firstDifference(staged.data(), area.data(), staged.size());
-  if (at >= 0)
-    return differs(0, filter::kFirmwareAreaOffset + static_cast<std::size_t>(at), staged[static_cast<std::size_t>(at)],
-                   area[static_cast<std::size_t>(at)]);
+  const auto [written, got] = std::mismatch(staged.begin(), staged.end(), area.begin());
+  if (written != staged.end())
+    return differs(0, filter::kFirmwareAreaOffset + static_cast<std::size_t>(written - staged.begin()), *written, *got);
   return true;
 }
 

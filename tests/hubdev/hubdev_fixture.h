@@ -21,7 +21,7 @@ class HubLayerTest : public ::testing::Test {
  protected:
   // Tests that measure waits run at a larger time scale, where a real
   // scheduling delay costs less simulated time.
-  explicit HubLayerTest(double scale = 0.001)
+  explicit HubLayerTest(double scale = 0)
       : host(benchFolder.options(scale)), ports(host.ports()), utility(ports), filter(ports) {}
 
   static std::wstring usb3Object(int hub) { return L"\\\\.\\USBPDO_" + std::to_wstring(10 + 2 * hub) + L"0001"; }

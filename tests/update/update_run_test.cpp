@@ -41,7 +41,7 @@ TEST(UpdateRun, WritesTableToBothImagesAndFirmwareToImage0OfEveryHub) {
 TEST(UpdateRun, ResetsDeepestTierFirstAndVerifiesEveryHub) {
   // A coarser time scale: a hub waits 40 s for its turn while the others
   // write, which must not run out on a busy machine.
-  RunFixture run(benchOf({targetHub(0), targetHub(1), targetHub(2)}), {1, 3, 2}, 0.01);
+  RunFixture run(benchOf({targetHub(0), targetHub(1), targetHub(2)}), {1, 3, 2}, 0);
   run.useCarriedImage();
   run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
   run.run();
