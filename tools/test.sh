@@ -26,4 +26,4 @@ echo "== the Windows program (i686-w64-mingw32), checked under Wine"
 cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DHBX_WERROR=ON -DHBX_STANDIN_TEST_PROGRAM=ON -DHBX_WIN32_TESTS=ON >/dev/null
 cmake --build build/win32 -j "$jobs"
-bash tools/wine_checks.sh build/win32
+bash tools/wine_checks.sh build/win32 build/release

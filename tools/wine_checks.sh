@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Runs the Windows build under Wine, in a fresh 32-bit prefix on a virtual
 # display of its own:
-#   tools/wine_checks.sh <Windows build folder>
-# the port contract tests on the Win32 ports, then the program's exits that
-# need no USB hub.
+#   tools/wine_checks.sh <Windows build folder> [<Linux build folder>]
+# the port contract tests on the Win32 ports, the program's exits that need
+# no USB hub, and screenshots of the dialog window compared with the
+# project's renderer (the Linux build, default build/release, gives the
+# states and the renderer; the pictures stay in <Windows build>/screenshots).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
+linux=$(cd "${2:-$root/build/release}" && pwd)
 prefix=$(mktemp -d /tmp/hbx-wine.XXXXXX)
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -107,6 +111,35 @@ else
 fi
 left=$(cd "$drive_c/HBX" && find . -mindepth 1 ! -name 8634FWUpgradeTool.exe)
 if [ -z "$left" ]; then echo "ok   program folder holds only the program"; else echo "FAIL program folder holds: $left"; failures=$((failures + 1)); fi
+
+# The dialog window as Windows users see it: the states of real runs on the
+# benches of tools/dialog_png (a pass, a failed hub, no hub, and the middle of
+# a run), each shown in the real window and taken with PrintWindow, then
+# compared with the renderer's picture of the same state (the tolerance and
+# its reason are in hbx_screenshot_compare).
+shots=$build/screenshots
+rm -rf "$shots"
+mkdir -p "$shots"
+states=()
+for shot in pass:end fail:end nohub:end pass:mid; do
+  name=dialog_${shot%:*}_${shot#*:}
+  if "$linux/tools/dialog_png/hbx_dialog_png" "$root/tools/dialog_png/benches/${shot%:*}.json" "${shot#*:}" \
+      "$shots/$name.png" --state "$shots/$name.state" >/dev/null; then
+    states+=("Z:$shots/$name.state")
+  else
+    echo "FAIL no renderer picture of $name"
+    failures=$((failures + 1))
+  fi
+done
+if ! timeout 120 wine "$build/dialog_screenshots_win32.exe" "Z:$shots" "${states[@]}" >/dev/null; then
+  echo "FAIL the screenshot program"
+  failures=$((failures + 1))
+fi
+for state in "${states[@]}"; do
+  name=$(basename "$state" .state)
+  "$linux/tools/dialog_png/hbx_screenshot_compare" "$shots/$name.state" "$shots/${name}_wine.bmp" \
+    "$shots/${name}_wine" || failures=$((failures + 1))
+done
 
 echo "Wine checks took $((SECONDS - start)) s"
 [ "$failures" -eq 0 ]

@@ -1,5 +1,6 @@
 #include "tools/dialog_png/capture_view.h"
 
+#include "tools/dialog_png/dialog_state.h"
 #include "ui/control_ids.h"
 #include "ui/render/terminal_renderer.h"
 
@@ -28,6 +29,7 @@ void CaptureView::draw(ui::DialogControls& controls, const ui::ViewState& state)
   if (isTheMoment(controls, state)) {
     picture_ = ui::render::paintDialog(controls);
     terminalText_ = ui::render::renderTerminal(controls, ui::render::TerminalOptions{});
+    stateText_ = saveDialogState(controls);
   }
   runEnded_ = state.okEnabled;
 }

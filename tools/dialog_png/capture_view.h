@@ -32,6 +32,8 @@ class CaptureView : public ui::DialogView {
   const std::optional<ui::render::DialogPicture>& picture() const { return picture_; }
   // The same moment as the terminal view draws it.
   const std::string& terminalText() const { return terminalText_; }
+  // The same moment as the controls' state (dialog_state.h).
+  const std::string& stateText() const { return stateText_; }
 
  private:
   bool isTheMoment(ui::DialogControls& controls, const ui::ViewState& state) const;
@@ -40,6 +42,7 @@ class CaptureView : public ui::DialogView {
   bool runEnded_ = false;
   std::optional<ui::render::DialogPicture> picture_;
   std::string terminalText_;
+  std::string stateText_;
 };
 
 }  // namespace hbx::tools

@@ -1,15 +1,17 @@
-// hbx_dialog_png BENCH.json mid|end OUT.png [--terminal] [-- ARGUMENTS...]
+// hbx_dialog_png BENCH.json mid|end OUT.png [--terminal] [--state FILE] [-- ARGUMENTS...]
 // Runs the program in interactive mode on a fresh copy of the bench that
 // BENCH.json describes (docs/bench.md), sees its dialog as a user would and
 // writes the dialog at the moment asked for as a PNG: `mid` while the hubs
 // are written, `end` once the run has ended. ARGUMENTS are the program's
 // command line (none by default). With --terminal the same moment is also
-// printed as the terminal view draws it. Ends with 0 when the run reached
+// printed as the terminal view draws it; with --state the controls' state of
+// that moment is written to FILE (dialog_state.h). Ends with 0 when the run reached
 // the moment and the picture was written.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -27,7 +29,7 @@ namespace fs = std::filesystem;
 constexpr double kTimeScale = 0.01;
 
 int usage(const char* program) {
-  std::fprintf(stderr, "usage: %s BENCH.json mid|end OUT.png [--terminal] [-- ARGUMENTS...]\n", program);
+  std::fprintf(stderr, "usage: %s BENCH.json mid|end OUT.png [--terminal] [--state FILE] [-- ARGUMENTS...]\n", program);
   return 2;
 }
 
@@ -51,10 +53,13 @@ int main(int argc, char** argv) {
   const std::string moment = argv[2];
   if (moment != "mid" && moment != "end") return usage(argv[0]);
   bool terminal = false;
+  const char* stateFile = nullptr;
   std::wstring commandLine;
   for (int i = 4; i < argc; ++i) {
     if (std::strcmp(argv[i], "--terminal") == 0) {
       terminal = true;
+    } else if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
+      stateFile = argv[++i];
     } else if (std::strcmp(argv[i], "--") == 0) {
       for (int k = i + 1; k < argc; ++k) commandLine += (commandLine.empty() ? L"" : L" ") + hbx::fromUtf8(argv[k]);
       break;
@@ -86,6 +91,11 @@ int main(int argc, char** argv) {
       error = "the run (exit code " + std::to_string(exitCode) + ") never showed that moment\n" + printed;
     }
     if (error.empty() && !hbx::ui::render::writePng(view.picture()->image, argv[3], error)) status = 1;
+    if (error.empty() && stateFile != nullptr) {
+      std::ofstream state(stateFile, std::ios::binary);
+      state << view.stateText();
+      if (!state) error = std::string(stateFile) + ": cannot write the state";
+    }
     if (error.empty() && terminal) std::cout << view.terminalText();
   }
   std::error_code ignored;

@@ -93,6 +93,7 @@ class CTextProgressCtrl : public CWndControl {
   int step() const { return m_nStepSize; }
   int marqueeBlock() const { return m_nMarqueeBlock; }
   bool showPercent() const { return m_bShowPercent != 0; }
+  std::uint32_t textAlign() const { return m_dwTextAlign; }
   Colour barColour() const { return m_crBarClr; }
   const std::optional<Font>& verticalFont() const { return m_pVertFont; }
 
