@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, a
-# sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), and the
+# sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), every fuzz
+# target for a short time, the whole-run tests under ThreadSanitizer, and the
 # Windows program built with 32-bit mingw-w64 (with the check of the core
 # headers against the Windows SDK's macro names) and run under Wine.
 set -euo pipefail
@@ -21,6 +22,19 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHBX_SANITIZE=ON -DH
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== fuzzing every parser of outside input (clang, ${HBX_FUZZ_SECONDS:=10} s a target)"
+bash tools/fuzz.sh "$HBX_FUZZ_SECONDS"
+
+echo "== ThreadSanitizer build of the whole-run tests"
+# Only what runs the workers, the main task, the UI thread, the re-enumeration
+# and the export read-back: whole runs in-process, the update run, the walk,
+# and the program in a terminal.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DHBX_TSAN=ON \
+  -DHBX_WERROR=ON >/dev/null
+cmake --build build/tsan -j "$jobs" --target e2e_run_tests update_run_tests walk_tests terminal_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -R '^(WholeRun|UpdateRun|WalkTest|PtyRunTest)'
 
 echo "== the Windows program (i686-w64-mingw32), checked under Wine"
 cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
