@@ -38,8 +38,13 @@ for target in "${targets[@]}"; do
   esac
   options=(-max_total_time="$seconds" -max_len="$max_len" -timeout=30 -print_final_stats=1
            -artifact_prefix="$artifacts/")
+  # The targets on the simulated computer keep one computer for many inputs,
+  # which libFuzzer's per-input leak check would take for a leak on every run.
+  case "$target" in
+    command_line_fuzz | platform_replies_fuzz) options+=(-detect_leaks=0) ;;
+  esac
   if [ -f "fuzz/corpus/$target.dict" ]; then options+=(-dict="fuzz/corpus/$target.dict"); fi
-  if "$build/$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$build/$target.log" 2>&1; then
+  if "$build/fuzz/$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$build/$target.log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/$target.log")
     echo "$target: ${runs:-?} runs in ${seconds} s, no failure"
   else
