@@ -164,7 +164,10 @@ int CZELTFILTER0::RegisterReadWriteCmd(OsHandle hDevice, std::uint8_t* buffer, s
     std::uint32_t count = 0;
     result = IO_Sync(ports_->deviceIo, hDevice, filter::kIoctlVendorIn, request.data(),
                      filter::kHeaderSize, reply.data(), length, &count);
-    if (result == 0) std::memcpy(buffer, reply.data(), std::min(count, length));
+    // A short reply leaves part of the caller's value unread: it is a failure,
+    // never a value made of old and new bytes.
+    if (result == 0 && count < length) result = filter::rc::kFailed;
+    if (result == 0) std::memcpy(buffer, reply.data(), length);
   }
   if (result != 0) {
     HBX_LOG_ERR(L"%s:%d: set_device_paths: couldn't send device command");
@@ -189,11 +192,11 @@ int CZELTFILTER0::RegisterReadWriteCmdOld(OsHandle hDevice, std::uint8_t* buffer
   std::uint32_t count = 0;
   const int result = IO_Sync(ports_->deviceIo, hDevice, filter::kIoctlGeneric, request.data(),
                              filter::kHeaderSize, reply.data(), length, &count);
-  if (result != 0) {
+  if (result != 0 || (!write && count < length)) {
     HBX_LOG_MSG(L"%s:%d: set_device_paths: couldn't read device descriptor");
     return filter::rc::kFailed;
   }
-  if (!write) std::memcpy(buffer, reply.data(), std::min<std::uint32_t>(count, length));
+  if (!write) std::memcpy(buffer, reply.data(), length);
   return filter::rc::kOk;
 }
 

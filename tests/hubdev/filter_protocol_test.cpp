@@ -69,6 +69,40 @@ TEST_F(Protocol, RegisterRequests) {
   EXPECT_EQ(chip(0).readRegister(0x3601, 0), 0x85);
 }
 
+TEST_F(Protocol, ARegisterReplyOneByteShortIsAFailure) {
+  // The chip type and the version come from register reads: a short reply
+  // must never pass as a value of the register.
+  struct Case {
+    const char* name;
+    int hub;
+    std::uint32_t length;
+    std::uint16_t address;
+    bool olderSet;
+  };
+  const Case cases[] = {
+      {"one byte", 0, 1, 0x5820, false},
+      {"version block", 1, 16, 0x07F0, false},
+      {"older command set", 2, 16, 0x07F0, true},
+  };
+  for (const Case& c : cases) {
+    sim::hub::FaultAim firstRegisterRequest;
+    firstRegisterRequest.phase = sim::hub::Phase::Register;
+    chip(c.hub).faults().shortReplyAtRequest = firstRegisterRequest;
+    chip(c.hub).faults().legacyRegistersOnly = c.olderSet;
+    const platform::OsHandle h = open(c.hub);
+    std::uint8_t buffer[16];
+    std::memset(buffer, 0xA5, sizeof buffer);
+    const int result = c.olderSet ? filter.RegisterReadWriteCmdOld(h, buffer, static_cast<std::uint8_t>(c.length), c.address, 0)
+                                  : filter.RegisterReadWriteCmd(h, buffer, c.length, c.address, 0);
+    EXPECT_EQ(result, filter::rc::kFailed) << c.name;
+    for (std::uint32_t i = 0; i < c.length; ++i) EXPECT_EQ(buffer[i], 0xA5) << c.name << " byte " << i;
+    // The next read is whole again and succeeds.
+    const int again = c.olderSet ? filter.RegisterReadWriteCmdOld(h, buffer, static_cast<std::uint8_t>(c.length), c.address, 0)
+                                 : filter.RegisterReadWriteCmd(h, buffer, c.length, c.address, 0);
+    EXPECT_EQ(again, 0) << c.name;
+  }
+}
+
 TEST_F(Protocol, ResultCodes) {
   struct Case {
     const char* name;
