@@ -84,9 +84,14 @@ void ZAr763ORIdirevaVodoRev::OnBnClickedButtonOk() {
 
 void ZAr763ORIdirevaVodoRev::OnClose() {
   if (!bRunEnded()) {
-    // The run still needs its image and its hubs are being written: the
-    // dialog stays until the run has ended and closes then (DoModal).
-    if (!m_bClosePending) HBX_LOG_WRN(L"%s:%d: OnClose: the dialog closes when the run has ended");
+    // The run still needs its image and its hubs may be being written: the
+    // run is asked to stop the write-safe way, as by an interrupt, and the
+    // dialog closes when it has ended and cleaned up (DoModal). Pressed
+    // again, the close box asks nothing more.
+    if (!m_bClosePending) {
+      HBX_LOG_WRN(L"%s:%d: OnClose: the dialog closes when the run has ended");
+      vRequestStop();
+    }
     m_bClosePending = true;
     return;
   }

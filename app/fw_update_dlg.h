@@ -26,6 +26,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // ---- Start-up (startup.cpp) -------------------------------------------------
   // The dialog's initialisation: the whole start-up sequence.
   StepResult OnInitDialog();
+  // Start-up finds another copy writing hubs: a message, and this copy ends
+  // with exitcode::kOtherCopyUpdating, deleting nothing.
+  StepResult vOtherCopyUpdating();
 
   // ---- Options (command_line.cpp, firmware_source.cpp) ---------------------------
   // Parses the prepared command line S into the run state and the hub
@@ -44,8 +47,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Deletes the image files the program wrote for the run. Always true.
   bool vRemoveBinFiles() override;
   void OnBnClickedButtonOk();
-  // The close box. During a run it only asks for the close: the run keeps
-  // its files and its result, and the dialog closes when the run has ended.
+  // The close box. During a run it asks the run to stop the write-safe way
+  // (as an interrupt does) and the dialog closes when the run has ended and
+  // cleaned up; the run keeps every file it still needs until then.
   void OnClose();
   // Window-position requests pass the hidden-mode hook.
   void SetWindowPos(std::uint32_t flags);

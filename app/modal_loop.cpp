@@ -1,5 +1,6 @@
 // The open dialog after start-up: shown, drawn and answered until it ends.
 #include "app/fw_update_dlg.h"
+#include "base/log/debug_log.h"
 
 namespace hbx {
 
@@ -26,7 +27,15 @@ int ZAr763ORIdirevaVodoRev::DoModal(ui::DialogView* view) {
   };
 
   if (live) view->open();
+  int interruptsSeen = 0;
   while (!m_Model.hasEnded()) {
+    // An interrupt is a stop request for the run and a close request for
+    // the dialog, which ends once the run has cleaned up.
+    for (const int interrupts = ports_.system.interruptRequests(); interruptsSeen < interrupts; ++interruptsSeen) {
+      HBX_LOG_WRN(L"%s:%d: Interrupt[%d]", interruptsSeen + 1);
+      if (!bRunEnded()) vRequestStop();
+      m_bClosePending = true;
+    }
     const bool runEnded = bRunEnded();
     if (m_bClosePending && runEnded) {
       OnClose();

@@ -150,6 +150,17 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
 
 }  // namespace
 
+StepResult ZAr763ORIdirevaVodoRev::vOtherCopyUpdating() {
+  const std::wstring text = L"Another copy of this tool is writing hubs: this copy ends. Run again when it has ended.";
+  HBX_LOG_ERR(L"%s:%d: %s", text);
+  nShowMessage(text, msgkind::kError, platform::mb::kOk);
+  SetExitcode(exitcode::kOtherCopyUpdating);
+  // The files in the program folder are the writing copy's as well (the
+  // carried image it may have taken over, say): this copy deletes none.
+  m_strCarriedImageCopy.clear();
+  return StepResult::endProcess(exitcode::kOtherCopyUpdating);
+}
+
 StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   CHubUtility& utility = utility_;
   const std::wstring& folder = utility.strProgramFolder();
@@ -192,12 +203,17 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   HBX_LOG_MSG(L"%s:%d: FWUpgToolVersion [%s], pFWUpdateDlg->g_strInitCmd=[%s]", tool::kCaption, g_strInitCmd);
   vSetUpControls();
 
-  // Only one copy runs: an older copy is ended, never the starting one.
+  // Only one copy runs: an older copy is ended, never the starting one, and
+  // never one that is writing hubs (it holds the update lock meanwhile: this
+  // copy then ends itself). The lock is held while the other copy is ended,
+  // so that it cannot begin to write in between.
   const int processCount = utility.DetectProcess(tool::kProgramFileName);
   std::uint32_t otherId = 0;
   if (processCount >= 2) {
+    if (!ports_.processes.tryLockUpdate()) return vOtherCopyUpdating();
     otherId = utility.GetProcessID(tool::kProgramFileName);
     if (otherId != 0) utility.KillProcess(otherId, 0);
+    ports_.processes.unlockUpdate();
   }
   HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %s", processCount, otherId,
               systemErrorText(ports_.system.lastError()));

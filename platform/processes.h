@@ -31,11 +31,20 @@ class ProcessPort {
   virtual std::optional<std::wstring> processBaseName(std::uint32_t pid) = 0;
   // GetCurrentProcessId.
   virtual std::uint32_t currentProcessId() = 0;
-  // OpenProcess(PROCESS_TERMINATE) + TerminateProcess(exitCode). Returns false
-  // with the system error when the process cannot be opened or terminated;
-  // `opened` tells which of the two failed.
+  // OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE) + TerminateProcess(exitCode),
+  // then a wait of a few seconds at most for the process to be gone (the
+  // termination itself runs on). Returns false with the system error when
+  // the process cannot be opened or terminated; `opened` tells which of the
+  // two failed.
   virtual bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                                 std::uint32_t& error) = 0;
+  // The update lock: one per computer, held by a copy of the program while
+  // it writes hubs, so that no other copy ends it then. A named mutex
+  // (WaitForSingleObject with no wait / ReleaseMutex); the system gives it
+  // up when the holder ends, however it ends. Take and give it up on one
+  // thread. True when this call took it.
+  virtual bool tryLockUpdate() = 0;
+  virtual void unlockUpdate() = 0;
   // CreateProcessW(commandLine, currentDirectory), hidden, and
   // WaitForSingleObject for at most `waitMs`, then GetExitCodeProcess. A
   // process still running then is ended (TerminateProcess) and `timedOut` set.

@@ -66,6 +66,12 @@ class SystemPort {
   virtual void errorWrite(const std::string& text) = 0;
   // Gives the console window the focus.
   virtual void focusConsole() = 0;
+  // How many times the user or the system has asked the program to stop
+  // since it started: Ctrl-C or Ctrl-Break, the console window closed, the
+  // session ending (console control events, WM_ENDSESSION) or the program's
+  // hidden window closed (WM_CLOSE). The program polls it; it never changes
+  // anything by itself.
+  virtual int interruptRequests() = 0;
   // GetLastError of the calling thread for a failure the port did not return.
   virtual std::uint32_t lastError() = 0;
 };

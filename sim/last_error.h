@@ -105,6 +105,8 @@ class LastErrorProcesses : public platform::ProcessPort {
   std::uint32_t currentProcessId() override;
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
+  bool tryLockUpdate() override { return inner_.tryLockUpdate(); }
+  void unlockUpdate() override { inner_.unlockUpdate(); }
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
                                                const std::wstring& currentDirectory, std::uint32_t waitMs) override;
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,

@@ -6,7 +6,9 @@
 #include "base/log/format.h"
 #include "app/program.h"
 #include "sim/posix_terminal.h"
+#include "sim/signal_watch.h"
 #include "sim/sim_host.h"
+#include "sim/sim_system.h"
 #include "ui/render/terminal_view.h"
 
 namespace {
@@ -15,6 +17,8 @@ constexpr int kBenchRefused = 2;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread starts, so that only the watch takes these signals.
+  hbx::sim::blockWatchedSignals();
   hbx::sim::SimHostOptions options = hbx::sim::optionsFromEnvironment(argc > 0 ? argv[0] : nullptr);
   // On a terminal, interactive mode draws the dialog live; what the program
   // prints meanwhile is kept under the picture.
@@ -31,6 +35,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "8634FWUpgradeTool: bench refused: %s\n", host.benchError().c_str());
     return kBenchRefused;
   }
+  hbx::sim::SignalWatch signals(host.system());
   // Windows hands the program its arguments as one line.
   std::wstring commandLine;
   for (int i = 1; i < argc; ++i) {

@@ -33,8 +33,6 @@ SavedTerminal g_saved;
 volatile std::sig_atomic_t g_live = 0;
 volatile std::sig_atomic_t g_resumed = 0;
 
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
-
 void writeAll(const char* text) {
   std::size_t left = std::strlen(text);
   while (left > 0) {
@@ -50,12 +48,6 @@ void appendCode(char (&buffer)[256], const char* capability) {
   const char* code = tigetstr(capability);
   if (code == nullptr || code == reinterpret_cast<const char*>(-1)) return;
   if (std::strlen(buffer) + std::strlen(code) + 1 < sizeof buffer) std::strcat(buffer, code);
-}
-
-extern "C" void restoreAndDie(int signalNumber) {
-  PosixTerminal::restoreForSignal();
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
 }
 
 extern "C" void restoreAndStop(int) {
@@ -80,10 +72,11 @@ extern "C" void restoreAndStop(int) {
   errno = savedErrno;
 }
 
-void handleSignals(bool on) {
-  for (int s : kHandledSignals) std::signal(s, on ? restoreAndDie : SIG_DFL);
-  std::signal(SIGTSTP, on ? restoreAndStop : SIG_DFL);
-}
+// Ctrl-C, Ctrl-\, SIGTERM and SIGHUP are the program's stop requests
+// (sim/signal_watch.h): the dialog stays until the run has cleaned up and
+// gives the terminal back as it closes. Only the stop of Ctrl-Z is handled
+// here.
+void handleSignals(bool on) { std::signal(SIGTSTP, on ? restoreAndStop : SIG_DFL); }
 
 }  // namespace
 

@@ -2,8 +2,9 @@
 // The terminal of the Linux program: standard output for the live dialog,
 // drawn through ncurses (only the changed cells, one write per frame, the
 // terminal's own colour depth), standard input for its keys. The terminal
-// is given back as it was on every way out: the end of the dialog, Ctrl-C,
-// Ctrl-\, SIGTERM or SIGHUP, and around Ctrl-Z (the dialog comes back with
+// is given back as it was on every way out: the end of the dialog (also
+// after Ctrl-C, Ctrl-\, SIGTERM or SIGHUP, which stop the run), the end of
+// the process from outside, and around Ctrl-Z (the dialog comes back with
 // fg).
 #include <map>
 #include <optional>
@@ -35,7 +36,7 @@ class PosixTerminal : public ui::render::TerminalIo {
 
   // Puts the terminal back as it was before the dialog: modes, colours,
   // cursor. Safe inside a signal handler; does nothing while no dialog is
-  // live. For handlers that end the process on a signal.
+  // live. For what ends the process from outside.
   static void restoreForSignal();
 
  private:

@@ -1,6 +1,9 @@
 #include "sim/sim_processes.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +26,8 @@ constexpr std::size_t kMaxRegistrationBytes = 4096;
 // Further copies inside one test process take ids above every Linux pid.
 constexpr std::uint32_t kIdStride = 0x01000000;
 constexpr int kIdCandidates = 200;
+// How long TerminateProcess waits for a tool of this machine to be gone.
+constexpr int kTerminateWaitMs = 5000;
 
 std::optional<std::uint32_t> idFromName(const std::string& name) {
   if (name.empty() || name.size() > 10) return std::nullopt;
@@ -135,6 +140,7 @@ SimProcesses::SimProcesses(std::wstring ownImageName, std::optional<fs::path> re
 }
 
 SimProcesses::~SimProcesses() {
+  unlockUpdate();
   if (!registered_) return;
   const auto reg = liveRegistration(ownId_);
   std::error_code ec;
@@ -213,7 +219,7 @@ std::optional<std::wstring> SimProcesses::processBaseName(std::uint32_t pid) {
   return reg->image;
 }
 
-bool SimProcesses::terminateProcess(std::uint32_t pid, std::uint32_t /*exitCode*/, bool& opened,
+bool SimProcesses::terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                                     std::uint32_t& error) {
   opened = false;
   if (pid == ownId_) {
@@ -248,12 +254,52 @@ bool SimProcesses::terminateProcess(std::uint32_t pid, std::uint32_t /*exitCode*
     fs::remove(*folder_ / std::to_string(pid), ec);
     return true;
   }
-  if (::kill(static_cast<pid_t>(reg->realPid), SIGTERM) != 0) {
+  // The tool ends itself at once with the code (TerminateProcess); its
+  // interrupt signals would end it the write-safe way instead.
+  sigval value{};
+  value.sival_int = static_cast<int>(exitCode);
+  if (::sigqueue(static_cast<pid_t>(reg->realPid), terminateSignal(), value) != 0) {
     error = platform::err::kAccessDenied;
     return false;
   }
+  // Gone before this returns, so nothing it would still do can follow.
+  for (int waited = 0; waited < kTerminateWaitMs && processStartTime(reg->realPid) == reg->startTime; waited += 10) {
+    const timespec tenMs{0, 10'000'000};
+    ::nanosleep(&tenMs, nullptr);
+  }
   fs::remove(*folder_ / std::to_string(pid), ec);
   return true;
+}
+
+int SimProcesses::terminateSignal() { return SIGUSR1; }
+
+bool SimProcesses::tryLockUpdate() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!folder_) {
+    if (updateLocked_) return false;
+    updateLocked_ = true;
+    return true;
+  }
+  if (updateLock_ >= 0) return false;
+  std::error_code ec;
+  fs::create_directories(*folder_, ec);
+  const int fd = ::open((*folder_ / "update.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  updateLock_ = fd;
+  return true;
+}
+
+void SimProcesses::unlockUpdate() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  updateLocked_ = false;
+  if (updateLock_ < 0) return;
+  ::flock(updateLock_, LOCK_UN);
+  ::close(updateLock_);
+  updateLock_ = -1;
 }
 
 platform::ProcessLaunch SimProcesses::createProcessAndWait(const std::wstring& commandLine,

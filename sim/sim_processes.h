@@ -41,10 +41,18 @@ class SimProcesses : public platform::ProcessPort {
   std::uint32_t currentProcessId() override { return ownId_; }
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
+  // On a bench folder the lock is an exclusive flock of
+  // processes/update.lock, which the system gives up with the process.
+  bool tryLockUpdate() override;
+  void unlockUpdate() override;
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
                                                const std::wstring& currentDirectory, std::uint32_t waitMs) override;
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
                                               std::uint32_t waitMs) override;
+
+  // The signal TerminateProcess sends a tool of this machine, with the exit
+  // code as its value (sigqueue); sim/signal_watch.h ends the tool with it.
+  static int terminateSignal();
 
   // ---- Commands the simulated computer runs (sim/usb/: the device console) --
   // A handler answers ShellExecuteExW of the programs it knows and returns
@@ -79,6 +87,8 @@ class SimProcesses : public platform::ProcessPort {
   bool processStatusLibrary_;
   std::uint32_t ownId_ = 0;
   bool registered_ = false;
+  int updateLock_ = -1;        // the locked file while the lock is held
+  bool updateLocked_ = false;  // the built-in bench: nobody else can see it
   mutable std::mutex mutex_;
   std::vector<BenchProcess> simulated_;
   ShellHandler shellHandler_;  // set once while the host is built

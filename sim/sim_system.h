@@ -45,6 +45,9 @@ class SimSystem : public platform::SystemPort {
   int restartRequests() const { return restartRequests_.load(); }
   void setRestartLog(const std::filesystem::path& file);
   bool consoleAllocated() const { return consoleAllocated_.load(); }
+  // The user or the system asks the program to stop: a signal of the Linux
+  // program (sim/signal_watch.h), or a test.
+  void interrupt() { interrupts_.fetch_add(1); }
   bool fsRedirectionDisabled() const { return redirectionDisabled_.load(); }
 
   std::wstring moduleFileName(std::uint32_t capacity) override;
@@ -68,6 +71,7 @@ class SimSystem : public platform::SystemPort {
   void consoleWrite(const std::string& text) override;
   void errorWrite(const std::string& text) override;
   void focusConsole() override {}
+  int interruptRequests() override { return interrupts_.load(); }
   std::uint32_t lastError() override;
 
  private:
@@ -83,6 +87,7 @@ class SimSystem : public platform::SystemPort {
   std::optional<std::filesystem::path> restartLog_;
   std::atomic<bool> consoleAllocated_{false};
   std::atomic<bool> redirectionDisabled_{false};
+  std::atomic<int> interrupts_{0};
 };
 
 }  // namespace hbx::sim

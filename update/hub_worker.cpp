@@ -50,9 +50,12 @@ HubWorker::HubWorker(RunDialog& dialog, CHubUtility& utility, platform::Ports& p
 bool HubWorker::cancelled() const { return threads_.cancelled(); }
 
 bool HubWorker::pause(std::uint32_t ms) {
-  if (cancelled()) return false;
+  // The waits are those of the reset turn and the hub's return: a stopped
+  // run does not reset its written hubs (they boot the new firmware at
+  // their next power-up).
+  if (cancelled() || threads_.stopRequested()) return false;
   ports_.clock.sleepMs(ms);
-  return !cancelled();
+  return !cancelled() && !threads_.stopRequested();
 }
 
 std::int64_t HubWorker::nowSeconds() { return ports_.clock.calendarSeconds(); }
@@ -78,7 +81,7 @@ int HubWorker::run() {
 }
 
 HubWorker::Outcome HubWorker::work() {
-  if (cancelled()) return Outcome::Failure;
+  if (cancelled() || threads_.stopRequested()) return Outcome::Failure;
   prepareRegisters();
   if (dialog_.m_bCheckFW) {
     const Outcome checked = checkVersion();
@@ -189,6 +192,14 @@ HubWorker::Outcome HubWorker::updateHub() {
   longWait_ = version::bNeedsLongResetWait(dev_.m_strFWVersion) ? 1 : 0;
   readConfigTable();
   if (cancelled()) return Outcome::Failure;
+  // From its first erase to its read-back a hub holds no whole firmware:
+  // once begun, its writes are finished whatever is asked. Before, a stop
+  // request leaves it as it is.
+  if (threads_.stopRequested()) {
+    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], the run is stopping: the hub is not written", i_);
+    bResult_ = 0;
+    return Outcome::Failure;
+  }
 
   display.console(nformat("Target Hub[%02d] >FW Update.....\t", i_));
   display.hubBar(i_, 30);

@@ -27,6 +27,9 @@ inline constexpr int kWaitPolls = 520;
 inline constexpr std::uint32_t kPollMs = 500;
 inline constexpr std::uint8_t kOsWindowsXp = 2;
 inline constexpr wchar_t kDriverWorkFolder[] = L"HBX763xFW";
+// How long the run waits for the update lock that another copy holds.
+inline constexpr int kLockTries = 100;
+inline constexpr std::uint32_t kLockTryMs = 100;
 
 // Exit codes of failed verdicts that no step set a code for.
 inline constexpr int kExitFailed = -1;
@@ -71,6 +74,7 @@ void MainTask::run() {
     DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
     dev.m_bConfigResult = dev.m_bUpdateFWResult = dev.m_bReloadFWResult = 0;
   }
+  if (bStoppedBeforeWrites()) return endOfRun();
 
   const std::size_t hubs = static_cast<std::size_t>(std::clamp(dialog_.m_DevList.DevNums, 0, 16));
   if (hubs == 0) {
@@ -104,9 +108,31 @@ void MainTask::run() {
     return endOfRun();
   }
   if (bVersionGatesEndRun()) return endOfRun();
-  if (!bStageImage()) return endOfRun();
+  if (!bStageImage() || bStoppedBeforeWrites()) return endOfRun();
   runWorkers();
   endOfRun();
+}
+
+bool MainTask::bStoppedBeforeWrites() {
+  if (!threads_.stopRequested()) return false;
+  HBX_TASK_ERR(L"%s:%d: The run was stopped before any hub was written");
+  ending_ = Ending::Stopped;
+  bAllPass_ = false;
+  return true;
+}
+
+bool MainTask::bLockUpdate() {
+  for (int tries = 0; tries < kLockTries; ++tries) {
+    if (ports_.processes.tryLockUpdate()) return true;
+    if (threads_.stopRequested()) break;
+    ports_.clock.sleepMs(kLockTryMs);
+  }
+  const std::wstring text = L"Another copy of this tool is writing hubs: no hub was written. Run again when it has ended.";
+  HBX_TASK_ERR(L"%s:%d: %s", text);
+  dialog_.nShowMessage(text, msgkind::kError, 0x10);
+  dialog_.m_iRet = exitcode::kOtherCopyUpdating;
+  failWithRedBars();
+  return false;
 }
 
 bool MainTask::bRefuseTooManyHubs(std::size_t hubs) {
@@ -298,6 +324,8 @@ bool MainTask::bStageExportedImage(std::wstring& path) {
 
 void MainTask::runWorkers() {
   const std::size_t n = served_;
+  // Held from before the first erase to the end of the workers.
+  if (!bLockUpdate()) return;
   utility_.vInitializeCriticalSection();
   if (utility_.GetOSVersion() == kOsWindowsXp) ports_.clock.sleepMs(250);
   info_.ucHubNum = static_cast<std::uint8_t>(n);
@@ -320,6 +348,7 @@ void MainTask::runWorkers() {
   }
 
   bool timedOut = false;
+  bool stoppedNow = false;
   for (int passes = 0;; ++passes) {
     int finished = 0;
     for (std::size_t k = 0; k < n; ++k)
@@ -332,19 +361,27 @@ void MainTask::runWorkers() {
       timedOut = true;
       break;
     }
+    if (threads_.stopNowRequested()) {
+      stoppedNow = true;
+      break;
+    }
     lowerResetTier(n);
     ports_.clock.sleepMs(kPollMs);
   }
   if (timedOut) {
-    cancelWorkers(n);
+    cancelWorkers(n, kExitTimeOut);
     ending_ = Ending::TimeOut;
+  } else if (stoppedNow) {
+    cancelWorkers(n, exitcode::kStopped);
+    ending_ = Ending::Stopped;
   } else {
     for (std::size_t k = 0; k < n; ++k) threads_.joinWorker(k);
   }
+  ports_.processes.unlockUpdate();
   // A worker that set an exit code failed (its reset turn never came, the
   // reset failed or the hub came back with another version): the run fails
   // with that code, even where the hub's flags alone would pass.
-  judge(n, timedOut || dialog_.m_iRet.load() != codeBeforeWorkers);
+  judge(n, timedOut || stoppedNow || dialog_.m_iRet.load() != codeBeforeWorkers);
 }
 
 void MainTask::lowerResetTier(std::size_t workers) {
@@ -364,7 +401,7 @@ void MainTask::lowerResetTier(std::size_t workers) {
   }
 }
 
-void MainTask::cancelWorkers(std::size_t workers) {
+void MainTask::cancelWorkers(std::size_t workers, int exitCode) {
   // No thread is killed: the workers still running stop at their next wait
   // or request and end as failed; the task waits for them before the locks
   // they may hold are given up. Their requests in flight are cancelled, so
@@ -380,8 +417,8 @@ void MainTask::cancelWorkers(std::size_t workers) {
   for (std::size_t k = 0; k < workers; ++k) threads_.joinWorker(k);
   inFlightRequests().resume();
   utility_.vDeleteCriticalSection();
-  HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %s", systemErrorText(ports_.system.lastError()));
-  dialog_.m_iRet = kExitTimeOut;
+  if (exitCode == kExitTimeOut) HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %s", systemErrorText(ports_.system.lastError()));
+  dialog_.m_iRet = exitCode;
 }
 
 void MainTask::judge(std::size_t workers, bool failed) {
@@ -469,6 +506,12 @@ void MainTask::endOfRun() {
     dialog_.m_iRet = kExitNoTargetHub;
   }
   reportUnreadHubs();
+  // A run stopped before every hub was done says so, whatever else failed.
+  if (threads_.stopRequested() && (!bAllPass_ || ending_ == Ending::Stopped)) {
+    ending_ = Ending::Stopped;
+    bAllPass_ = false;
+    dialog_.m_iRet = exitcode::kStopped;
+  }
   // A failed run never ends with 0.
   if (!bAllPass_ && dialog_.m_iRet == 0) dialog_.m_iRet = bVersionMismatch_ ? kExitVersionMismatch : kExitFailed;
   info_.bAllPass = bAllPass_ ? 1 : 0;
@@ -490,6 +533,7 @@ void MainTask::showFinalStatus() {
   switch (ending_) {
     case Ending::NoHub: return display_->status(L"Failed!!" + code, kStatusRed, 30);
     case Ending::TimeOut: return display_->status(L"TimeOut!!" + code, kStatusRed, 32);
+    case Ending::Stopped: return display_->status(L"Stopped!!" + code, kStatusRed, 32);
     case Ending::AlreadyLatest: return display_->status(L"The lastest Version!!" + code, kStatusGreen, 30);
     // The side task's own result text ("Output Version File PASS", "The
     // Serial Number are not same!!!") is what the user came for: it stays.
@@ -502,9 +546,9 @@ void MainTask::showFinalStatus() {
 
 bool MainTask::bWantsRestart() const {
   // Only an update that passed and wrote firmware to some hub asks for the
-  // power-off and restarts the computer.
+  // power-off and restarts the computer; never one asked to stop.
   if (!bAllPass_ || ending_ != Ending::Verdict || !dialog_.m_bUpdate || dialog_.m_bExport || dialog_.m_bOutputVer ||
-      dialog_.m_bCmpSN)
+      dialog_.m_bCmpSN || threads_.stopRequested())
     return false;
   for (std::size_t k = 0; k < served_; ++k)
     if (dialog_.m_DevList.Devs[k].m_bUpdateFWResult == 1 && dialog_.m_DevList.Devs[k].m_bChkFWResult == 1)

@@ -30,7 +30,13 @@ class MainTask {
 
  private:
   // How the run ended, for its final status.
-  enum class Ending { Verdict, NoHub, TimeOut, AlreadyLatest, NoTarget, SideTask };
+  enum class Ending { Verdict, NoHub, TimeOut, AlreadyLatest, NoTarget, SideTask, Stopped };
+
+  // A stop request before the hubs are written ends the run here.
+  bool bStoppedBeforeWrites();
+  // The update lock, so that no other copy ends this one while it writes;
+  // false when another copy holds it for the whole wait.
+  bool bLockUpdate();
 
   // A run that found more hubs than it serves writes none: -10.
   bool bRefuseTooManyHubs(std::size_t hubs);
@@ -44,7 +50,9 @@ class MainTask {
   bool bStageExportedImage(std::wstring& path);
   void runWorkers();
   void lowerResetTier(std::size_t workers);
-  void cancelWorkers(std::size_t workers);
+  // Ends the workers still running at once (the time-out, a second stop
+  // request); the run ends with `exitCode`.
+  void cancelWorkers(std::size_t workers, int exitCode);
   // `failed`: a worker set an exit code or the run timed out.
   void judge(std::size_t workers, bool failed);
   void endOfRun();

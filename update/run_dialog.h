@@ -37,6 +37,10 @@ inline constexpr int kNoHubFound = -4;
 inline constexpr int kExtraFilesFailed = -5;
 inline constexpr int kCommandLineError = -10;
 inline constexpr int kFilterDriverMissing = -20;
+// Another copy of the program was writing hubs: this copy wrote none.
+inline constexpr int kOtherCopyUpdating = -11;
+// The run was stopped (an interrupt, the close box) before every hub was done.
+inline constexpr int kStopped = -12;
 }  // namespace exitcode
 
 class RunDialog {
@@ -124,6 +128,9 @@ class RunDialog {
   int outputFWVersionTask();
   int nOutputVerTextFile();
   int nCmpHubSNTask();
+  // An interrupt or the close box asks the run to stop: the first request
+  // the write-safe way, the second at once (UpdateRunThreads::requestStop).
+  void vRequestStop();
   // True once the main task has ended (or was never started); waits for it.
   bool bRunEnded() const { return m_RunThreads.taskEnded(); }
   void vWaitForRunEnd() { m_RunThreads.joinTask(); }

@@ -36,6 +36,15 @@ int RunDialog::ChildThreadFun(ChildThreadInfo* pChildThreadInfo) {
   }
 }
 
+void RunDialog::vRequestStop() {
+  m_RunThreads.requestStop();
+  if (m_RunThreads.stopNowRequested()) {
+    HBX_DLG_ERR(L"%s:%d: Stop requested again: the run ends at once");
+  } else {
+    HBX_DLG_ERR(L"%s:%d: Stop requested: no hub starts its writes, the writes in progress are finished");
+  }
+}
+
 bool RunDialog::vScanUSBPort() {
   HBX_DLG_MSG(L"%s:%d:   vScanUSBPort !!!");
   try {

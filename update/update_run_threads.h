@@ -37,12 +37,22 @@ class UpdateRunThreads {
   void cancelWorkers() { cancel_.store(true); }
   bool cancelled() const { return cancel_.load(); }
 
+  // Stop requests (an interrupt, the close box): the first stops the run
+  // the write-safe way, no hub starts its writes and each hub's writes in
+  // progress are finished; the second ends the run at once, as its time-out
+  // does. Either way the run cleans up as at its end. Kept across runs of
+  // the process: a request made before the task starts stops it.
+  void requestStop() { stopRequests_.fetch_add(1); }
+  bool stopRequested() const { return stopRequests_.load() >= 1; }
+  bool stopNowRequested() const { return stopRequests_.load() >= 2; }
+
  private:
   std::thread task_;
   std::atomic<bool> taskRunning_{false};
   std::array<std::thread, kMaxWorkers> workers_;
   std::array<std::atomic<bool>, kMaxWorkers> workerRunning_{};
   std::atomic<bool> cancel_{false};
+  std::atomic<int> stopRequests_{0};
 };
 
 }  // namespace hbx

@@ -3,10 +3,13 @@
 
 #include "app/program.h"
 #include "win32/dialog_window.h"
+#include "win32/interrupt_watch.h"
 #include "win32/win32_host.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // Interactive mode shows the dialog as a window; the hidden modes never open it.
   hbx::win32::DialogWindow window(instance);
+  // Interrupts and the session's end stop the run the write-safe way.
+  hbx::win32::InterruptWatch interrupts(instance, [&window] { return window.window() != nullptr; });
   return hbx::app::runProgram(hbx::win32::ports(), commandLine ? commandLine : L"", &window);
 }

@@ -32,6 +32,11 @@ struct ProcessStatusLibrary {
   bool available() const { return enumProcesses && enumProcessModules && getModuleBaseName; }
 };
 
+// How long TerminateProcess is given to end the other process.
+constexpr DWORD kTerminateWaitMs = 5000;
+// One per computer, in every session.
+constexpr wchar_t kUpdateLockName[] = L"Global\\8634FWUpgradeTool.UpdateLock";
+
 const ProcessStatusLibrary& processStatus() {
   static const ProcessStatusLibrary library;
   return library;
@@ -68,7 +73,7 @@ class Win32Processes final : public platform::ProcessPort {
   std::uint32_t currentProcessId() override { return GetCurrentProcessId(); }
 
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened, std::uint32_t& error) override {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     opened = process != nullptr;
     if (!process) {
       error = GetLastError();
@@ -76,8 +81,32 @@ class Win32Processes final : public platform::ProcessPort {
     }
     const BOOL ok = TerminateProcess(process, exitCode);
     error = ok ? 0 : GetLastError();
+    // TerminateProcess only starts the end: wait until the process is gone.
+    if (ok) WaitForSingleObject(process, kTerminateWaitMs);
     CloseHandle(process);
     return ok != FALSE;
+  }
+
+  bool tryLockUpdate() override {
+    if (updateLock_) return false;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kUpdateLockName);
+    if (!mutex) return false;
+    // A holder that ended without giving the lock up leaves it abandoned:
+    // taken all the same.
+    const DWORD result = WaitForSingleObject(mutex, 0);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+      CloseHandle(mutex);
+      return false;
+    }
+    updateLock_ = mutex;
+    return true;
+  }
+
+  void unlockUpdate() override {
+    if (!updateLock_) return;
+    ReleaseMutex(updateLock_);
+    CloseHandle(updateLock_);
+    updateLock_ = nullptr;
   }
 
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
@@ -125,6 +154,8 @@ class Win32Processes final : public platform::ProcessPort {
     }
     return {true, 0, exitCode};
   }
+ private:
+  HANDLE updateLock_ = nullptr;
 };
 
 }  // namespace

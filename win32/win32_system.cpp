@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "win32/interrupt_watch.h"
 #include "win32/win32_host.h"
 
 namespace hbx::win32 {
@@ -190,6 +191,7 @@ class Win32System final : public platform::SystemPort {
     if (console) SetForegroundWindow(console);
   }
 
+  int interruptRequests() override { return interruptCount(); }
   std::uint32_t lastError() override { return GetLastError(); }
 
  private:

@@ -11,8 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/sim/shell_run.h"
-#include "tests/sim/temp_folder.h"
+#include "tests/deploy/program_fixture.h"
 #include "tools/pe_stub/pe_stub_writer.h"
 
 namespace hbx::testing {
@@ -20,64 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  std::string output;
-  std::string errors;  // standard error
-  int status = -1;
-  std::string log;
-};
-
-// A copy of the program in its own folder (the program folder) and a bench
-// folder beside it.
-class ProgramDeployTest : public ::testing::Test {
- protected:
-  ProgramDeployTest() {
-    fs::create_directories(programFolder());
-    fs::copy_file(HBX_PROGRAM_PATH, programFolder() / "8634FWUpgradeTool");
-    fs::create_directories(benchFolder());
-  }
-
-  fs::path programFolder() const { return root_.path() / "program"; }
-  fs::path benchFolder() const { return root_.path() / "bench"; }
-  fs::path driveC() const { return benchFolder() / "drive_c"; }
-  fs::path installedDriver() const { return driveC() / "Windows" / "system32" / "drivers" / "zeltufdriver.sys"; }
-  fs::path workFolder() const { return driveC() / "Windows" / "Temp" / "HBX763xFW"; }
-  void bench(const std::string& json) { root_.write("bench/bench.json", json); }
-
-  ProgramRun run(const std::string& arguments) {
-    const fs::path log = root_.path() / "debug.log";
-    const fs::path errors = root_.path() / "stderr.txt";
-    fs::remove(log);
-    const std::string command = "HBX_BENCH='" + benchFolder().string() + "' HBX_TIME_SCALE=0.001 HBX_DEBUG_LOG='" +
-                                log.string() + "' '" + (programFolder() / "8634FWUpgradeTool").string() + "' " +
-                                arguments + " </dev/null 2>'" + errors.string() + "'";
-    const ShellRun shell = runShell(command);
-    ProgramRun result;
-    result.output = shell.output;
-    result.errors = readText(errors);
-    result.status = shell.exited ? static_cast<signed char>(shell.exitStatus) : -1000;
-    result.log = readText(log);
-    return result;
-  }
-
-  // Every file below `folder`, as paths relative to it.
-  static std::vector<std::string> filesBelow(const fs::path& folder) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      if (it->is_regular_file() || it->is_symlink()) files.push_back(fs::relative(it->path(), folder).string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-  }
-  void expectNothingWritten() {
-    EXPECT_EQ(filesBelow(driveC()), std::vector<std::string>{});
-    EXPECT_FALSE(fs::exists(workFolder()));
-    EXPECT_EQ(filesBelow(programFolder()), std::vector<std::string>{"8634FWUpgradeTool"});
-  }
-
-  TempFolder root_;
-};
+using ProgramDeployTest = ProgramFolderTest;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

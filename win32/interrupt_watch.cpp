@@ -1,0 +1,111 @@
+#include "win32/interrupt_watch.h"
+
+#include <atomic>
+
+namespace hbx::win32 {
+
+namespace {
+
+std::atomic<int> g_interrupts{0};
+std::atomic<bool> g_programEnded{false};
+constexpr wchar_t kWindowClass[] = L"8634FWUpgradeTool.InterruptWatch";
+// The longest a held event waits for the program's clean-up.
+constexpr DWORD kHoldMs = 30000;
+constexpr DWORD kHoldStepMs = 50;
+
+// A request after which Windows ends the process: the run ends at once.
+void countFinalRequest() {
+  int seen = g_interrupts.load();
+  while (!g_interrupts.compare_exchange_weak(seen, seen < 1 ? 2 : seen + 1)) {
+  }
+}
+
+void holdUntilProgramEnded() {
+  for (DWORD waited = 0; waited < kHoldMs && !g_programEnded.load(); waited += kHoldStepMs) Sleep(kHoldStepMs);
+}
+
+BOOL WINAPI consoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      g_interrupts.fetch_add(1);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      countFinalRequest();
+      holdUntilProgramEnded();
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+int interruptCount() { return g_interrupts.load(); }
+
+InterruptWatch::InterruptWatch(HINSTANCE instance, std::function<bool()> dialogShown)
+    : instance_(instance), dialogShown_(std::move(dialogShown)), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  SetConsoleCtrlHandler(&consoleEvent, TRUE);
+  thread_ = std::thread([this] { run(); });
+  if (ready_) WaitForSingleObject(ready_, INFINITE);
+}
+
+InterruptWatch::~InterruptWatch() {
+  g_programEnded = true;
+  if (window_) PostMessageW(window_, WM_CLOSE, 1, 0);
+  if (thread_.joinable()) thread_.join();
+  SetConsoleCtrlHandler(&consoleEvent, FALSE);
+  if (ready_) CloseHandle(ready_);
+}
+
+void InterruptWatch::run() {
+  // A hidden top-level window: the session's end and close requests are
+  // sent to top-level windows only.
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = &InterruptWatch::windowProc;
+  windowClass.hInstance = instance_;
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassW(&windowClass);
+  window_ = CreateWindowExW(0, kWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
+  if (ready_) SetEvent(ready_);
+  if (!window_) return;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+}
+
+LRESULT CALLBACK InterruptWatch::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<InterruptWatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      // The session is about to end: no hub starts its writes from here on.
+      if (g_interrupts.load() == 0) g_interrupts.fetch_add(1);
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) {
+        countFinalRequest();
+        holdUntilProgramEnded();
+      }
+      return 0;
+    case WM_CLOSE:
+      // wParam 1: the watch itself ends.
+      if (wParam == 1) {
+        DestroyWindow(window);
+      } else if (self && !(self->dialogShown_ && self->dialogShown_())) {
+        g_interrupts.fetch_add(1);
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace hbx::win32

@@ -1,0 +1,43 @@
+#pragma once
+// The stop requests of the Windows program: the console's control events
+// (Ctrl-C, Ctrl-Break, the console window closed, log-off, shut-down), the
+// end of the session (WM_QUERYENDSESSION, WM_ENDSESSION) and a close request
+// sent to the program's top-level windows (WM_CLOSE) while the dialog is not
+// shown (the dialog's own close box is its close request). Each is counted
+// for the program to poll (SystemPort::interruptRequests): the first stops
+// the run the write-safe way, the second ends it at once; either way the run
+// cleans up. After the events that Windows follows by ending the process
+// (the console closed, the session ended) the run is ended at once, and the
+// event is held until the program has ended or Windows stops waiting.
+#include <windows.h>
+
+#include <functional>
+#include <thread>
+
+namespace hbx::win32 {
+
+// How many stop requests came since the program started.
+int interruptCount();
+
+class InterruptWatch {
+ public:
+  // `dialogShown`: whether the dialog window is open (its close box is its
+  // own close request).
+  InterruptWatch(HINSTANCE instance, std::function<bool()> dialogShown);
+  // The program has ended: a held event is let go.
+  ~InterruptWatch();
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void run();
+
+  HINSTANCE instance_;
+  std::function<bool()> dialogShown_;
+  HWND window_ = nullptr;
+  HANDLE ready_ = nullptr;
+  std::thread thread_;
+};
+
+}  // namespace hbx::win32
