@@ -35,7 +35,7 @@ class StartedProgram {
   explicit StartedProgram(const std::string& command) {
     pid_ = ::fork();
     if (pid_ == 0) {
-      ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+      ::execl("/bin/sh", "sh", "-c", ("exec env " + command).c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
   }
@@ -91,9 +91,9 @@ class ProgramFolderTest : public ::testing::Test {
            " </dev/null " + (keepOutput ? "" : ">/dev/null ") + "2>'" + errorsOf(name).string() + "'";
   }
 
-  ProgramRun run(const std::string& arguments) {
+  ProgramRun run(const std::string& arguments, const std::string& scale = "0.001") {
     std::filesystem::remove(logOf("run"));
-    const ShellRun shell = runShell(command(arguments, "run", "0.001", true));
+    const ShellRun shell = runShell(command(arguments, "run", scale, true));
     ProgramRun result;
     result.output = shell.output;
     result.errors = readText(errorsOf("run"));
@@ -102,9 +102,9 @@ class ProgramFolderTest : public ::testing::Test {
     return result;
   }
 
-  // Waits (at most a minute) until the debug log of `name` holds `line`.
+  // Waits (at most half a minute) until the debug log of `name` holds `line`.
   bool reach(const std::string& name, const std::string& line) const {
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < 3000; ++i) {
       if (readText(logOf(name)).find(line) != std::string::npos) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
