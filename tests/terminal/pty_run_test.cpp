@@ -120,7 +120,9 @@ TEST_F(PtyRunTest, WhatTheUserTypesDuringTheRunNeverChangesItsResult) {
         // The close box stops the run the write-safe way; hubs whose writes
         // had begun by then all pass.
         EXPECT_TRUE(status == kStopped || (status == 0 && occurrences(text, "FW Update PASS") == 3)) << status;
-        if (std::string(moment) == kDuringSearch) EXPECT_EQ(status, kStopped);
+        if (std::string(moment) == kDuringSearch) {
+          EXPECT_EQ(status, kStopped);
+        }
       } else {
         EXPECT_EQ(status, 0) << text;
         EXPECT_EQ(occurrences(text, "FW Update PASS"), 3u);
