@@ -281,6 +281,17 @@ TEST_F(PortContract, OwnProcessIsListedByItsBaseName) {
   EXPECT_EQ(lower(*name), lower(module.substr(module.rfind(L'\\') + 1)));
 }
 
+TEST_F(PortContract, TheUpdateLockIsTakenOnceUntilGivenUp) {
+  ASSERT_TRUE(ports.processes.tryLockUpdate());
+  EXPECT_FALSE(ports.processes.tryLockUpdate());
+  ports.processes.unlockUpdate();
+  EXPECT_TRUE(ports.processes.tryLockUpdate());
+  ports.processes.unlockUpdate();
+  ports.processes.unlockUpdate();  // giving up a lock not held does nothing
+  EXPECT_TRUE(ports.processes.tryLockUpdate());
+  ports.processes.unlockUpdate();
+}
+
 TEST_F(PortContract, ProcessErrors) {
   bool opened = true;
   std::uint32_t error = 0;

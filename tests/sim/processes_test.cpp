@@ -85,6 +85,22 @@ TEST(SimProcessesTest, ToolsOnOneBenchSeeEachOtherAndNoOtherBench) {
   EXPECT_FALSE(opened);
 }
 
+TEST(SimProcessesTest, TheUpdateLockIsOnePerBench) {
+  hbx::testing::TempFolder benchA;
+  hbx::testing::TempFolder benchB;
+  SimHost first(onBench(benchA.path()));
+  SimHost second(onBench(benchA.path(), L"C:\\Other\\Copy"));
+  SimHost elsewhere(onBench(benchB.path()));
+  SimHost builtIn{SimHostOptions{}};
+  ASSERT_TRUE(first.processes().tryLockUpdate());
+  EXPECT_FALSE(second.processes().tryLockUpdate()) << "another tool on the bench holds it";
+  EXPECT_TRUE(elsewhere.processes().tryLockUpdate());
+  EXPECT_TRUE(builtIn.processes().tryLockUpdate());
+  first.processes().unlockUpdate();
+  EXPECT_TRUE(second.processes().tryLockUpdate());
+  second.processes().unlockUpdate();
+}
+
 TEST(SimProcessesTest, RegistrationIsRemovedAtExit) {
   hbx::testing::TempFolder bench;
   std::uint32_t id = 0;
