@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,15 @@ class ProgramStopTest : public ProgramFolderTest {
     }
     return updated;
   }
+  // An update run, slow enough to be met at a moment of it.
+  std::unique_ptr<StartedProgram> startUpdate(const std::string& name = "run") const {
+    return std::make_unique<StartedProgram>(command("/DOS /DBG 3", name, kSlowScale));
+  }
+  // A plain re-run finishes the update.
+  void expectReRunFinishes() {
+    EXPECT_EQ(run("/DOS /DBG 3", kVirtualTime).status, 0);
+    EXPECT_EQ(hubsWithNewFirmware(), 3);
+  }
   void expectComputerAsBefore() {
     expectNothingWritten();
     EXPECT_EQ(readText(benchFolder() / "registry.json").find("ZeltFilter"), std::string::npos)
@@ -87,41 +97,37 @@ TEST_F(ProgramStopTest, AnInterruptLetsTheWritesInProgressFinishAndCleansUp) {
     fs::remove_all(benchFolder() / "hubs");
     fs::remove(benchFolder() / "registry.json");
     fs::remove(logOf("run"));
-    StartedProgram program(command("/DOS /DBG 3", "run", kSlowScale));
+    const auto program = startUpdate();
     ASSERT_TRUE(reach("run", c.moment)) << readText(errorsOf("run"));
-    program.signal(c.signal);
-    EXPECT_EQ(program.wait(), -12) << readText(logOf("run"));
+    program->signal(c.signal);
+    EXPECT_EQ(program->wait(), -12) << readText(logOf("run"));
     const int updated = hubsWithNewFirmware();
     EXPECT_GE(updated, c.newHubsAtLeast);
     EXPECT_LE(updated, c.newHubsAtMost);
     expectComputerAsBefore();
-    // A plain re-run finishes the update.
-    EXPECT_EQ(run("/DOS /DBG 3", kVirtualTime).status, 0);
-    EXPECT_EQ(hubsWithNewFirmware(), 3);
+    expectReRunFinishes();
   }
 }
 
 TEST_F(ProgramStopTest, ASecondInterruptEndsAtOnceAndStillRemovesTheDriverAndFiles) {
-  StartedProgram program(command("/DOS /DBG 3", "run", kSlowScale));
+  const auto program = startUpdate();
   ASSERT_TRUE(reach("run", kFirstHubWrites));
-  program.signal(SIGINT);
+  program->signal(SIGINT);
   ASSERT_TRUE(reach("run", "Stop requested: "));
-  program.signal(SIGINT);
-  EXPECT_EQ(program.wait(), -12);
+  program->signal(SIGINT);
+  EXPECT_EQ(program->wait(), -12);
   EXPECT_NE(readText(logOf("run")).find("Stop requested again"), std::string::npos);
   expectComputerAsBefore();
-  EXPECT_EQ(run("/DOS /DBG 3", kVirtualTime).status, 0);
-  EXPECT_EQ(hubsWithNewFirmware(), 3);
+  expectReRunFinishes();
 }
 
 TEST_F(ProgramStopTest, ACopyKilledOutrightIsCleanedUpByTheNextRun) {
-  StartedProgram program(command("/DOS /DBG 3", "run", kSlowScale));
+  const auto program = startUpdate();
   ASSERT_TRUE(reach("run", kFirstHubWrites));
-  program.signal(SIGKILL);
-  EXPECT_EQ(program.wait(), -1000);
+  program->signal(SIGKILL);
+  EXPECT_EQ(program->wait(), -1000);
   EXPECT_TRUE(fs::exists(installedDriver())) << "nothing of the killed run was cleaned up";
-  EXPECT_EQ(run("/DOS /DBG 3", kVirtualTime).status, 0);
-  EXPECT_EQ(hubsWithNewFirmware(), 3);
+  expectReRunFinishes();
   expectComputerAsBefore();
 }
 
@@ -144,11 +150,11 @@ TEST_F(ProgramStopTest, ASecondCopyNeverEndsOneThatWritesHubs) {
     fs::remove_all(benchFolder() / "hubs");
     fs::remove(benchFolder() / "registry.json");
     for (const char* name : {"first", "second"}) fs::remove(logOf(name));
-    StartedProgram first(command("/DOS /DBG 3", "first", kSlowScale));
+    const auto first = startUpdate("first");
     ASSERT_TRUE(reach("first", c.moment));
-    StartedProgram second(command("/DOS /DBG 3", "second", kSlowScale));
-    EXPECT_EQ(second.wait(), c.secondCode) << readText(logOf("second"));
-    EXPECT_EQ(first.wait(), 0) << readText(logOf("first"));
+    const auto second = startUpdate("second");
+    EXPECT_EQ(second->wait(), c.secondCode) << readText(logOf("second"));
+    EXPECT_EQ(first->wait(), 0) << readText(logOf("first"));
     if (c.secondCode != 0) {
       EXPECT_NE(readText(errorsOf("second")).find("[Error] Another copy of this tool is writing hubs"),
                 std::string::npos);
