@@ -120,7 +120,7 @@ TEST_F(HubOps, BlockEraseErasesBothPartsAndPollsEach) {
 
 class TimedHubOps : public HubLayerTest {
  protected:
-  TimedHubOps() : HubLayerTest(0.02) {}
+  TimedHubOps() : HubLayerTest(0) {}
 };
 
 TEST_F(TimedHubOps, ErasePollTimesOutByTheWholeSecondClock) {

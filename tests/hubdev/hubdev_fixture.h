@@ -19,8 +19,8 @@ namespace hbx::testing {
 
 class HubLayerTest : public ::testing::Test {
  protected:
-  // Tests that measure waits run at a larger time scale, where a real
-  // scheduling delay costs less simulated time.
+  // Virtual time by default: simulated time moves only while every thread
+  // waits, so measured waits are exact and a stall never becomes a time-out.
   explicit HubLayerTest(double scale = 0)
       : host(benchFolder.options(scale)), ports(host.ports()), utility(ports), filter(ports) {}
 

@@ -20,7 +20,7 @@ bool isFirmwarePacket(const sim::hub::TraceEntry& e) { return e.words[1] == 2 &&
 class FirmwareDownload : public HubLayerTest {
  protected:
   // Requests take long enough in real time for concurrent downloads to overlap.
-  FirmwareDownload() : HubLayerTest(0.02) {}
+  FirmwareDownload() : HubLayerTest(0) {}
 
   // Stages firmware code of `n` bytes and erases image 0 of every hub.
   std::vector<std::uint8_t> stage(std::size_t n) {
