@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 
 namespace hbx::sim {
@@ -22,6 +24,11 @@ bool isReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 std::uint32_t missingError(const fs::path& hostPath) {
   std::error_code ec;
   return fs::is_directory(hostPath.parent_path(), ec) ? err::kFileNotFound : err::kPathNotFound;
+}
+
+std::string lowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 }  // namespace
@@ -97,12 +104,20 @@ platform::FileIoResult SimFiles::writeFile(OsHandle file, const std::uint8_t* da
   if (it == open_.end()) return {false, 0, err::kInvalidHandle};
   if (!(it->second.access & platform::access::kGenericWrite)) return {false, 0, err::kAccessDenied};
   std::uint32_t total = 0;
+  const bool killHalfWay = !killAtWriteTo_.empty() && lowerCase(it->second.hostPath.filename().string()) == killAtWriteTo_;
+  if (killHalfWay) length = length / 2;
   while (total < length) {
     const ssize_t n = ::write(it->second.fd, data + total, length - total);
     if (n <= 0) return {false, total, err::kGenFailure};
     total += static_cast<std::uint32_t>(n);
   }
+  if (killHalfWay) ::raise(SIGKILL);
   return {true, total, 0};
+}
+
+void SimFiles::killHalfWayThroughWriteTo(const std::string& fileName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  killAtWriteTo_ = lowerCase(fileName);
 }
 
 bool SimFiles::fileSize(OsHandle file, std::int64_t& size, std::uint32_t& error) {

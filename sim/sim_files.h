@@ -33,6 +33,10 @@ class SimFiles : public platform::FilePort {
   int access(const std::wstring& path, int mode, int& crtErrno, std::uint32_t& error) override;
   std::uint32_t fileAttributes(const std::wstring& path, std::uint32_t& error) override;
 
+  // Bench field killAtWriteTo: the process dies (SIGKILL) half-way through
+  // its first write to a file of this name (any folder, any case).
+  void killHalfWayThroughWriteTo(const std::string& fileName);
+
  private:
   struct OpenFile {
     int fd = -1;
@@ -47,6 +51,7 @@ class SimFiles : public platform::FilePort {
   mutable std::mutex mutex_;
   std::map<platform::OsHandle, OpenFile> open_;
   platform::OsHandle nextHandle_ = 0x1000;
+  std::string killAtWriteTo_;  // lower case; empty: never
 };
 
 }  // namespace hbx::sim

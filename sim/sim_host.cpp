@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "base/log/format.h"
+#include "base/text/utf.h"
 #include "sim/bench.h"
 #include "sim/last_error.h"
 #include "sim/sim_clock.h"
@@ -152,6 +153,7 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   if (options_.terminalAttached) ask = options_.askUser;
   windows_ = std::make_unique<SimWindows>(out, ask);
   payloads_ = std::make_unique<SimPayloads>();
+  applyRunFaults();
   registry_ = std::make_unique<SimRegistry>();
   // A bench folder keeps its registry between runs: a saved one replaces what
   // bench.json describes, and the set-up below leaves it as the last run did.
@@ -196,6 +198,34 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   lastErrorPorts_.reset(new LastErrorPorts{LastErrorDeviceIo(*deviceIo_), LastErrorHubIo(*hubIo_),
                                            LastErrorSetupApi(*setupApi_), LastErrorFiles(*files_),
                                            LastErrorProcesses(*processes_)});
+}
+
+// Two top-level fields of bench.json for the runs of the fault matrix: carried
+// files replaced (the settings file, say) and a kill half-way through a write.
+void SimHost::applyRunFaults() {
+  const nlohmann::json& document = bench_->document;
+  std::string error;
+  if (document.contains("killAtWriteTo")) {
+    const nlohmann::json& name = document["killAtWriteTo"];
+    if (name.is_string() && !name.get<std::string>().empty()) files_->killHalfWayThroughWriteTo(name.get<std::string>());
+    else error = "/killAtWriteTo: expected a file name";
+  }
+  if (document.contains("carried")) {
+    const nlohmann::json& carried = document["carried"];
+    for (std::size_t i = 0; carried.is_array() && i < carried.size() && error.empty(); ++i) {
+      const nlohmann::json& file = carried[i];
+      if (!file.is_object() || !file.contains("type") || !file["type"].is_string() || !file.contains("id") ||
+          !file["id"].is_number_unsigned() || !file.contains("text") || !file["text"].is_string()) {
+        error = "/carried/" + std::to_string(i) + ": expected type, id and text";
+        break;
+      }
+      const std::string text = file["text"].get<std::string>();
+      payloads_->replace(fromUtf8(file["type"].get<std::string>()), file["id"].get<std::uint32_t>(),
+                         std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    if (!carried.is_array()) error = "/carried: expected an array";
+  }
+  if (!error.empty() && benchError_.empty()) benchError_ = error;
 }
 
 void SimHost::placeInstalledDriver() {

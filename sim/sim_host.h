@@ -110,6 +110,7 @@ class SimHost {
   const std::optional<std::filesystem::path>& benchFolder() const { return options_.benchFolder; }
 
  private:
+  void applyRunFaults();
   // The filter's registry entry and driver file on a bench whose filter
   // driver is installed (sim/setup/).
   void placeInstalledDriver();

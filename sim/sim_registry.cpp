@@ -71,8 +71,9 @@ std::int32_t SimRegistry::deleteValue(OsHandle key, const std::wstring& name) {
   const auto handle = open_.find(key);
   if (handle == open_.end()) return static_cast<std::int32_t>(platform::err::kInvalidHandle);
   if (!(handle->second.second & 0x2)) return static_cast<std::int32_t>(platform::err::kAccessDenied);  // KEY_SET_VALUE
-  return keys_[handle->second.first].erase(foldCase(name)) == 1 ? 0
-                                                                 : static_cast<std::int32_t>(platform::err::kFileNotFound);
+  if (keys_[handle->second.first].erase(foldCase(name)) != 1) return static_cast<std::int32_t>(platform::err::kFileNotFound);
+  changed();
+  return 0;
 }
 
 std::int32_t SimRegistry::flushKey(OsHandle key) {

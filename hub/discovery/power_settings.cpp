@@ -17,6 +17,10 @@ constexpr std::uint8_t kOsWindows8 = 16;
 constexpr const wchar_t* kClassKeyRoot =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\";
 constexpr const wchar_t* kEnumRoot = L"System\\CurrentControlSet\\Enum\\";
+// The value that keeps what the user had beside a setting during a run, and
+// what it holds when the setting was not there.
+constexpr const wchar_t* kSavedSuffix = L" (before HBX763xFW update)";
+constexpr std::uint32_t kSavedAbsent = 0xFFFFFFFFu;
 
 bool contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
@@ -119,10 +123,21 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
     std::uint32_t current = 0;
     const bool read = bRegistryReadWrite(s.subKey, s.keyName, &current, 0, platform::regtype::kDword);
     // Discovery remembers what the user had; the restore puts that back and
-    // writes 1 only where nothing was found.
+    // writes 1 only where nothing was found. What the user had is also kept
+    // beside the setting until the restore has put it back, so that a run
+    // killed in between leaves it for the next run instead of losing it.
+    const std::wstring savedName = s.keyName + kSavedSuffix;
     std::uint32_t wanted = dwValue;
     if (dwValue == 0) {
-      m_PowerSettingsFound.remember(s.subKey, s.keyName, read ? std::optional<std::uint32_t>(current) : std::nullopt);
+      std::optional<std::uint32_t> before = read ? std::optional<std::uint32_t>(current) : std::nullopt;
+      std::uint32_t saved = 0;
+      if (bRegistryReadWrite(s.subKey, savedName, &saved, 0, platform::regtype::kDword)) {
+        before = saved == kSavedAbsent ? std::nullopt : std::optional<std::uint32_t>(saved);
+      } else {
+        saved = before.value_or(kSavedAbsent);
+        bRegistryReadWrite(s.subKey, savedName, &saved, 1, platform::regtype::kDword);
+      }
+      m_PowerSettingsFound.remember(s.subKey, s.keyName, before);
     } else if (const auto found = m_PowerSettingsFound.found(s.subKey, s.keyName)) {
       wanted = *found;
     }
@@ -130,30 +145,34 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       CZeltHubDev* dev = walkTarget();
       if (dev != nullptr && dev->m_DriverNum < kMaxDriverRecords) dev->m_DriverInfo[dev->m_DriverNum].bPowerSettingChanged = 1;
     };
-    std::uint32_t value = wanted;
-    if (dwValue != 0 && m_PowerSettingsFound.absentBefore(s.subKey, s.keyName)) {
-      // Discovery created the value: the restore takes it away again.
-      if (read) bRegistryDeleteValue(s.subKey, s.keyName);
-      continue;
-    }
-    if (!read) {
-      if (bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
-        markChanged();
-      } else {
-        HBX_LOG_WRN(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%s", s.subKey,
-                    systemErrorText(ports_.system.lastError()));
+    // The put-back; only once it is done is the kept value removed.
+    do {
+      std::uint32_t value = wanted;
+      if (dwValue != 0 && m_PowerSettingsFound.absentBefore(s.subKey, s.keyName)) {
+        // Discovery created the value: the restore takes it away again.
+        if (read) bRegistryDeleteValue(s.subKey, s.keyName);
+        break;
       }
-      continue;
-    }
-    if (current == wanted) continue;
-    HBX_LOG_MSG(L"%s:%d: Hub's power management is enable, set it disable szSubKeyHub3=%s, szKeyName=%s, szKeyValue=%d",
-                s.subKey, s.keyName, current);
-    if (!bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
-      HBX_LOG_ERR(L"%s:%d: set registry value fail, szSubKeyHub3=%s, szKeyName=%S, szKeyValue=%d", s.subKey,
-                  s.keyName, current);
-      return false;
-    }
-    markChanged();
+      if (!read) {
+        if (bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
+          markChanged();
+        } else {
+          HBX_LOG_WRN(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%s", s.subKey,
+                      systemErrorText(ports_.system.lastError()));
+        }
+        break;
+      }
+      if (current == wanted) break;
+      HBX_LOG_MSG(L"%s:%d: Hub's power management is enable, set it disable szSubKeyHub3=%s, szKeyName=%s, szKeyValue=%d",
+                  s.subKey, s.keyName, current);
+      if (!bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
+        HBX_LOG_ERR(L"%s:%d: set registry value fail, szSubKeyHub3=%s, szKeyName=%S, szKeyValue=%d", s.subKey,
+                    s.keyName, current);
+        return false;
+      }
+      markChanged();
+    } while (false);
+    if (dwValue != 0) bRegistryDeleteValue(s.subKey, savedName);
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "sim/hub/filter_driver.h"
 
+#include <csignal>
 #include <cstring>
 
 #include "hub/device/filter_protocol.h"
@@ -91,6 +92,9 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
     entry.replyBytes = reply.bytes;
     bench_.record(std::move(entry));
   }
+  // A kill as from outside: no handler, no clean-up; the flash and the hub's
+  // running state are already written through.
+  if (reply.killProgram) ::raise(SIGKILL);
   if (reply.immediate) return {false, reply.error};
   if (reply.stuck) {
     std::lock_guard<std::mutex> handlesLock(handlesMutex_);

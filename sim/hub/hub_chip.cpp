@@ -204,6 +204,7 @@ void HubChip::applyReplyFaults(Reply& reply) {
     --reply.bytes;
   }
   if (f.stuckAtRequest.set() && aims_.hits(f.stuckAtRequest)) reply.stuck = true;
+  if (f.killAt.set() && aims_.hits(f.killAt)) reply.killProgram = true;
 }
 
 Reply HubChip::erase(std::uint32_t image, std::uint32_t half, Ticks now) {

@@ -33,6 +33,7 @@ struct Reply {
   bool immediate = false;   // DeviceIoControl itself fails (else the completion does)
   std::uint32_t bytes = 0;  // reply bytes on success
   bool stuck = false;       // stays pending until it is cancelled
+  bool killProgram = false; // fault killAt: the program dies once the request has taken effect
 };
 
 enum class Running { Image0, Image1, Rom };

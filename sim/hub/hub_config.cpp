@@ -66,7 +66,7 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
   checkKeys(v, where, {"immediateError", "completionError", "failFromRequest", "failCount", "openError",
                        "eraseNeverFinishes", "powerLossAfterRequest", "legacyRegistersOnly", "tornAtRequest",
                        "badEraseAtRequest", "shortReplyAtRequest", "stuckAtRequest", "powerLossAt", "failAt",
-                       "flipBitAtOffset"});
+                       "flipBitAtOffset", "killAt"});
   FaultConfig f;
   const std::uint32_t any = 0xFFFFFFFFu;
   if (v.contains("immediateError")) f.immediateError = numberValue(v["immediateError"], where + "/immediateError", 0, any);
@@ -82,7 +82,7 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
   for (auto [name, aim] : {std::pair{"tornAtRequest", &f.tornAtRequest}, std::pair{"badEraseAtRequest", &f.badEraseAtRequest},
                            std::pair{"shortReplyAtRequest", &f.shortReplyAtRequest},
                            std::pair{"stuckAtRequest", &f.stuckAtRequest}, std::pair{"powerLossAt", &f.powerLossAt},
-                           std::pair{"failAt", &f.failAt}}) {
+                           std::pair{"failAt", &f.failAt}, std::pair{"killAt", &f.killAt}}) {
     if (v.contains(name)) *aim = parseFaultAim(v[name], where + "/" + name);
   }
   if (v.contains("flipBitAtOffset")) {

@@ -40,6 +40,7 @@ struct FaultConfig {
   FaultAim stuckAtRequest{};      // that request stays pending until it is cancelled
   FaultAim powerLossAt{};         // power lost after that request (powerLossAfterRequest by phase)
   FaultAim failAt{};              // failCount requests fail from that one (failFromRequest by phase)
+  FaultAim killAt{};              // the program is killed (SIGKILL) once that request has taken effect
   std::optional<std::uint32_t> flipBitAtOffset{};  // a programmed byte there (0 to 0x1FFFF) reads with bit 0 changed
 };
 

@@ -81,12 +81,19 @@ TEST(SimRegistryTest, BenchFolderKeepsTheRegistryAndTheDriverStateBetweenRuns) {
     // A run that removed the filter and was killed before it set a value back.
     first.registry().setMultiString(classKey, L"UpperFilters", {});
     first.registry().setDword(L"SYSTEM\\Left", L"EnableSelectiveSuspend", 0);
+    // A value the run deleted stays deleted.
+    first.registry().setDword(L"SYSTEM\\Left", L"Deleted", 1);
+    const RegOpenResult left = first.registry().openKey(L"SYSTEM\\Left", keyaccess::kWrite);
+    ASSERT_EQ(left.status, 0);
+    EXPECT_EQ(first.registry().deleteValue(left.key, L"Deleted"), 0);
+    first.registry().closeKey(left.key);
   }
   SimHost second(options);
   EXPECT_FALSE(second.hubBench().driverInstalled()) << "bench.json's driverInstalled counts for the first run only";
   const auto left = second.registry().value(L"system\\left", L"enableselectivesuspend");
   ASSERT_TRUE(left.has_value());
   EXPECT_EQ(left->bytes, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+  EXPECT_FALSE(second.registry().value(L"SYSTEM\\Left", L"Deleted").has_value());
   forgetRunningState(folder.path());
   SimHost fresh(options);
   EXPECT_TRUE(fresh.hubBench().driverInstalled());

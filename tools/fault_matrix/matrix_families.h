@@ -1,0 +1,68 @@
+#pragma once
+// The interruption matrix: the four families of points, each point one
+// fault put into a run of the built program on a fresh bench folder and
+// judged by what the runs leave behind.
+//   power-cut      the hub loses its power after a request; power cycle and
+//                  a plain re-run: the hub boots the new firmware, and the
+//                  cut run never passed it
+//   torn           the power goes half-way through a program or an erase
+//   request-fault  one request of one of two hubs fails (error 31, another
+//                  error, a failed completion, a short reply, a stuck
+//                  request): the run fails with the program's codes, the
+//                  other hub is updated
+//   kill           the program is killed (SIGKILL) at a phase of the run; a
+//                  plain re-run leaves the new firmware and the host as it
+//                  was before the first run (driver, registry, program
+//                  folder, temporary folder)
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/hub/fault_aim.h"
+
+namespace hbx::faultmatrix {
+
+// One request of the one-hub clean run: its number (from 1), its phase and
+// its place among the requests of that phase (and image).
+struct Step {
+  std::uint32_t request = 0;
+  sim::hub::Phase phase = sim::hub::Phase::Other;
+  std::optional<std::uint32_t> image;
+  std::uint32_t nthOfPhase = 0;
+};
+
+// The requests of a clean one-hub update (run in this process on `work`).
+std::vector<Step> stepsOfCleanRun(const std::filesystem::path& work);
+bool isFlashStep(const Step& step);
+
+// Where a point runs: its own bench folder and copy of the program.
+struct PointPlace {
+  std::filesystem::path bench;
+  std::filesystem::path program;  // the copy, in a folder of its own
+  std::filesystem::path debugLog;
+};
+
+struct Point {
+  std::string where;  // the fault and its step, for the report
+  // Runs the point; "" when it recovered, else what went wrong.
+  std::function<std::string(const PointPlace&)> run;
+};
+
+std::vector<Point> powerCutPoints(const std::vector<Step>& steps, bool quick);
+std::vector<Point> tornPoints(const std::vector<Step>& steps, bool quick);
+std::vector<Point> requestFaultPoints(const std::vector<Step>& steps, bool quick);
+std::vector<Point> killPoints(const std::vector<Step>& steps, bool quick);
+
+struct FamilyResult {
+  std::size_t points = 0;
+  std::size_t recovered = 0;
+  std::vector<std::string> failures;  // "<where>: <what went wrong>"
+};
+
+// Runs the points, `jobs` at a time, each in a temporary folder of its own.
+FamilyResult runPoints(const std::vector<Point>& points, const std::filesystem::path& program, unsigned jobs);
+
+}  // namespace hbx::faultmatrix
