@@ -26,6 +26,7 @@ using sim::hub::Phase;
 namespace {
 
 const std::vector<std::string> kCommand = {"/DOS", "/DBG", "3"};
+const std::vector<std::string> kSilentCommand = {"/SILENT", "/DBG", "3"};
 constexpr char kProgramName[] = "8634FWUpgradeTool";
 
 std::string stepName(const Step& step) {
@@ -96,6 +97,7 @@ BenchSpec oneHub(const std::string& faults) {
 
 std::string ended(const ProgramRun& run) {
   if (!run.started) return "did not start";
+  if (run.hung) return "never ended (killed after its time limit)";
   if (!run.exited) return "died of signal " + std::to_string(run.signal);
   return "ended with " + std::to_string(run.code);
 }
@@ -130,17 +132,18 @@ std::vector<Point> cutPoints(const std::vector<Step>& steps, const std::string& 
 // The failed requests, as the hub's faults at a step.
 struct RequestFault {
   const char* name;
+  bool readsOnly;
   std::function<nlohmann::json(const nlohmann::json& aim)> faults;
 };
 
 const std::vector<RequestFault>& requestFaults() {
   using nlohmann::json;
   static const std::vector<RequestFault> kinds = {
-      {"error 31", [](const json& aim) { return json{{"failAt", aim}, {"failCount", 1}, {"immediateError", 31}}; }},
-      {"error 87", [](const json& aim) { return json{{"failAt", aim}, {"failCount", 1}, {"immediateError", 87}}; }},
-      {"failed completion", [](const json& aim) { return json{{"failAt", aim}, {"failCount", 1}, {"completionError", 31}}; }},
-      {"short reply", [](const json& aim) { return json{{"shortReplyAtRequest", aim}}; }},
-      {"stuck request", [](const json& aim) { return json{{"stuckAtRequest", aim}}; }},
+      {"error 31", false, [](const json& aim) { return json{{"failAt", aim}, {"failCount", 1}, {"immediateError", 31}}; }},
+      {"error 87", false, [](const json& aim) { return json{{"failAt", aim}, {"failCount", 1}, {"immediateError", 87}}; }},
+      {"failed completion", false, [](const json& aim) { return json{{"failAt", aim}, {"failCount", 1}, {"completionError", 31}}; }},
+      {"short reply", true, [](const json& aim) { return json{{"shortReplyAtRequest", aim}}; }},
+      {"stuck request", false, [](const json& aim) { return json{{"stuckAtRequest", aim}}; }},
   };
   return kinds;
 }
@@ -151,7 +154,7 @@ std::string failOneRequest(const PointPlace& place, const nlohmann::json& faults
   BenchSpec spec;
   spec.hubs = {{"cut", faults.dump()}, {"other", ""}};
   writeBench(place.bench, spec);
-  const ProgramRun run = runProgram(place.program, place.bench, kCommand, place.debugLog);
+  const ProgramRun run = runProgram(place.program, place.bench, kSilentCommand, place.debugLog);
   if (!run.exited || (run.code != -1 && run.code != -7 && run.code != -9)) return "the run " + ended(run);
   const std::string other = image0Version(place.bench, "other");
   if (other != kCarriedVersion) return "the other hub holds " + other;
@@ -216,6 +219,7 @@ std::vector<Step> stepsOfCleanRun(const fs::path& work) {
     step.phase = kind.phase;
     step.image = kind.image;
     step.nthOfPhase = ++counted[{kind.phase, kind.image}];
+    step.returnsBytes = entry.replyBytes > 0;
     steps.push_back(step);
   }
   return steps;
@@ -231,15 +235,24 @@ std::vector<Point> tornPoints(const std::vector<Step>& steps, bool quick) {
 
 std::vector<Point> requestFaultPoints(const std::vector<Step>& steps, bool quick) {
   // Full: the first, middle and last request of each step of the run (each
-  // run of one phase and image). Short: the first request of each.
+  // run of one phase and image). Short: the first request of the first
+  // erase, configuration table, download and read-back.
   std::vector<Step> chosen;
+  std::map<Phase, bool> seen;
   for (const std::vector<Step>& segment : segmentsOf(steps)) {
-    const std::vector<Step> picked = quick ? std::vector<Step>{segment.front()} : ends(segment, true);
-    chosen.insert(chosen.end(), picked.begin(), picked.end());
+    const Phase phase = segment.front().phase;
+    if (!quick) {
+      const std::vector<Step> picked = ends(segment, true);
+      chosen.insert(chosen.end(), picked.begin(), picked.end());
+    } else if ((isFlashStep(segment.front()) || phase == Phase::Readback) && !seen[phase]) {
+      seen[phase] = true;
+      chosen.push_back(segment.front());
+    }
   }
   std::vector<Point> points;
   for (const RequestFault& kind : requestFaults()) {
     for (const Step& step : chosen) {
+      if (kind.readsOnly && !step.returnsBytes) continue;
       const nlohmann::json faults = kind.faults(aimOf(step));
       points.push_back({std::string(kind.name) + " at " + stepName(step),
                         [faults](const PointPlace& place) { return failOneRequest(place, faults); }});

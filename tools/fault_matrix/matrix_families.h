@@ -7,9 +7,11 @@
 //                  cut run never passed it
 //   torn           the power goes half-way through a program or an erase
 //   request-fault  one request of one of two hubs fails (error 31, another
-//                  error, a failed completion, a short reply, a stuck
-//                  request): the run fails with the program's codes, the
-//                  other hub is updated
+//                  error, a failed completion, a short reply to a read, a
+//                  stuck request): the run fails with the program's codes,
+//                  the other hub is updated. Silent mode: in console mode the
+//                  hubs are written one after another, so a stuck hub holds
+//                  the others until the run's time-out.
 //   kill           the program is killed (SIGKILL) at a phase of the run; a
 //                  plain re-run leaves the new firmware and the host as it
 //                  was before the first run (driver, registry, program
@@ -32,6 +34,7 @@ struct Step {
   sim::hub::Phase phase = sim::hub::Phase::Other;
   std::optional<std::uint32_t> image;
   std::uint32_t nthOfPhase = 0;
+  bool returnsBytes = false;  // a read: a short reply can hit it
 };
 
 // The requests of a clean one-hub update (run in this process on `work`).

@@ -1,9 +1,13 @@
 #include "tools/fault_matrix/program_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 
@@ -14,7 +18,7 @@ namespace hbx::faultmatrix {
 namespace fs = std::filesystem;
 
 ProgramRun runProgram(const fs::path& program, const fs::path& benchFolder, const std::vector<std::string>& arguments,
-                      const fs::path& debugLog) {
+                      const fs::path& debugLog, int limitSeconds) {
   ProgramRun run;
   // Everything the child needs is built before the fork: between fork and
   // exec only async-signal-safe calls are made.
@@ -53,10 +57,24 @@ ProgramRun runProgram(const fs::path& program, const fs::path& benchFolder, cons
   }
   ::close(pipeFds[1]);
   run.started = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
   char buffer[4096];
-  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{pipeFds[0], POLLIN, 0};
+    const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
+    if (polled == 0) {
+      run.hung = true;
+      ::kill(child, SIGKILL);
+      break;
+    }
+    if (polled < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
     if (n > 0) run.output.append(buffer, static_cast<std::size_t>(n));
-    else if (errno != EINTR) break;
+    else if (n == 0 || errno != EINTR) break;
   }
   ::close(pipeFds[0]);
   int status = 0;

@@ -12,11 +12,15 @@ struct ProgramRun {
   bool exited = false;  // ended by itself
   int code = 0;         // the exit status as the program's own signed code (246 is -10)
   int signal = 0;       // the signal that ended it, when it did not exit
+  bool hung = false;    // still running after the time limit, and killed then
   std::string output;   // standard output and error
 };
 
+// A run takes well under a second of real time on virtual time; one that
+// still runs after `limitSeconds` waits for something that never comes.
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& benchFolder,
-                      const std::vector<std::string>& arguments, const std::filesystem::path& debugLog);
+                      const std::vector<std::string>& arguments, const std::filesystem::path& debugLog,
+                      int limitSeconds = 40);
 
 // A copy of the program in a folder of its own (a hard link when the file
 // system allows), so that runs in parallel do not share a program folder.
