@@ -104,8 +104,10 @@ platform::FileIoResult SimFiles::writeFile(OsHandle file, const std::uint8_t* da
   if (it == open_.end()) return {false, 0, err::kInvalidHandle};
   if (!(it->second.access & platform::access::kGenericWrite)) return {false, 0, err::kAccessDenied};
   std::uint32_t total = 0;
-  const bool killHalfWay = !killAtWriteTo_.empty() && lowerCase(it->second.hostPath.filename().string()) == killAtWriteTo_;
+  const std::string name = lowerCase(it->second.hostPath.filename().string());
+  const bool killHalfWay = !killAtWriteTo_.empty() && name == killAtWriteTo_;
   if (killHalfWay) length = length / 2;
+  if (length > 0 && !shortWriteTo_.empty() && name == shortWriteTo_) --length;
   while (total < length) {
     const ssize_t n = ::write(it->second.fd, data + total, length - total);
     if (n <= 0) return {false, total, err::kGenFailure};
@@ -118,6 +120,11 @@ platform::FileIoResult SimFiles::writeFile(OsHandle file, const std::uint8_t* da
 void SimFiles::killHalfWayThroughWriteTo(const std::string& fileName) {
   std::lock_guard<std::mutex> lock(mutex_);
   killAtWriteTo_ = lowerCase(fileName);
+}
+
+void SimFiles::shortWritesTo(const std::string& fileName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  shortWriteTo_ = lowerCase(fileName);
 }
 
 bool SimFiles::fileSize(OsHandle file, std::int64_t& size, std::uint32_t& error) {

@@ -36,6 +36,9 @@ class SimFiles : public platform::FilePort {
   // Bench field killAtWriteTo: the process dies (SIGKILL) half-way through
   // its first write to a file of this name (any folder, any case).
   void killHalfWayThroughWriteTo(const std::string& fileName);
+  // A full disk: every write to a file of this name stores one byte fewer
+  // than asked, and says so.
+  void shortWritesTo(const std::string& fileName);
 
  private:
   struct OpenFile {
@@ -52,6 +55,7 @@ class SimFiles : public platform::FilePort {
   std::map<platform::OsHandle, OpenFile> open_;
   platform::OsHandle nextHandle_ = 0x1000;
   std::string killAtWriteTo_;  // lower case; empty: never
+  std::string shortWriteTo_;   // lower case; empty: never
 };
 
 }  // namespace hbx::sim

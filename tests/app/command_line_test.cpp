@@ -205,6 +205,7 @@ TEST_F(OptionTest, ErrorsEndTheProcess) {
       {L"/P2 5678 /P3 1234", -10, {L"[Error] You can not check /P3 /P2 at the same time!!! "}},
       {L"/C 12345", -10, {L"[Error] Please Input Correctly FW Version!!! ", usageOf}},
       {L"/C 25031825010", -10, {L"[Error] Please Input Correctly FW Version!!! ", usageOf}},
+      {L"/C 2503182501000", -10, {L"[Error] Please Input Correctly FW Version!!! ", usageOf}},
       // Export turns update mode off; asking for an update beside it is refused.
       {L"/E /U", -10, {L"[Error] Export FW  and Update FW can not be enabled at the same time!!"}},
       {L"/U missing.bin",

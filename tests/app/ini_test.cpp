@@ -7,6 +7,7 @@
 
 #include "app_fixture.h"
 #include "payload/embedded.h"
+#include "sim/sim_files.h"
 
 namespace hbx::testing {
 namespace {
@@ -129,6 +130,10 @@ TEST_F(IniTest, ExtractReplacesAFilePlacedBeforehand) {
 TEST_F(IniTest, ExtractFailures) {
   // No such folder.
   EXPECT_EQ(ini().nExtractINILib(L"C:\\Missing\\Folder"), 255);
+  // A full disk: the file comes out one byte short.
+  host_->files().shortWritesTo("HBX763xFWUpg.ini");
+  EXPECT_EQ(ini().nExtractINILib(kProgramFolder), 255);
+  host_->files().shortWritesTo("");
   // Nothing carried.
   host_->payloads().remove(Ini::kResourceType, Ini::kResourceId);
   EXPECT_EQ(ini().nExtractINILib(kProgramFolder), 255);

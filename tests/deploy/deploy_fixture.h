@@ -7,6 +7,7 @@
 
 #include "hub/host/driver_package.h"
 #include "sim/hub/hub_bench.h"
+#include "sim/sim_files.h"
 #include "sim/sim_payloads.h"
 #include "sim/sim_registry.h"
 #include "tests/host/utility_fixture.h"

@@ -99,6 +99,13 @@ TEST_F(DeployTest, FileThatCannotBeReplacedFailsTheWriter) {
   EXPECT_NE(debugLog().find("Load Filter Driver cat, WriteFile Failed, Erroe=80"), std::string::npos);
 }
 
+TEST_F(DeployTest, ShortWriteFailsTheWriter) {
+  CHubUtility& utility = start();
+  host->files().shortWritesTo("zeltufdriver.cat");
+  EXPECT_EQ(utility.nLoadFilterDriverLib(kTemp), -10);
+  EXPECT_FALSE(exists(std::wstring(kDriverFolder) + L"\\i386\\zeltufdriver.sys"));
+}
+
 TEST_F(DeployTest, UninstallScriptAloneIsWrittenOrReportsMinusTen) {
   CHubUtility& utility = start();
   EXPECT_EQ(utility.nLoadDelInstall_INF(kTemp), 0);
