@@ -129,6 +129,12 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_EQ(d.m_bNoUninstall, 1);
          EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
        }},
+      // "/UN" before "/U" is an option, not the start of the file.
+      {L"/UN/U./Config_250318_25_01_0C.bin",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bNoUninstall, 1);
+         EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
+       }},
       // An absolute path is taken as it is, checked and classified; its
       // version is the content's, which its name repeats.
       {L"/U C:\\HBX\\Config_250318_25_01_0C.bin",
