@@ -32,6 +32,12 @@ TEST_F(FirmwareStaging, ReplacesAnEarlierLongerStaging) {
   ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"big.bin", firmwareCode(0x9000, 0x25))));
   ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"small.bin", firmwareCode(0x5000, 0x25))));
   EXPECT_EQ(read(tempBin()).size(), 0x5004u);
+  // Another program holds the staged file open, so it cannot be deleted first.
+  ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"big.bin", firmwareCode(0x9000, 0x25))));
+  const HeldOpen held(host.ports().files, tempBin());
+  ASSERT_NE(held.handle, platform::kInvalidHandle);
+  ASSERT_TRUE(utility.vCreateTempBinDataFile(put(L"small.bin", firmwareCode(0x5000, 0x25))));
+  EXPECT_EQ(read(tempBin()).size(), 0x5004u);
 }
 
 TEST_F(FirmwareStaging, RefusesWhatCannotBeStagedSoundly) {

@@ -77,6 +77,22 @@ class ImageFixture {
 
   std::wstring tempBin() const { return std::wstring(kProgramFolder) + L"\\HBXFW_Temp\\TempBinData.bin"; }
 
+  // Holds a file open as another program would (for its attributes only),
+  // sharing reading and writing but not deletion, so that deleting it
+  // fails; closed with the object.
+  struct HeldOpen {
+    HeldOpen(platform::FilePort& files, const std::wstring& path)
+        : files(files),
+          handle(files.createFile(path, 0, platform::share::kRead | platform::share::kWrite,
+                                  platform::creation::kOpenExisting, 0)
+                     .handle) {}
+    ~HeldOpen() {
+      if (handle != platform::kInvalidHandle) files.closeFile(handle);
+    }
+    platform::FilePort& files;
+    platform::OsHandle handle;
+  };
+
   sim::SimHost host{sim::SimHostOptions{}};
   CHubUtility utility{host.ports()};
   ZAr763ORIdirevaVodoRev dialog{host.ports(), utility};

@@ -121,6 +121,16 @@ TEST_F(SourceFiles, ConfigurationStagingSplitsTableAndFirmwareArea) {
   EXPECT_TRUE(std::equal(staged.begin(), staged.end(), image.begin() + 256));
   EXPECT_TRUE(utility.m_TempBinDigest.matches(staged));
 
+  // A longer staged file that another program holds open (it cannot be
+  // deleted first) is cut to the new length.
+  put(L"HBXFW_Temp\\TempBinData.bin", std::vector<std::uint8_t>(40000, 0x5A));
+  {
+    const HeldOpen held(host.ports().files, tempBin());
+    ASSERT_NE(held.handle, platform::kInvalidHandle);
+    ASSERT_TRUE(dialog.bConfig_File2TempBinFile(put(L"Config_a.bin", image)));
+  }
+  EXPECT_EQ(read(tempBin()), staged);
+
   // Nothing a hub would not boot is staged: a table alone, a shorter file,
   // an image with a wrong firmware checksum; nor a file that is not there.
   std::vector<std::uint8_t> badSum = bootableImage(32768, 0x25);
