@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <vector>
 
 #include "tests/walk/walk_fixture.h"
@@ -48,6 +51,20 @@ TEST_F(RomReadTest, StaleDeviceObjectIsFoundAgainByPosition) {
     EXPECT_EQ(clock->takeSleeps(), (std::vector<std::uint32_t>{5000, 500, 500}));
     EXPECT_NE(debugLog().find(nformat("HBX763xConfigRead Failed[%d] , Retry[0]", index)), std::string::npos);
   }
+}
+
+// The walk that finds the hub again runs under the walk lock, so that hubs
+// read back at once (or a re-enumeration) never walk the list together:
+// while another walk holds the lock, the read-back waits for it.
+TEST_F(RomReadTest, FindingTheHubAgainWaitsForTheWalkLock) {
+  list.Devs[0].m_strObjectName = L"\\\\.\\USBPDO_GONE0001";
+  std::unique_lock<std::mutex> walking(utility->m_EnumCriticalSection);
+  std::vector<std::uint8_t> rom(kRomBytes, 0);
+  std::future<bool> read = std::async(std::launch::async, [&] { return utility->bReadSPIROM(0, rom.data(), 0, 1); });
+  EXPECT_EQ(read.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+      << "the hub list was walked while another walk held the lock";
+  walking.unlock();
+  EXPECT_TRUE(read.get());
 }
 
 TEST_F(RomReadTest, HubNotFoundAgainFailsAfterThreeAttempts) {
