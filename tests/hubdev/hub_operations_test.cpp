@@ -160,6 +160,11 @@ TEST_F(HubOps, ConfigurationRoundTripThroughFlash) {
     ASSERT_TRUE(utility.vWrRdConfiguration(1, 0, back.data(), image, 1));
     EXPECT_EQ(back, table) << int(image);
   }
+  // A read answered with one byte fewer than asked is a failed read.
+  std::array<std::uint8_t, 256> shortBack{};
+  chip(1).faults().shortReplyAtRequest.request = chip(1).requestCount() + 1;
+  EXPECT_FALSE(utility.vWrRdConfiguration(1, 0, shortBack.data(), 0, 1));
+  chip(1).faults() = {};
   // Without the variant flag image 1 is used whatever is asked.
   bench().clearTrace();
   std::array<std::uint8_t, 256> back{};
