@@ -16,6 +16,20 @@ std::size_t countOpcode(const std::vector<sim::hub::TraceEntry>& t, std::uint32_
   return n;
 }
 
+// A name of the field's length or longer is cut to leave its terminator in
+// the field; the next field keeps its text.
+TEST(HubRecords, LongNamesStayInsideTheirFields) {
+  for (std::size_t length : {kNameChars - 1, kNameChars, kNameChars + 40}) {
+    SCOPED_TRACE(length);
+    DriverInfo info;
+    vClearDriverInfo(info);
+    vSetField(info.HostControllerName, L"host");
+    vSetField(info.RootHubName, std::wstring(length, L'r'));
+    EXPECT_EQ(strField(info.RootHubName), std::wstring(kNameChars - 1, L'r'));
+    EXPECT_EQ(strField(info.HostControllerName), L"host");
+  }
+}
+
 TEST_F(HubOps, SignatureMarkingAndReading) {
   const platform::OsHandle h = open(1);
   EXPECT_EQ(utility.bIsSignatureMarked(h), 0);
