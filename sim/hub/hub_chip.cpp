@@ -347,7 +347,9 @@ Reply HubChip::deviceDescriptor(Connection connection, std::uint8_t* out, std::u
       static_cast<std::uint8_t>(config_.vid), static_cast<std::uint8_t>(config_.vid >> 8),
       static_cast<std::uint8_t>(pid), static_cast<std::uint8_t>(pid >> 8),
       static_cast<std::uint8_t>(config_.bcdDevice), static_cast<std::uint8_t>(config_.bcdDevice >> 8),
-      config_.manufacturerIndex, productIndex(config_), static_cast<std::uint8_t>(config_.serial.empty() ? 0 : kSerialIndex), 1};
+      // A hub without a manufacturer text names none (index 0).
+      static_cast<std::uint8_t>(config_.manufacturer.empty() ? 0 : config_.manufacturerIndex), productIndex(config_),
+      static_cast<std::uint8_t>(config_.serial.empty() ? 0 : kSerialIndex), 1};
   const std::uint32_t n = std::min<std::uint32_t>(outLength, kDescriptorSize);
   std::copy_n(d.begin(), n, out);
   return ok(n);

@@ -133,6 +133,15 @@ TEST_F(WalkTest, ManufacturerTextIsReadAtTheIndexTheDescriptorGives) {
   EXPECT_EQ(positions(walk()), (std::vector<int>{9, 10, 13, 10, 14}));
 }
 
+// A hub without a manufacturer text (index 0) fails the manufacturer filter,
+// also right after a hub whose text passed it.
+TEST_F(WalkTest, HubWithoutManufacturerTextFailsTheManufacturerFilter) {
+  start(topologyBench("", R"(, "manufacturer": "")"));
+  utility->m_bCheckManuString = 1;
+  utility->m_strManuString_Indetify = L"CORVANE";
+  EXPECT_EQ(positions(walk()), (std::vector<int>{9, 13, 14}));
+}
+
 TEST_F(WalkTest, VendorIdEightyEightySevenIsNeverListedNotEvenWhenFindingAHubAgain) {
   for (std::uint8_t reEnumeration : {0, 1}) {
     start(topologyBench());
