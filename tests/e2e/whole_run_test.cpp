@@ -30,6 +30,17 @@ TEST(WholeRun, UpdatesThreeHubsOnTwoTiersWithTheCarriedImage) {
   EXPECT_EQ(run.host().system().restartRequests(), 1);
 }
 
+// In console mode the hubs are written one after another, so each hub's
+// line stays whole on the console although the workers run at once.
+TEST(WholeRun, ConsoleKeepsEachHubsLineWhole) {
+  E2eRun run(twoTiers());
+  EXPECT_EQ(run.run(L"/DOS /DBG 3"), 0) << run.debugLog();
+  for (int n = 0; n < 3; ++n) {
+    const std::string line = "Target Hub[0" + std::to_string(n) + "] >FW Update.....\tPASS";
+    EXPECT_NE(run.output().find(line), std::string::npos) << line << " in\n" << run.output();
+  }
+}
+
 TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
   // Tiers 1, 2 and 3: the hub that waits for its turn the longest waits
   // while the others write and reset, at a scale a busy machine keeps up with.
