@@ -75,6 +75,18 @@ TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
 // Two tier-2 hubs on port 1 of two like hubs share their position index.
 // One of them does not come back after its reset: it is not taken for its
 // twin, and fails the run with -7.
+// A deeper hub that failed before its reset still counts as done for its
+// tier, so the hub above gets its reset turn and is verified.
+TEST(WholeRun, FailedDeeperHubDoesNotHoldBackTheTierAbove) {
+  Hub left = hub("left");
+  left.extraKeys = R"("faults": {"failAt": {"phase": "erase"}, "failCount": 4294967295, "immediateError": 31})";
+  E2eRun run({hub("top", kOldVersion, "", {left})});
+  run.carrySetting("EnableRelinkAfterFWUpg", 1);
+  EXPECT_EQ(run.run(L"/DBG 3"), -1) << run.debugLog();
+  EXPECT_NE(run.busArrival("top"), 0) << "top never had its reset turn";
+  EXPECT_TRUE(run.bootsNewVersion("top"));
+}
+
 TEST(WholeRun, RelinkDoesNotTakeAHubThatStaysAwayForItsTwin) {
   Hub gone = hub("gone");
   gone.extraKeys = R"("offBusMs": 600000)";
