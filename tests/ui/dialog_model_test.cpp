@@ -137,6 +137,18 @@ TEST(StatusDisplay, ResultTextColourAndFont) {
   });
 }
 
+// As SetWindowPos: "hide" wins when "show" is asked with it; hidden mode
+// never shows the window.
+TEST(DialogSetUp, WindowPosShowAndHide) {
+  DialogModel model;
+  model.setWindowPos(swp::kShowWindow, false);
+  EXPECT_TRUE(model.isVisible());
+  model.setWindowPos(swp::kShowWindow | swp::kHideWindow, false);
+  EXPECT_FALSE(model.isVisible());
+  model.setWindowPos(swp::kShowWindow, true);
+  EXPECT_FALSE(model.isVisible());
+}
+
 TEST(DialogSetUp, ControlsBarsAndTimer) {
   DialogModel model;
   EXPECT_FALSE(model.timerRunning());
