@@ -386,6 +386,14 @@ TEST(UpdateRunCheck, ChecksEveryHubWithoutWriting) {
     EXPECT_EQ(run.exitCode(), c.exitCode);
     EXPECT_EQ(run.status(), c.status);
     EXPECT_EQ(run.host().system().restartRequests(), 0);
+    // Each hub's bar shows its own check: green only for a version that matched.
+    for (std::size_t k = 0; k < 2; ++k) {
+      run.dialog.m_Model.withControls([&](ui::DialogControls& controls) {
+        EXPECT_EQ(static_cast<ui::Colour>(controls.progress(ui::ctrl::kHubBars[k])->barColour()),
+                  c.exitCode == 0 ? ui::kGreen : ui::kRed)
+            << k;
+      });
+    }
   }
 }
 
