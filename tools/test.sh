@@ -17,6 +17,9 @@ echo "== build and test"
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 
+echo "== the interruption matrix, short form"
+build/release/fault_matrix --quick --jobs "$jobs"
+
 echo "== sanitizer build and test"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHBX_SANITIZE=ON -DHBX_WERROR=ON >/dev/null
 cmake --build build/asan -j "$jobs"
