@@ -2,7 +2,8 @@
 // The interruption matrix: the four families of points, each point one
 // fault put into a run of the built program on a fresh bench folder and
 // judged by what the runs leave behind.
-//   power-cut      the hub loses its power after a request; power cycle and
+//   power-cut      the hub loses its power after a request (but the run's
+//                  last, which is a cut after the run); power cycle and
 //                  a plain re-run: the hub boots the new firmware, and the
 //                  cut run never passed it
 //   torn           the power goes half-way through a program or an erase
