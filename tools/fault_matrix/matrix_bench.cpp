@@ -73,13 +73,13 @@ std::string registryValues(const fs::path& file) {
 
 }  // namespace
 
-void writeBench(const fs::path& folder, const BenchSpec& spec) {
+void writeBench(const fs::path& folder, const BenchLayout& layout) {
   using nlohmann::json;
   json devices = json::array();
   json ports = json::array();
   int pdo = 20;
-  for (std::size_t p = 0; p < spec.hubs.size(); ++p) {
-    const BenchHub& hub = spec.hubs[p];
+  for (std::size_t p = 0; p < layout.hubs.size(); ++p) {
+    const BenchHub& hub = layout.hubs[p];
     json h = {{"name", hub.name},
               {"family", "HBX773x"},
               {"firmwareVersion", kOldVersion},
@@ -96,15 +96,15 @@ void writeBench(const fs::path& folder, const BenchSpec& spec) {
     ports.push_back({{"port", p + 1}, {"chip", hub.name}, {"side", "usb3"}, {"devices", json::array()}});
     ports.push_back({{"port", p + 11}, {"chip", hub.name}, {"side", "usb2"}, {"devices", json::array()}});
   }
-  json bench = {{"hubs", {{"driverInstalled", spec.driverInstalled}, {"devices", devices}}},
+  json bench = {{"hubs", {{"driverInstalled", layout.driverInstalled}, {"devices", devices}}},
                 {"usb", {{"controllers", json::array({{{"path", "\\\\?\\PCI#VEN_3A7F&DEV_7630#4&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}"},
                                                         {"description", "Corvane Host"},
                                                         {"ports", 20},
                                                         {"devices", ports}}})}}}};
-  if (spec.relink) {
+  if (layout.relink) {
     bench["carried"] = json::array({{{"type", "INI"}, {"id", Ini::kResourceId}, {"text", relinkSettings()}}});
   }
-  if (!spec.killAtWriteTo.empty()) bench["killAtWriteTo"] = spec.killAtWriteTo;
+  if (!layout.killAtWriteTo.empty()) bench["killAtWriteTo"] = layout.killAtWriteTo;
   fs::create_directories(folder);
   std::ofstream(folder / "bench.json", std::ios::binary | std::ios::trunc) << bench.dump(2);
 }

@@ -19,7 +19,7 @@ struct BenchHub {
   std::string faults;  // the hub's "faults" object as JSON text; empty: none
 };
 
-struct BenchSpec {
+struct BenchLayout {
   std::vector<BenchHub> hubs;
   bool driverInstalled = true;
   bool relink = false;        // carried settings with EnableRelinkAfterFWUpg=1 (a reset after the update)
@@ -28,7 +28,7 @@ struct BenchSpec {
 
 // Writes <folder>/bench.json (the flash, running states and registry a
 // folder already holds stay as they are).
-void writeBench(const std::filesystem::path& folder, const BenchSpec& spec);
+void writeBench(const std::filesystem::path& folder, const BenchLayout& layout);
 
 // Every hub of the folder off and on again (hubbench power-cycle).
 bool powerCycle(const std::filesystem::path& folder);

@@ -89,10 +89,10 @@ std::vector<Step> flashSteps(const std::vector<Step>& steps) {
   return flash;
 }
 
-BenchSpec oneHub(const std::string& faults) {
-  BenchSpec spec;
-  spec.hubs = {{"cut", faults}};
-  return spec;
+BenchLayout oneHub(const std::string& faults) {
+  BenchLayout layout;
+  layout.hubs = {{"cut", faults}};
+  return layout;
 }
 
 std::string ended(const ProgramRun& run) {
@@ -151,9 +151,9 @@ const std::vector<RequestFault>& requestFaults() {
 // Two hubs, one request of "cut" fails: the run must fail with one of the
 // program's failure codes, and "other" must be updated all the same.
 std::string failOneRequest(const PointPlace& place, const nlohmann::json& faults) {
-  BenchSpec spec;
-  spec.hubs = {{"cut", faults.dump()}, {"other", ""}};
-  writeBench(place.bench, spec);
+  BenchLayout layout;
+  layout.hubs = {{"cut", faults.dump()}, {"other", ""}};
+  writeBench(place.bench, layout);
   const ProgramRun run = runProgram(place.program, place.bench, kSilentCommand, place.debugLog);
   if (!run.exited || (run.code != -1 && run.code != -7 && run.code != -9)) return "the run " + ended(run);
   const std::string other = image0Version(place.bench, "other");
@@ -164,18 +164,18 @@ std::string failOneRequest(const PointPlace& place, const nlohmann::json& faults
 // The first run is killed where `kill` says; a plain re-run must leave the
 // new firmware and the host as it was before the first run.
 std::string killAndRerun(const PointPlace& place, const std::string& hubFaults, const std::string& killAtWriteTo) {
-  BenchSpec spec = oneHub(hubFaults);
-  spec.driverInstalled = false;
-  spec.relink = true;
-  spec.killAtWriteTo = killAtWriteTo;
-  writeBench(place.bench, spec);
+  BenchLayout layout = oneHub(hubFaults);
+  layout.driverInstalled = false;
+  layout.relink = true;
+  layout.killAtWriteTo = killAtWriteTo;
+  writeBench(place.bench, layout);
   setUpComputer(place.bench, place.program);
   const HostSnapshot before = snapshotHost(place.bench, place.program.parent_path());
   const ProgramRun first = runProgram(place.program, place.bench, kCommand, place.debugLog);
   if (first.exited || first.signal != SIGKILL) return "the first run was not killed: it " + ended(first);
-  spec.hubs = {{"cut", ""}};
-  spec.killAtWriteTo.clear();
-  writeBench(place.bench, spec);
+  layout.hubs = {{"cut", ""}};
+  layout.killAtWriteTo.clear();
+  writeBench(place.bench, layout);
   const ProgramRun rerun = runProgram(place.program, place.bench, kCommand, place.debugLog);
   if (!rerun.exited || rerun.code != 0) return "the re-run " + ended(rerun);
   const std::string difference = hostDifference(before, snapshotHost(place.bench, place.program.parent_path()));
