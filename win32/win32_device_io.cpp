@@ -63,7 +63,7 @@ class Win32DeviceIo final : public platform::DeviceIoPort {
   }
 
   void closeHandle(platform::OsHandle handle) override {
-    if (handle != platform::kNullHandle && handle != platform::kInvalidHandle) CloseHandle(toHandle(handle));
+    closeIfOpen(handle);
   }
 };
 

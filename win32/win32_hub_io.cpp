@@ -28,7 +28,7 @@ class Win32HubIo final : public platform::HubIoPort {
   }
 
   void closeHub(platform::OsHandle hub) override {
-    if (hub != platform::kNullHandle && hub != platform::kInvalidHandle) CloseHandle(toHandle(hub));
+    closeIfOpen(hub);
   }
 };
 
