@@ -30,13 +30,23 @@ inline constexpr wchar_t kProgramFolder[] = L"C:\\HBX";
 inline constexpr std::array<std::uint8_t, 6> kCarriedVersion{0x25, 0x03, 0x18, 0x25, 0x01, 0x0C};
 inline constexpr std::array<std::uint8_t, 6> kOldVersion{0x25, 0x01, 0x15, 0x25, 0x00, 0x00};
 
-// Keeps every log line.
+// Keeps every log line, with the run's clock time it was written at.
 class LogLines : public sim::SimSystem {
  public:
-  explicit LogLines(sim::SimHost& host) : sim::SimSystem(host.paths(), L"C:\\HBX\\x.exe", nullptr) {}
+  explicit LogLines(sim::SimHost& host)
+      : sim::SimSystem(host.paths(), L"C:\\HBX\\x.exe", nullptr), clock_(host.ports().clock) {}
   void outputDebugString(const std::wstring& text) override {
+    const std::int64_t ms = clock_.performanceCounter() * 1000 / clock_.performanceFrequency();
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.push_back(text);
+    times_.push_back(ms);
+  }
+  // The clock time in ms of the first line holding `part`; -1 when none does.
+  std::int64_t timeOf(const std::wstring& part) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (lines_[i].find(part) != std::wstring::npos) return times_[i];
+    return -1;
   }
   int count(const std::wstring& part) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -54,8 +64,10 @@ class LogLines : public sim::SimSystem {
   }
 
  private:
+  platform::ClockPort& clock_;
   std::mutex mutex_;
   std::vector<std::wstring> lines_;
+  std::vector<std::int64_t> times_;
 };
 
 // A hub of the carried image's chip type (HBX773x, major type 2).

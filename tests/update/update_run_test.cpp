@@ -199,6 +199,27 @@ TEST(UpdateRun, MainTaskTimeOutCancelsTheWorkersAndEndsWithMinus9) {
   EXPECT_TRUE(run.log.has(L"ucTargetNumber[0], Finish, bResult=0"));
 }
 
+// The task polls its workers 520 times, 500 ms apart, before it gives up on
+// them: the time-out comes 260 s after the workers start, not a poll early
+// or late.
+TEST(UpdateRun, MainTaskGivesUpAfter520PollsOf500Ms) {
+  RunFixture run(benchOf({targetHub(0)}));
+  run.useCarriedImage();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  run.reEnumerate = [&](std::uint8_t) {
+    while (run.dialog.m_ChildThreadInfo[0].ucState.load() != CHILD_THREAD_FINISH)
+      run.host().ports().clock.sleepMs(100);
+    return false;
+  };
+  run.run();
+  const std::int64_t started = run.log.timeOf(L"ChildThreadFun, pChildThreadInfo->ucTargetNumber[0]");
+  const std::int64_t gaveUp = run.log.timeOf(L"TimeOut dwErrorCode");
+  ASSERT_GE(started, 0);
+  ASSERT_GE(gaveUp, 0);
+  EXPECT_NEAR(static_cast<double>(gaveUp - started), 520 * 500.0, 200.0);
+  EXPECT_EQ(run.exitCode(), -9);
+}
+
 // A request the driver never completes: at the run's time-out every request
 // in flight is cancelled, no hub is written or passed after it, and the run
 // ends. Whichever hub downloads first hangs at its tenth packet; the other
