@@ -93,6 +93,20 @@ void vRemoveDriverOfEndedStart(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& util
   ports.files.removeDirectory(strTempPath(ports.system, kSecondInstallPathChars) + driver::kWorkFolder, error);
 }
 
+// The version of the installed driver file (the system folder's, else under
+// WOW64 the SysWOW64 one); empty without a file or a version.
+std::wstring strInstalledDriverVersion(CHubUtility& utility, platform::SystemPort& system, bool* found = nullptr) {
+  const std::wstring driverFile = wformat(L"\\%s%s", std::wstring(driver::kDriversFolder), std::wstring(driver::kSysFile));
+  std::wstring candidate = system.systemDirectory() + driverFile;
+  bool exists = utility.bCheckFilePathExists(candidate, 0);
+  if (!exists && utility.IsWow64()) {
+    candidate = driver::kWow64SystemFolder + driverFile;
+    exists = utility.bCheckFilePathExists(candidate, 0);
+  }
+  if (found != nullptr) *found = exists;
+  return exists ? utility.vGetFileVersionInfo(candidate) : std::wstring();
+}
+
 // The filter driver registered and its driver file at the version the
 // program needs; installed when either is not so.
 StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports ports) {
@@ -110,17 +124,9 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
     }
   }
 
-  const std::wstring driverFile = wformat(L"\\%s%s", std::wstring(driver::kDriversFolder), std::wstring(driver::kSysFile));
-  std::wstring version;
-  std::wstring candidate = system.systemDirectory() + driverFile;
-  bool found = utility.bCheckFilePathExists(candidate, 0);
-  if (!found && utility.IsWow64()) {
-    candidate = driver::kWow64SystemFolder + driverFile;
-    found = utility.bCheckFilePathExists(candidate, 0);
-  }
-  if (found) {
-    version = utility.vGetFileVersionInfo(candidate);
-  } else {
+  bool found = false;
+  const std::wstring version = strInstalledDriverVersion(utility, system, &found);
+  if (!found) {
     dialog.vShowHubInfo(0);
     dialog.nShowMessage(L"Can not find Corvane Filter Driver !!", msgkind::kError, kIconWarningFlags);
     dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
@@ -142,6 +148,20 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
   if (version.empty() || !bSameTextIgnoringCase(version, driver::kDriverVersion)) {
     installTried = true;
     if (utility.InstallFilterDriver(strTempPath(system, kSecondInstallPathChars)) != 0) {
+      return failure(L"Please install Corvane Filter Driver !!");
+    }
+  }
+  // The setup library reports nothing back: an install that did not take (a
+  // package it refused, a driver file in use that it replaces only at the
+  // next restart) shows only in what it left. No run goes on without the
+  // filter, or with a driver of another version.
+  if (installTried) {
+    const bool registered = utility.bIsInstallZeltFilterDriverFromRegistry();
+    const std::wstring installed = strInstalledDriverVersion(utility, system);
+    if (!registered || !bSameTextIgnoringCase(installed, driver::kDriverVersion)) {
+      HBX_LOG_ERR(L"%s:%d: The filter driver did not install: registered[%d], driver version[%s] (a restart may be "
+                  L"pending)",
+                  registered ? 1 : 0, installed);
       return failure(L"Please install Corvane Filter Driver !!");
     }
   }
@@ -172,9 +192,12 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   utility.setUnattendedMode(cmdline::bAsksSilent(g_strInitCmd), consoleAsked);
   if (consoleAsked) ports_.system.allocConsole();
 
-  m_Ini.nExtractINILib(folder);
+  // A settings file that was not written whole (a full disk, say) is not
+  // read: its cut last line would load as another setting.
+  const bool extracted = m_Ini.nExtractINILib(folder) == 0;
   const std::wstring iniPath = Ini::strFilePath(folder);
-  if (!m_Ini.vLoadINIFile(iniPath)) {
+  if (!extracted || !m_Ini.vLoadINIFile(iniPath)) {
+    if (!extracted) HBX_LOG_ERR(L"%s:%d: nExtractINILib Failed[%s]", iniPath);
     HBX_LOG_ERR(L"%s:%d: vLoadINIFile Failed[%s]", iniPath);
     // The settings file must not outlive start-up. An interactive dialog
     // stays idle; an unattended run has nobody to close it and ends, saying

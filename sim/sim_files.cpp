@@ -35,6 +35,19 @@ std::string lowerCase(std::string text) {
 
 SimFiles::SimFiles(WinPaths& paths) : paths_(paths) {}
 
+bool SimFiles::inReadOnlyFolder(const fs::path& hostPath) const {
+  if (readOnlyFolders_.empty()) return false;
+  const std::string path = lowerCase(hostPath.lexically_normal().string());
+  for (const std::string& folder : readOnlyFolders_) {
+    if (path == folder || (path.starts_with(folder) && path[folder.size()] == '/')) return true;
+  }
+  return false;
+}
+
+bool SimFiles::heldElsewhere(const fs::path& hostPath) const {
+  return !heldName_.empty() && lowerCase(hostPath.filename().string()) == heldName_;
+}
+
 SimFiles::~SimFiles() {
   for (auto& [handle, file] : open_) ::close(file.fd);
 }
@@ -66,7 +79,9 @@ platform::OpenResult SimFiles::createFile(const std::wstring& path, std::uint32_
   if (creation == creation::kOpenExisting && !exists) return {kInvalidHandle, missingError(*host)};
   if (!exists && !fs::is_directory(host->parent_path())) return {kInvalidHandle, err::kPathNotFound};
   if (exists && (access & access::kGenericWrite) && isReadOnly(st)) return {kInvalidHandle, err::kAccessDenied};
-  if (!sharingAllows(*host, access, shareMode)) return {kInvalidHandle, err::kSharingViolation};
+  if (!sharingAllows(*host, access, shareMode) || heldElsewhere(*host)) return {kInvalidHandle, err::kSharingViolation};
+  if ((!exists || (access & access::kGenericWrite)) && inReadOnlyFolder(host->parent_path()))
+    return {kInvalidHandle, err::kAccessDenied};
 
   int oflags = O_CLOEXEC;
   const bool wantRead = access & access::kGenericRead;
@@ -127,6 +142,20 @@ void SimFiles::shortWritesTo(const std::string& fileName) {
   shortWriteTo_ = lowerCase(fileName);
 }
 
+void SimFiles::heldByAnotherProgram(const std::string& fileName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  heldName_ = lowerCase(fileName);
+}
+
+void SimFiles::makeFolderReadOnly(const std::wstring& windowsPath) {
+  const auto host = paths_.toHost(windowsPath);
+  if (!host) return;
+  std::string folder = lowerCase(host->lexically_normal().string());
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::lock_guard<std::mutex> lock(mutex_);
+  readOnlyFolders_.push_back(folder);
+}
+
 bool SimFiles::fileSize(OsHandle file, std::int64_t& size, std::uint32_t& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto it = open_.find(file);
@@ -159,7 +188,11 @@ bool SimFiles::deleteFile(const std::wstring& path, std::uint32_t& error) {
     error = missingError(*host);
     return false;
   }
-  if (S_ISDIR(st.st_mode) || isReadOnly(st)) {
+  if (heldElsewhere(*host)) {
+    error = err::kSharingViolation;
+    return false;
+  }
+  if (S_ISDIR(st.st_mode) || isReadOnly(st) || inReadOnlyFolder(host->parent_path())) {
     error = err::kAccessDenied;
     return false;
   }
@@ -182,6 +215,13 @@ bool SimFiles::createDirectory(const std::wstring& path, std::uint32_t& error) {
     error = err::kPathNotFound;
     return false;
   }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (inReadOnlyFolder(host->parent_path())) {
+      error = fs::exists(*host) ? err::kAlreadyExists : err::kAccessDenied;
+      return false;
+    }
+  }
   if (::mkdir(host->c_str(), 0755) == 0) return true;
   error = errno == EEXIST ? err::kAlreadyExists : err::kPathNotFound;
   return false;
@@ -192,6 +232,13 @@ bool SimFiles::removeDirectory(const std::wstring& path, std::uint32_t& error) {
   if (!host) {
     error = err::kPathNotFound;
     return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (inReadOnlyFolder(*host) && fs::exists(*host)) {
+      error = err::kAccessDenied;
+      return false;
+    }
   }
   if (::rmdir(host->c_str()) == 0) return true;
   error = errno == ENOTEMPTY || errno == EEXIST ? kErrorDirNotEmpty
@@ -208,7 +255,12 @@ int SimFiles::access(const std::wstring& path, int mode, int& crtErrno, std::uin
     error = host ? missingError(*host) : err::kPathNotFound;
     return -1;
   }
-  if ((mode & 2) && isReadOnly(st)) {
+  bool readOnly = isReadOnly(st);
+  if (mode & 2) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readOnly = readOnly || inReadOnlyFolder(*host);
+  }
+  if ((mode & 2) && readOnly) {
     crtErrno = EACCES;
     error = err::kAccessDenied;
     return -1;

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "sim/win_paths.h"
@@ -39,6 +40,14 @@ class SimFiles : public platform::FilePort {
   // A full disk: every write to a file of this name stores one byte fewer
   // than asked, and says so.
   void shortWritesTo(const std::string& fileName);
+  // Another program holds files of this name (any folder, any case) open
+  // without sharing: opening or deleting one fails with a sharing violation.
+  void heldByAnotherProgram(const std::string& fileName);
+  // A folder the program may read but not change (its access rights, which
+  // the simulator enforces itself since the tests run as root): creating,
+  // writing or deleting a file or folder in it or below it fails with access
+  // denied, and the access test finds it and its content not writable.
+  void makeFolderReadOnly(const std::wstring& windowsPath);
 
  private:
   struct OpenFile {
@@ -49,6 +58,9 @@ class SimFiles : public platform::FilePort {
   };
   bool sharingAllows(const std::filesystem::path& path, std::uint32_t access,
                      std::uint32_t share) const;
+  // True for a read-only folder and everything below it.
+  bool inReadOnlyFolder(const std::filesystem::path& hostPath) const;
+  bool heldElsewhere(const std::filesystem::path& hostPath) const;
 
   WinPaths& paths_;
   mutable std::mutex mutex_;
@@ -56,6 +68,8 @@ class SimFiles : public platform::FilePort {
   platform::OsHandle nextHandle_ = 0x1000;
   std::string killAtWriteTo_;  // lower case; empty: never
   std::string shortWriteTo_;   // lower case; empty: never
+  std::string heldName_;       // lower case; empty: none
+  std::vector<std::string> readOnlyFolders_;  // host paths, lower case
 };
 
 }  // namespace hbx::sim

@@ -9,6 +9,7 @@
 #include "base/log/format.h"
 #include "base/text/utf.h"
 #include "sim/bench.h"
+#include "sim/host_faults.h"
 #include "sim/last_error.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"
@@ -190,7 +191,7 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   if (benchInUse && !registryKept) registry_->attachFile(registryFile);
   processes_->setCommandHandler([this](const std::wstring& commandLine, const std::wstring& currentDirectory,
                                        std::uint32_t) {
-    setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
+    setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_, installOutcome_};
     return setup::runSetupCommand(setupHost, commandLine, currentDirectory);
   });
   hubIo_ = std::make_unique<SimHubIo>(*usbTree_);
@@ -200,8 +201,9 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
                                            LastErrorProcesses(*processes_)});
 }
 
-// Two top-level fields of bench.json for the runs of the fault matrix: carried
-// files replaced (the settings file, say) and a kill half-way through a write.
+// Two top-level fields of bench.json for the runs of the fault matrix (carried
+// files replaced, the settings file say, and a kill half-way through a
+// write), and the faults of the computer in its "host" section.
 void SimHost::applyRunFaults() {
   const nlohmann::json& document = bench_->document;
   std::string error;
@@ -225,6 +227,10 @@ void SimHost::applyRunFaults() {
     }
     if (!carried.is_array()) error = "/carried: expected an array";
   }
+  const HostFaultsLoad host = readHostFaults(document);
+  if (error.empty()) error = host.error;
+  applyFileFaults(host.faults, *files_);
+  installOutcome_ = host.faults.driverInstall;
   if (!error.empty() && benchError_.empty()) benchError_ = error;
 }
 

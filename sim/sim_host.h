@@ -14,6 +14,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "platform/ports.h"
+#include "sim/setup/driver_setup.h"
 
 namespace hbx::sim {
 
@@ -137,6 +138,8 @@ class SimHost {
   // What ports() hands out for the five above that report errors in their
   // results: a failed call also becomes the thread's last error.
   std::unique_ptr<LastErrorPorts> lastErrorPorts_;
+  // What the setup library's install does (bench.json "host").
+  setup::InstallOutcome installOutcome_ = setup::InstallOutcome::Installs;
 };
 
 }  // namespace hbx::sim

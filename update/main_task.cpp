@@ -113,6 +113,13 @@ void MainTask::run() {
   endOfRun();
 }
 
+void MainTask::failStaging(const wchar_t* status) {
+  display_->status(status, kStatusRed, 32);
+  // A console run says why it ends before any hub is written.
+  display_->console(nformat("%S\n", std::wstring(status)));
+  failWithRedBars();
+}
+
 bool MainTask::bStoppedBeforeWrites() {
   if (!threads_.stopRequested()) return false;
   HBX_TASK_ERR(L"%s:%d: The run was stopped before any hub was written");
@@ -271,15 +278,13 @@ bool MainTask::bStageImage() {
   if (dialog_.m_ucFWType == kConfigType) {
     if (dialog_.bConfig_File2TempBinFile(path)) return true;
     HBX_TASK_ERR(L"%s:%d:   bConfig_File2TempBinFile Fail !!!");
-    display_->status(L"The FW is not valide, Please check again!!", kStatusRed, 32);
-    failWithRedBars();
+    failStaging(L"The FW is not valide, Please check again!!");
     return false;
   }
   HBX_TASK_MSG(L"%s:%d: !3 vCreateTempBinDataFile [%s]", path);
   if (utility_.vCreateTempBinDataFile(path)) return true;
   HBX_TASK_ERR(L"%s:%d:  vCreateTempBinDataFile Fail");
-  display_->status(L"insufficient memory available", kStatusRed, 32);
-  failWithRedBars();
+  failStaging(L"insufficient memory available");
   return false;
 }
 
@@ -289,8 +294,7 @@ bool MainTask::bStageExportedImage(std::wstring& path) {
   std::uint32_t error = 0;
   if (!bReadExportedImage(ports_.files, path, image, trailer, error)) {
     HBX_TASK_ERR(L"%s:%d:   ucpFWBinDataBuffer mallco Fail !!!");
-    display_->status(L"insufficient memory available", kStatusRed, 32);
-    failWithRedBars();
+    failStaging(L"insufficient memory available");
     return false;
   }
   dialog_.m_strCurFileFWVer = version::strVersionFromBytes(trailer.version);
@@ -314,8 +318,7 @@ bool MainTask::bStageExportedImage(std::wstring& path) {
   else if (ok) ok = utility_.vCreateTempBinDataFile(written);
   if (!ok) {
     HBX_TASK_ERR(L"%s:%d:  vCreateTempBinDataFile Fail");
-    display_->status(L"insufficient memory available", kStatusRed, 32);
-    failWithRedBars();
+    failStaging(L"insufficient memory available");
     return false;
   }
   ports_.files.deleteFile(written, error);

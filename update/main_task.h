@@ -59,6 +59,8 @@ class MainTask {
   void showFinalStatus();
   bool bWantsRestart() const;
   void failWithRedBars();
+  // A source that could not be staged: no hub is touched.
+  void failStaging(const wchar_t* status);
 
   RunDialog& dialog_;
   CHubUtility& utility_;

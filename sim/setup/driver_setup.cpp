@@ -92,6 +92,9 @@ class SectionRunner {
       : host_(host), inf_(inf), infFolder_(std::move(infFolder)) {}
 
   void run(const std::wstring& section) {
+    // Only an install is refused or waits for a restart; the uninstall works.
+    installing_ = upper(section).find(L"UNINSTALL") == std::wstring::npos;
+    if (installing_ && host_.install == InstallOutcome::Fails) return;
     const bool wow64 = host_.system.identity().wow64;
     std::wstring chosen;
     for (const std::wstring& suffix :
@@ -144,6 +147,7 @@ class SectionRunner {
       const auto to = host_.paths.toHost(target + L"\\" + file);
       std::error_code ec;
       if (!from || !to || !fs::is_regular_file(*from, ec)) return false;
+      if (installing_ && host_.install == InstallOutcome::RestartNeeded && fs::exists(*to, ec)) continue;
       fs::create_directories(to->parent_path(), ec);
       fs::copy_file(*from, *to, fs::copy_options::overwrite_existing, ec);
       if (ec) return false;
@@ -220,6 +224,7 @@ class SectionRunner {
   const InfFile& inf_;
   std::wstring infFolder_;
   std::wstring platform_;
+  bool installing_ = false;
 };
 
 // "setupapi,InstallHinfSection <section> <mode> <inf path>": the path is the

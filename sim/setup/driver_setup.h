@@ -24,11 +24,27 @@ class HubBench;
 
 namespace hbx::sim::setup {
 
+// What the setup library's install does on this computer (bench.json
+// "host"/"driverInstall").
+enum class InstallOutcome {
+  Installs,
+  // The setup library refuses the package: nothing of the install section is
+  // carried out (no file, no registry value, no service); rundll32 still ends
+  // with 0, as it always does.
+  Fails,
+  // A driver file in use cannot be replaced until the computer restarts: the
+  // section is carried out, but a file copied over an existing one keeps its
+  // old content (the copy waits for a restart that this computer never
+  // makes). New files are copied as usual.
+  RestartNeeded,
+};
+
 struct SetupHost {
   WinPaths& paths;
   SimRegistry& registry;
   SimSystem& system;
   hub::HubBench& hubs;
+  InstallOutcome install = InstallOutcome::Installs;
 };
 
 // CreateProcessW of `commandLine` in `currentDirectory`. Empty for a command
