@@ -5,6 +5,9 @@
 #include <filesystem>
 
 #include "base/log/format.h"
+#include <nlohmann/json.hpp>
+
+#include "sim/host_faults.h"
 #include "sim/sim_files.h"
 #include "sim/win_paths.h"
 #include "tests/sim/temp_folder.h"
@@ -122,6 +125,70 @@ TEST_F(FilesTest, AccessTest) {
     EXPECT_EQ(crtErrno, c.crtErrno) << toUtf8(c.path);
     EXPECT_EQ(error, c.error) << toUtf8(c.path);
   }
+}
+
+// Tests run as root, which writes anywhere: the simulator itself refuses every
+// change inside a read-only folder, and only there.
+TEST_F(FilesTest, ReadOnlyFolderRefusesEveryChangeInsideIt) {
+  folder.write("Tools/Sub/old.txt", "o");
+  files.makeFolderReadOnly(L"C:\\tools");
+  std::uint32_t error = 0;
+  int crtErrno = 0;
+  EXPECT_EQ(files.createFile(L"C:\\Tools\\new.bin", access::kGenericWrite, 0, creation::kCreateNew, 0).error,
+            err::kAccessDenied);
+  EXPECT_EQ(files.createFile(L"C:\\Tools\\Sub\\old.txt", access::kGenericWrite, 0, creation::kOpenExisting, 0).error,
+            err::kAccessDenied);
+  EXPECT_FALSE(files.deleteFile(L"C:\\Tools\\fw.bin", error));
+  EXPECT_EQ(error, err::kAccessDenied);
+  EXPECT_FALSE(files.createDirectory(L"C:\\Tools\\Sub\\New", error));
+  EXPECT_EQ(error, err::kAccessDenied);
+  EXPECT_FALSE(files.removeDirectory(L"C:\\Tools\\Sub", error));
+  EXPECT_EQ(error, err::kAccessDenied);
+  EXPECT_EQ(files.access(L"C:\\Tools", 6, crtErrno, error), -1);
+  EXPECT_EQ(files.access(L"C:\\Tools\\fw.bin", 6, crtErrno, error), -1);
+  EXPECT_EQ(files.access(L"C:\\Tools\\fw.bin", 4, crtErrno, error), 0);
+  const OpenResult reader = files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead,
+                                             creation::kOpenExisting, 0);
+  EXPECT_NE(reader.handle, kInvalidHandle);
+  files.closeFile(reader.handle);
+  // A folder beside it whose name starts the same is not inside it.
+  fs::create_directories(folder.path() / "ToolsOther");
+  EXPECT_TRUE(files.createDirectory(L"C:\\ToolsOther\\New", error));
+}
+
+TEST_F(FilesTest, FileHeldByAnotherProgramCannotBeOpenedOrDeleted) {
+  files.heldByAnotherProgram("FW.BIN");
+  std::uint32_t error = 0;
+  EXPECT_EQ(files.createFile(L"C:\\Tools\\fw.bin", access::kGenericRead, share::kRead, creation::kOpenExisting, 0).error,
+            err::kSharingViolation);
+  EXPECT_FALSE(files.deleteFile(L"C:\\Tools\\fw.bin", error));
+  EXPECT_EQ(error, err::kSharingViolation);
+  const OpenResult other = files.createFile(L"C:\\Tools\\other.bin", access::kGenericWrite, 0, creation::kCreateNew, 0);
+  EXPECT_NE(other.handle, kInvalidHandle);
+  files.closeFile(other.handle);
+}
+
+TEST(HostFaultsTest, RefusesAWrongHostSectionNamingThePlace) {
+  struct Case {
+    const char* json;
+    const char* place;
+  } cases[] = {
+      {R"({"host": {"diskFull": true}})", "/host/diskFull: unknown key"},
+      {R"({"host": {"shortWriteTo": "C:\\x\\a.bin"}})", "/host/shortWriteTo: expected a file name"},
+      {R"({"host": {"sharingViolationOn": 3}})", "/host/sharingViolationOn"},
+      {R"({"host": {"readOnlyFolders": "C:\\x"}})", "/host/readOnlyFolders: expected an array"},
+      {R"({"host": {"readOnlyFolders": ["x"]}})", "/host/readOnlyFolders/0"},
+      {R"({"host": {"driverInstall": "maybe"}})", "/host/driverInstall"},
+  };
+  for (const Case& c : cases) {
+    const HostFaultsLoad load = readHostFaults(nlohmann::json::parse(c.json));
+    EXPECT_NE(load.error.find(c.place), std::string::npos) << c.json << " gave: " << load.error;
+  }
+  const HostFaultsLoad whole = readHostFaults(nlohmann::json::parse(
+      R"({"host": {"shortWriteTo": "a.bin", "readOnlyFolders": ["C:\\x"], "driverInstall": "restartNeeded"}})"));
+  EXPECT_EQ(whole.error, "");
+  EXPECT_EQ(whole.faults.shortWriteTo, "a.bin");
+  EXPECT_EQ(whole.faults.driverInstall, setup::InstallOutcome::RestartNeeded);
 }
 
 }  // namespace
