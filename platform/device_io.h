@@ -1,6 +1,7 @@
 #pragma once
 // Device I/O on the filter driver's device objects: CreateFileW,
-// CreateEventW, overlapped DeviceIoControl and GetOverlappedResult, CloseHandle.
+// CreateEventW, overlapped DeviceIoControl, WaitForSingleObject on a request's
+// event, GetOverlappedResult, CancelIoEx, CloseHandle.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -42,6 +43,13 @@ struct OpenResult {
   std::uint32_t error = 0;           // the system error on failure
 };
 
+// What a wait on an event answers, as WaitForSingleObject returns it.
+namespace wait {
+inline constexpr std::uint32_t kObject0 = 0;           // WAIT_OBJECT_0: the event is set
+inline constexpr std::uint32_t kTimeout = 0x102;       // WAIT_TIMEOUT
+inline constexpr std::uint32_t kFailed = 0xFFFFFFFFu;  // WAIT_FAILED (a bad handle)
+}  // namespace wait
+
 struct IoctlStart {
   bool returnedTrue = false;  // DeviceIoControl returned TRUE (completed at once)
   std::uint32_t error = 0;    // GetLastError() when it returned FALSE (997 = pending)
@@ -64,6 +72,11 @@ class DeviceIoPort {
                                      std::uint32_t inLength, std::uint8_t* out,
                                      std::uint32_t outLength, OsHandle event,
                                      OverlappedSlot& slot) = 0;
+  // WaitForSingleObject(event, ms): kObject0 once the event is set (a request
+  // that carries it has completed, also by a cancel), kTimeout when `ms`
+  // passed first, kFailed for a handle that is no event. The simulated host
+  // waits on its clock, scaled like every wait.
+  virtual std::uint32_t waitForEvent(OsHandle event, std::uint32_t ms) = 0;
   // GetOverlappedResult(bWait TRUE): waits for the request of `slot` to
   // complete. True with the reply byte count on success; false with the
   // error when the request completed with a failure.

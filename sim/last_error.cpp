@@ -43,6 +43,11 @@ platform::IoctlStart LastErrorDeviceIo::deviceIoControl(platform::OsHandle devic
   return noted(r, !r.returnedTrue, r.error);
 }
 
+std::uint32_t LastErrorDeviceIo::waitForEvent(platform::OsHandle event, std::uint32_t ms) {
+  const std::uint32_t r = inner_.waitForEvent(event, ms);
+  return noted(r, r == platform::wait::kFailed, platform::err::kInvalidHandle);
+}
+
 bool LastErrorDeviceIo::getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot,
                                             std::uint32_t& bytes, std::uint32_t& error) {
   const bool ok = inner_.getOverlappedResult(device, slot, bytes, error);

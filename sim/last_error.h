@@ -31,6 +31,7 @@ class LastErrorDeviceIo : public platform::DeviceIoPort {
                                        const std::uint8_t* in, std::uint32_t inLength,
                                        std::uint8_t* out, std::uint32_t outLength,
                                        platform::OsHandle event, platform::OverlappedSlot& slot) override;
+  std::uint32_t waitForEvent(platform::OsHandle event, std::uint32_t ms) override;
   bool getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot,
                            std::uint32_t& bytes, std::uint32_t& error) override;
   void cancelIo(platform::OsHandle device) override { inner_.cancelIo(device); }

@@ -44,6 +44,10 @@ class Win32DeviceIo final : public platform::DeviceIoPort {
     return {false, GetLastError()};
   }
 
+  std::uint32_t waitForEvent(platform::OsHandle event, std::uint32_t ms) override {
+    return WaitForSingleObject(toHandle(event), ms);
+  }
+
   bool getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot, std::uint32_t& bytes,
                            std::uint32_t& error) override {
     DWORD transferred = 0;

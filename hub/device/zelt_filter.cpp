@@ -22,6 +22,12 @@ constexpr std::uint32_t kStringReplySize = 256;
 constexpr std::uint8_t kMaxStringChars = 128;
 constexpr std::uint8_t kDeviceDescriptorSize = 18;
 constexpr std::uint8_t kResetWriteTimeout = 200;
+// The longest the program waits for one request. The driver gives a hub
+// 2500 ms for a vendor request or a download packet, and every other request
+// takes milliseconds, so a request still pending after 10 s will not complete:
+// it is cancelled and fails, so that it cannot hold a scan before the run's
+// time-out starts, nor the one-hub-at-a-time download lock until that time-out.
+constexpr std::uint32_t kRequestLimitMs = 10000;
 
 std::array<std::uint8_t, filter::kHeaderSize> encoded(const filter::Header& header) {
   std::array<std::uint8_t, filter::kHeaderSize> bytes{};
@@ -66,6 +72,13 @@ int CZELTFILTER0::IO_Sync(platform::DeviceIoPort& io, OsHandle hDevice, std::uin
   }
   std::uint32_t bytes = 0;
   std::uint32_t error = 0;
+  if (!start.returnedTrue && io.waitForEvent(event.get(), kRequestLimitMs) == platform::wait::kTimeout) {
+    HBX_LOG_MSG(L"%s:%d: DeviceIoControl timed out after %u ms, cancelled, code = %x", kRequestLimitMs, code);
+    io.cancelIo(hDevice);
+    // The cancelled request still completes; its buffers are in use until then.
+    io.getOverlappedResult(hDevice, slot, bytes, error);
+    return filter::rc::kFailed;
+  }
   if (!io.getOverlappedResult(hDevice, slot, bytes, error)) return filter::rc::kFailed;
   if (count != nullptr) *count = bytes;
   return filter::rc::kOk;

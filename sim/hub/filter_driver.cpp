@@ -1,5 +1,6 @@
 #include "sim/hub/filter_driver.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 
@@ -48,14 +49,17 @@ platform::OpenResult SimDeviceIo::openDevice(const std::wstring& name, std::uint
   return {handle, 0};
 }
 
-platform::OsHandle SimDeviceIo::createEvent(bool, bool) {
+platform::OsHandle SimDeviceIo::createEvent(bool, bool initialState) {
   if (eventsFail_) {
     setThreadLastError(platform::err::kNotEnoughMemory);
     return platform::kNullHandle;
   }
   std::lock_guard<std::mutex> lock(handlesMutex_);
   const platform::OsHandle handle = nextHandle_++;
-  handles_[handle] = OpenObject{nullptr, hub::Connection::Usb3, false, true};
+  OpenObject event;
+  event.isEvent = true;
+  event.initiallySet = initialState;
+  handles_[handle] = event;
   return handle;
 }
 
@@ -103,7 +107,44 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
   const PendingRequest pending{kSlotMagic, reply.error, reply.bytes,
                                reply.stuck ? kNever : start + static_cast<hub::Ticks>(object.chip->config().requestMicros) * 10};
   std::memcpy(slot.storage, &pending, sizeof pending);
+  {
+    std::lock_guard<std::mutex> handlesLock(handlesMutex_);
+    const auto ev = handles_.find(event);
+    if (ev != handles_.end()) {
+      ev->second.carriesRequest = true;
+      ev->second.requestDevice = device;
+      ev->second.completesAt = pending.completesAt;
+    }
+  }
   return {false, platform::err::kIoPending};
+}
+
+std::uint32_t SimDeviceIo::waitForEvent(platform::OsHandle event, std::uint32_t ms) {
+  OpenObject object;
+  {
+    std::lock_guard<std::mutex> lock(handlesMutex_);
+    const auto found = handles_.find(event);
+    if (found == handles_.end() || !found->second.isEvent) return platform::wait::kFailed;
+    object = found->second;
+  }
+  const hub::Ticks ticksPerMs = clock_.performanceFrequency() / 1000;
+  const hub::Ticks deadline = now() + static_cast<hub::Ticks>(ms) * ticksPerMs;
+  if (!object.carriesRequest && object.initiallySet) return platform::wait::kObject0;
+  if (!object.carriesRequest) {
+    clock_.waitUntil(deadline);
+    return platform::wait::kTimeout;
+  }
+  if (object.completesAt != kNever) {
+    clock_.waitUntil(std::min(object.completesAt, deadline));
+    return object.completesAt <= deadline ? platform::wait::kObject0 : platform::wait::kTimeout;
+  }
+  // A stuck request: polled like its GetOverlappedResult, never past the limit.
+  while (!cancelled(object.requestDevice)) {
+    const hub::Ticks left = deadline - now();
+    if (left <= 0) return platform::wait::kTimeout;
+    clock_.sleepMs(static_cast<std::uint32_t>(std::min<hub::Ticks>(kStuckPollMs, (left + ticksPerMs - 1) / ticksPerMs)));
+  }
+  return platform::wait::kObject0;
 }
 
 bool SimDeviceIo::getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot, std::uint32_t& bytes,

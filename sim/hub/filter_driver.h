@@ -27,6 +27,10 @@ class SimDeviceIo : public platform::DeviceIoPort {
   platform::IoctlStart deviceIoControl(platform::OsHandle device, std::uint32_t code, const std::uint8_t* in,
                                        std::uint32_t inLength, std::uint8_t* out, std::uint32_t outLength,
                                        platform::OsHandle event, platform::OverlappedSlot& slot) override;
+  // Set when the request that carries the event completes (a stuck one: when
+  // its handle's I/O is cancelled or the handle closed); an event no request
+  // carried keeps the state it was made with.
+  std::uint32_t waitForEvent(platform::OsHandle event, std::uint32_t ms) override;
   bool getOverlappedResult(platform::OsHandle device, platform::OverlappedSlot& slot, std::uint32_t& bytes,
                            std::uint32_t& error) override;
   void closeHandle(platform::OsHandle handle) override;
@@ -46,6 +50,11 @@ class SimDeviceIo : public platform::DeviceIoPort {
     hub::Connection connection = hub::Connection::Usb3;
     bool overlapped = false;
     bool isEvent = false;
+    // An event: its state when made, and the last request that carried it.
+    bool initiallySet = false;
+    bool carriesRequest = false;
+    platform::OsHandle requestDevice = platform::kNullHandle;
+    std::int64_t completesAt = 0;  // simulated ticks; -1: until cancelled
   };
 
   hub::Ticks now();
