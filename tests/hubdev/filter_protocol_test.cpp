@@ -1,7 +1,9 @@
 // CZELTFILTER0 against the simulated filter driver: the bytes of each request
 // and the result codes.
 #include <cstring>
+#include <thread>
 
+#include "hub/device/in_flight_requests.h"
 #include "hubdev_fixture.h"
 
 namespace hbx::testing {
@@ -148,6 +150,45 @@ TEST_F(Protocol, ResultCodes) {
   EXPECT_EQ(filter.SendCpuResetByFilterDriver(zero, 1), -10);
   EXPECT_EQ(filter.Get_Descriptor(h, d, 17), -10) << "buffer too small";
   EXPECT_TRUE(trace().empty());
+}
+
+// A request the driver never completes is given up after 10 s: cancelled,
+// its cancelled completion collected, and failed; the run's cancel of every
+// request in flight still ends it at once. Either way the handle takes the
+// next request.
+TEST_F(Protocol, ARequestThatNeverCompletesFailsAtItsLimitOrAtTheRunsCancel) {
+  struct Case {
+    const char* name;
+    int hub;  // a hub of its own: the fault is aimed at the hub's first request
+    std::int64_t cancelAfterMs;
+    std::int64_t endsAfterMs;
+  };
+  // The run's cancel long after the limit frees a wait that has none.
+  const Case cases[] = {{"given up at its limit", 0, 30000, 10000}, {"cancelled by the run", 1, 1500, 1500}};
+  std::uint8_t in[24] = {};
+  filter::encodeHeader(filter::Header::vendor('R', 0, 0x5820), in);
+  for (const Case& c : cases) {
+    const platform::OsHandle h = open(c.hub);
+    sim::hub::FaultAim firstRegisterRequest;
+    firstRegisterRequest.phase = sim::hub::Phase::Register;
+    chip(c.hub).faults().stuckAtRequest = firstRegisterRequest;
+    std::thread canceller([&] {
+      ports.clock.sleepMs(static_cast<std::uint32_t>(c.cancelAfterMs));
+      inFlightRequests().cancelAll(ports.deviceIo);
+    });
+    const std::int64_t started = virtualMs();
+    std::uint8_t reply[1] = {};
+    std::uint32_t count = 99;
+    EXPECT_EQ(CZELTFILTER0::IO_Sync(ports.deviceIo, h, filter::kIoctlVendorIn, in, 24, reply, 1, &count),
+              filter::rc::kFailed) << c.name;
+    const std::int64_t took = virtualMs() - started;
+    canceller.join();
+    inFlightRequests().resume();
+    EXPECT_EQ(count, 0u) << c.name;
+    EXPECT_GE(took, c.endsAfterMs) << c.name;
+    EXPECT_LE(took, c.endsAfterMs + 20) << c.name;
+    EXPECT_EQ(CZELTFILTER0::IO_Sync(ports.deviceIo, h, filter::kIoctlVendorIn, in, 24, reply, 1, &count), 0) << c.name;
+  }
 }
 
 TEST_F(Protocol, Descriptors) {
