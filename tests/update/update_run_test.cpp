@@ -220,25 +220,75 @@ TEST(UpdateRun, MainTaskGivesUpAfter520PollsOf500Ms) {
   EXPECT_EQ(run.exitCode(), -9);
 }
 
-// A request the driver never completes: at the run's time-out every request
-// in flight is cancelled, no hub is written or passed after it, and the run
-// ends. Whichever hub downloads first hangs at its tenth packet; the other
-// waits for the download lock meanwhile.
-TEST(UpdateRun, RequestThatNeverCompletesIsCancelledAtTheTimeOut) {
-  RunFixture run(benchOf({targetHub(0), targetHub(1)}));
-  for (int k = 0; k < 2; ++k) {
-    run.chip(k).faults().stuckAtRequest.phase = sim::hub::Phase::Download;
-    run.chip(k).faults().stuckAtRequest.nth = 10;
+// A download request the driver never completes fails its hub once the
+// request's own limit has passed: the hub gives up the one-hub-at-a-time
+// download lock, so the other hub is written, and the run ends long before
+// its time-out. No hub is passed without its firmware.
+TEST(UpdateRun, DownloadRequestThatNeverCompletesFailsOnlyItsHub) {
+  struct Case {
+    const char* what;
+    std::array<bool, 2> stuck;
+  };
+  const Case cases[] = {{"one hub", {true, false}}, {"both hubs", {true, true}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+    for (int k = 0; k < 2; ++k) {
+      if (!c.stuck[k]) continue;
+      run.chip(k).faults().stuckAtRequest.phase = sim::hub::Phase::Download;
+      run.chip(k).faults().stuckAtRequest.nth = 10;
+    }
+    run.useCarriedImage();
+    run.run();
+    EXPECT_EQ(run.exitCode(), -1);
+    EXPECT_EQ(run.status(), L"Failed!!(-1)");
+    for (int k = 0; k < 2; ++k) {
+      EXPECT_EQ(run.hasCarriedImage(k), !c.stuck[k]) << k;
+      EXPECT_EQ(run.log.has(L"ucTargetNumber[" + std::to_wstring(k) + L"], Finish, bResult=0"), c.stuck[k]) << k;
+    }
+    EXPECT_EQ(run.log.count(L"DeviceIoControl timed out"), c.stuck[1] ? 2 : 1);
+    EXPECT_FALSE(run.log.has(L"TimeOut dwErrorCode"));
+    const std::int64_t started = run.log.timeOf(L"ChildThreadFun, pChildThreadInfo->ucTargetNumber[0]");
+    const std::int64_t ended = run.log.timeOf(L"Final result bAllPass");
+    ASSERT_GE(started, 0);
+    EXPECT_LT(ended - started, 60000) << "the run waited for its time-out";
   }
+}
+
+// The run's time-out cancels a request still in flight at once, limit or
+// not: here one that a worker sends in the reset wait, five seconds before
+// the time-out, to a hub that never answers it.
+TEST(UpdateRun, RequestInFlightAtTheTimeOutIsCancelledAtOnce) {
+  RunFixture run(benchOf({targetHub(0)}));
   run.useCarriedImage();
+  run.dialog.m_Ini.EnableRelinkAfterFWUpg = 1;
+  std::int64_t sent = -1;
+  std::int64_t returned = -1;
+  int result = 0;
+  run.reEnumerate = [&](std::uint8_t) {
+    platform::ClockPort& clock = run.host().ports().clock;
+    const auto nowMs = [&] { return clock.performanceCounter() * 1000 / clock.performanceFrequency(); };
+    const std::int64_t started = run.log.timeOf(L"ChildThreadFun, pChildThreadInfo->ucTargetNumber[0]");
+    clock.sleepMs(static_cast<std::uint32_t>(started + 255000 - nowMs()));
+    {
+      std::lock_guard<std::mutex> lock(run.host().hubBench().mutex());
+      run.chip(0).faults().stuckAtRequest.request = run.chip(0).requestCount() + 1;
+    }
+    sent = nowMs();
+    std::uint8_t value = 0;
+    result = run.utility.m_ZeltUSBLib.hubDev()->HBX763xAccessRegister(0, &value, 1, 0x5820, 0);
+    returned = nowMs();
+    return false;
+  };
   run.run();
   EXPECT_EQ(run.exitCode(), -9);
   EXPECT_EQ(run.status(), L"TimeOut!!(-9)");
-  for (int k = 0; k < 2; ++k) {
-    EXPECT_FALSE(run.hasCarriedImage(k)) << k;
-    EXPECT_TRUE(run.log.has(L"ucTargetNumber[" + std::to_wstring(k) + L"], Finish, bResult=0")) << k;
-  }
-  EXPECT_FALSE(run.log.has(L"FW Update PASS"));
+  EXPECT_EQ(result, -1);
+  const std::int64_t timeOut = run.log.timeOf(L"TimeOut dwErrorCode");
+  ASSERT_GE(sent, 0);
+  EXPECT_NEAR(static_cast<double>(timeOut - sent), 5000.0, 600.0);
+  EXPECT_LE(returned - timeOut, 50) << "the request outlived the time-out";
+  EXPECT_FALSE(run.log.has(L"DeviceIoControl timed out"));
   // The hub layer takes requests again once the run has ended.
   std::uint8_t value = 0;
   EXPECT_EQ(run.utility.m_ZeltUSBLib.hubDev()->HBX763xAccessRegister(0, &value, 1, 0x5820, 0), 0);
