@@ -292,6 +292,23 @@ TEST_F(PortContract, TheUpdateLockIsTakenOnceUntilGivenUp) {
   ports.processes.unlockUpdate();
 }
 
+// The wait on a request's event: a set event answers at once, an unset one
+// when the time has passed, and a handle that is no event fails.
+TEST_F(PortContract, WaitOnAnEvent) {
+  platform::DeviceIoPort& io = ports.deviceIo;
+  const platform::OsHandle set = io.createEvent(true, true);
+  const platform::OsHandle unset = io.createEvent(true, false);
+  ASSERT_NE(set, platform::kNullHandle);
+  ASSERT_NE(unset, platform::kNullHandle);
+  EXPECT_EQ(io.waitForEvent(set, 0), platform::wait::kObject0);
+  EXPECT_EQ(io.waitForEvent(set, 20), platform::wait::kObject0);
+  EXPECT_EQ(io.waitForEvent(unset, 0), platform::wait::kTimeout);
+  EXPECT_EQ(io.waitForEvent(unset, 20), platform::wait::kTimeout);
+  io.closeHandle(set);
+  io.closeHandle(unset);
+  EXPECT_EQ(io.waitForEvent(platform::kNullHandle, 0), platform::wait::kFailed);
+}
+
 TEST_F(PortContract, ProcessErrors) {
   bool opened = true;
   std::uint32_t error = 0;
