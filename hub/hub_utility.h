@@ -314,8 +314,10 @@ class CHubUtility {
   // and how many of them this walk has filled so far (overwrites are logged).
   CZeltHubDev* m_pWalkTarget = nullptr;
   std::uint8_t m_ucWalkRecordsFilled = 0;
-  // The ports from the root hub down to the hub being scanned.
+  // The ports from the root hub down to the hub being scanned, and the names
+  // of the hubs on that way (root hub first, in the form walkNameKey gives).
   std::vector<std::uint8_t> m_walkPortChain;
+  std::vector<std::wstring> m_walkHubNames;
 };
 
 // The process-wide utility object (set by the program at start).

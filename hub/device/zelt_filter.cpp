@@ -135,8 +135,11 @@ int CZELTFILTER0::Get_StringDescriptor(OsHandle hDevice, std::uint8_t* out, std:
     HBX_LOG_MSG(L"%s:%d: set_device_paths: couldn't read device descriptor");
     return filter::rc::kFailed;
   }
+  // Only the bytes that came back: the low byte of a last half unit is one
+  // of them, anything past the reply is not.
+  const std::uint32_t end = std::min<std::uint32_t>(count, kStringReplySize);
   std::uint32_t stored = 0;
-  for (std::uint32_t at = 2; at + 1 < kStringReplySize && stored < chars; at += 2) {
+  for (std::uint32_t at = 2; at < end && stored < chars; at += 2) {
     if (reply[at] == 0) break;
     out[stored++] = reply[at];
   }

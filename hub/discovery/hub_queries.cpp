@@ -1,6 +1,7 @@
 // The questions discovery asks the USB hub driver: root hub names, device
 // descriptors and strings, the names of downstream hubs, connected ports,
 // and the name rewrite of the MCCI USB 3.0 stack.
+#include <algorithm>
 #include <cwctype>
 #include <new>
 
@@ -132,6 +133,10 @@ std::wstring CHubUtility::GetStringDescriptor(platform::OsHandle hHub, std::uint
                   systemErrorText(text.error));
       return L"";
     }
+    // The text is what came back, up to its first zero: whole units only (a
+    // reply of odd length loses its last half unit), and nothing the driver
+    // left after the reply. The descriptor's length byte is not consulted.
+    buffer.resize(std::min<std::size_t>(text.bytes, buffer.size()));
     return readText(buffer, kDescriptorData + 2);
   } catch (...) {
     HBX_LOG_ERR(L"%s:%d: GetStringDescriptor : ulPortIndex : %d , uspLanguageID : %d , ucIndex : %d , dwErrorCode %s",

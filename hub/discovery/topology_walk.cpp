@@ -27,6 +27,9 @@ constexpr std::size_t kHostDescChars = 254;
 constexpr std::uint8_t kMaxRecordsPerWalk = static_cast<std::uint8_t>(kMaxDriverRecords - 1);
 constexpr std::uint8_t kUsbModeUsb3Only = 2;
 constexpr std::uint8_t kUsbModeUsb2Only = 1;
+// USB allows five tiers of hubs below the root hub; a deeper hub is a tree
+// the platform reports wrongly, and searching on would never end.
+constexpr std::uint32_t kMaxHubDepth = 5;
 
 bool speedIs(const std::wstring& bcdUSB, const wchar_t* prefix) { return bcdUSB.compare(0, 2, prefix) == 0; }
 
@@ -35,6 +38,13 @@ bool speedIs(const std::wstring& bcdUSB, const wchar_t* prefix) { return bcdUSB.
 std::wstring descentPath(const std::wstring& hubName) {
   const std::size_t end = hubName.find(L'}');
   return end == std::wstring::npos ? std::wstring() : L"\\\\?\\" + hubName.substr(0, end + 1);
+}
+
+// Two names of one hub compare equal in this form: up to the first "}", in
+// any case.
+std::wstring walkNameKey(const std::wstring& hubName) {
+  const std::size_t end = hubName.find(L'}');
+  return text::upper(end == std::wstring::npos ? hubName : hubName.substr(0, end + 1));
 }
 
 }  // namespace
@@ -56,6 +66,7 @@ bool CHubUtility::GetDeviceList() {
   m_ucWalkRecordsFilled = walkTarget() != nullptr ? walkTarget()->m_DriverNum : 0;
   if (walkTarget() != nullptr) walkTarget()->m_bRecordsOverflow = 0;
   m_walkPortChain.clear();
+  m_walkHubNames.clear();
   const platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(hostClass));
   if (!list.valid()) return false;
   bool result = true;
@@ -124,7 +135,9 @@ void CHubUtility::EnumerateHost(platform::OsHandle hHostController, const std::w
     // The root hub name is handed down as it is now: every record of this
     // controller carries it, whatever the scratch copy holds later.
     const std::wstring rootHubName = m_strRootHubName;
+    m_walkHubNames.assign(1, walkNameKey(rootHubName));
     GetHubPort(rootHub.get(), portCount, 0, rootHubName, strHostDesc, bCorvaneHost);
+    m_walkHubNames.clear();
   } catch (...) {
     HBX_LOG_ERR(L"%s:%d: EnumerateHostController: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
@@ -147,6 +160,11 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
       }
       if (read32(info, kConnectionStatus) != kDeviceConnected || info[kDeviceIsHub] == 0) continue;
 
+      if (ulLevel + 1 > kMaxHubDepth) {
+        HBX_LOG_ERR(L"%s:%d:  Hub on port[%d] would be on tier %d, deeper than USB allows: not searched", port,
+                    ulLevel + 1);
+        continue;
+      }
       const auto ucHubPortIndex = static_cast<std::uint8_t>((ulLevel + 1) * ulPortCount + port);
       HBX_LOG_MSG(L"%s:%d:  There is a hub be found , port number[%d], ucHubPortIndex[%d]", port, ucHubPortIndex);
       // The manufacturer text belongs to this hub alone: a hub without one at
@@ -156,27 +174,39 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
       GetDeviceDescriptor(hHub, port, 0, UsbDeviceDescriptor::parse(info, kDeviceDescriptor));
 
       std::wstring hubName;
+      // A name that is one of the hubs above this port is a loop in the tree
+      // the platform reports: that hub is neither listed nor searched.
+      bool placed = true;
+      const auto fetchName = [&] {
+        hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
+        const std::wstring key = walkNameKey(hubName);
+        if (!hubName.empty() && std::find(m_walkHubNames.begin(), m_walkHubNames.end(), key) != m_walkHubNames.end()) {
+          HBX_LOG_ERR(L"%s:%d:  Hub on port[%d] is named [%s], a hub above it: not searched", port, hubName);
+          placed = false;
+        }
+      };
       // One examination; `break` leaves it for the descent.
       do {
         // A hub of the other speed is not listed, but the hubs below it are
         // still visited: the descent needs its name.
         if (m_ucUsbMode == kUsbModeUsb3Only && !speedIs(strbcdUSB, L"03")) {
           HBX_LOG_WRN(L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
-          hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
+          fetchName();
           break;
         }
         if (m_ucUsbMode == kUsbModeUsb2Only && !speedIs(strbcdUSB, L"02")) {
           HBX_LOG_WRN(L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
-          hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
+          fetchName();
           break;
         }
         HBX_LOG_MSG(L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
-        hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
+        fetchName();
         if (hubName.empty()) {
           HBX_LOG_ERR(L"%s:%d:  strGetExternalHubName failed, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
           ports_.clock.sleepMs(kNameFailedPauseMs);
           break;
         }
+        if (!placed) break;
         if (m_bAllHubCheck4ReEnum.load() == 0) {
           HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == FALSE");
           if (!m_strVID_Indetify.empty() && !text::equalsNoCase(strVID, L"2E8B") &&
@@ -332,6 +362,7 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
         m_ucWalkRecordsFilled = std::max(m_ucWalkRecordsFilled, dev->m_DriverNum);
       } while (false);
 
+      if (!placed) continue;
       // Descend through the hub, listed or not.
       lastDescent = descentPath(hubName);
       const platform::OpenResult opened =
@@ -351,7 +382,9 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
         HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", lastDescent);
         // GetHubPort catches everything, so the chain is always popped.
         m_walkPortChain.push_back(static_cast<std::uint8_t>(port));
+        m_walkHubNames.push_back(walkNameKey(hubName));
         GetHubPort(child.get(), childPorts, ulLevel + 1, strRootHubName, strHostDesc, bCorvaneHost);
+        m_walkHubNames.pop_back();
         m_walkPortChain.pop_back();
       }
     }

@@ -16,6 +16,10 @@ constexpr std::uint8_t kSerialIndex = 3;
 // The manufacturer text sits where the bench puts it (1 or 2), the product
 // text on the other of the two.
 std::uint8_t productIndex(const HubConfig& config) { return config.manufacturerIndex == 1 ? 2 : 1; }
+bool hasManufacturer(const HubConfig& config) {
+  return !config.manufacturer.empty() || config.rawStrings.manufacturer.has_value();
+}
+bool hasSerial(const HubConfig& config) { return !config.serial.empty() || config.rawStrings.serial.has_value(); }
 constexpr std::uint32_t kMaxImageRead = 64;
 
 Reply refuse(std::uint32_t error = simerr::kInvalidParameter) { return Reply{error, true, 0}; }
@@ -348,8 +352,8 @@ Reply HubChip::deviceDescriptor(Connection connection, std::uint8_t* out, std::u
       static_cast<std::uint8_t>(pid), static_cast<std::uint8_t>(pid >> 8),
       static_cast<std::uint8_t>(config_.bcdDevice), static_cast<std::uint8_t>(config_.bcdDevice >> 8),
       // A hub without a manufacturer text names none (index 0).
-      static_cast<std::uint8_t>(config_.manufacturer.empty() ? 0 : config_.manufacturerIndex), productIndex(config_),
-      static_cast<std::uint8_t>(config_.serial.empty() ? 0 : kSerialIndex), 1};
+      static_cast<std::uint8_t>(hasManufacturer(config_) ? config_.manufacturerIndex : 0), productIndex(config_),
+      static_cast<std::uint8_t>(hasSerial(config_) ? kSerialIndex : 0), 1};
   const std::uint32_t n = std::min<std::uint32_t>(outLength, kDescriptorSize);
   std::copy_n(d.begin(), n, out);
   return ok(n);
@@ -362,18 +366,14 @@ Reply HubChip::stringDescriptor(Connection, std::uint32_t index, std::uint32_t l
     if (language != 0) return refuse();
     d = {4, 3, static_cast<std::uint8_t>(config_.languageId), static_cast<std::uint8_t>(config_.languageId >> 8)};
   } else {
-    const std::wstring* text = nullptr;
-    if (index == config_.manufacturerIndex) text = &config_.manufacturer;
-    if (index == productIndex(config_)) text = &config_.product;
-    if (index == kSerialIndex && !config_.serial.empty()) text = &config_.serial;
+    const RawStrings& raw = config_.rawStrings;
+    std::optional<std::vector<std::uint8_t>> found;
+    if (index == config_.manufacturerIndex) found = stringBytes(raw.manufacturer, config_.manufacturer);
+    if (index == productIndex(config_)) found = stringBytes(raw.product, config_.product);
+    if (index == kSerialIndex && hasSerial(config_)) found = stringBytes(raw.serial, config_.serial);
     // A device stalls a request for a string it does not have.
-    if (text == nullptr || language != config_.languageId || index > 0xFF) return fail(simerr::kGenFailure);
-    d = {static_cast<std::uint8_t>(2 + 2 * text->size()), 3};
-    for (wchar_t ch : *text) {
-      const auto unit = static_cast<std::uint32_t>(ch) & 0xFFFF;  // texts of the bench are in the BMP
-      d.push_back(static_cast<std::uint8_t>(unit));
-      d.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
+    if (!found || language != config_.languageId || index > 0xFF) return fail(simerr::kGenFailure);
+    d = std::move(*found);
   }
   const std::uint32_t n = std::min<std::uint32_t>(outLength, static_cast<std::uint32_t>(d.size()));
   if (n > 0) std::copy_n(d.begin(), n, out);

@@ -93,7 +93,7 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
 
 HubConfig parseHub(const json& v, const std::string& where) {
   checkKeys(v, where, {"name", "family", "familyCode", "chipRevision", "usbStatus", "romVersion", "firmwareVersion",
-                       "vid", "bcdDevice", "manufacturer", "manufacturerIndex", "product", "serial", "usb3", "usb2", "requestMicros",
+                       "vid", "bcdDevice", "manufacturer", "manufacturerIndex", "product", "serial", "stringDescriptors", "usb3", "usb2", "requestMicros",
                        "eraseMs", "offBusMs", "faults"});
   HubConfig hub;
   if (!v.contains("name") || !v["name"].is_string() || v["name"].get<std::string>().empty()) {
@@ -125,13 +125,14 @@ HubConfig parseHub(const json& v, const std::string& where) {
   }
   if (v.contains("vid")) hub.vid = static_cast<std::uint16_t>(hexValue(v["vid"], where + "/vid", 4));
   if (v.contains("bcdDevice")) hub.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice", 4));
-  if (v.contains("manufacturer")) hub.manufacturer = textValue(v["manufacturer"], where + "/manufacturer", 126);
+  if (v.contains("manufacturer")) hub.manufacturer = textValue(v["manufacturer"], where + "/manufacturer", kMaxStringChars);
   if (v.contains("manufacturerIndex")) {
     hub.manufacturerIndex = static_cast<std::uint8_t>(numberValue(v["manufacturerIndex"], where + "/manufacturerIndex", 0, 2));
     if (hub.manufacturerIndex == 0) throw BenchFieldError{where + "/manufacturerIndex", "expected 1 or 2"};
   }
-  if (v.contains("product")) hub.product = textValue(v["product"], where + "/product", 126);
-  if (v.contains("serial")) hub.serial = textValue(v["serial"], where + "/serial", 126);
+  if (v.contains("product")) hub.product = textValue(v["product"], where + "/product", kMaxStringChars);
+  if (v.contains("serial")) hub.serial = textValue(v["serial"], where + "/serial", kMaxStringChars);
+  if (v.contains("stringDescriptors")) hub.rawStrings = parseRawStrings(v["stringDescriptors"], where + "/stringDescriptors");
   if (v.contains("usb3")) hub.usb3 = parseConnection(v["usb3"], where + "/usb3");
   if (v.contains("usb2")) hub.usb2 = parseConnection(v["usb2"], where + "/usb2");
   if (!hub.usb3 && !hub.usb2) throw BenchFieldError{where, "a hub needs usb3 or usb2"};
@@ -209,6 +210,7 @@ json toJson(const HubBenchConfig& bench) {
     h["manufacturerIndex"] = hub.manufacturerIndex;
     h["product"] = toUtf8(hub.product);
     h["serial"] = toUtf8(hub.serial);
+    if (!toJson(hub.rawStrings).empty()) h["stringDescriptors"] = toJson(hub.rawStrings);
     for (const auto& [key, connection] : {std::pair{"usb3", hub.usb3}, std::pair{"usb2", hub.usb2}}) {
       if (connection) {
         h[key] = {{"pid", hex(connection->pid, 4)}, {"bcdUSB", hex(connection->bcdUSB, 4)}, {"pdo", toUtf8(connection->pdoName)}};

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/hub/fault_aim.h"
+#include "sim/string_descriptors.h"
 
 namespace hbx::sim::hub {
 
@@ -58,6 +59,9 @@ struct HubConfig {
   std::uint8_t manufacturerIndex = 2;
   std::wstring product = L"USB3.1 Hub";
   std::wstring serial;  // empty: no serial-number string (iSerialNumber 0)
+  // Descriptors sent byte for byte instead of those of the texts; a string
+  // given here is present even when its text is empty.
+  RawStrings rawStrings;
   std::uint16_t languageId = 0x0409;
   std::optional<ConnectionConfig> usb3;
   std::optional<ConnectionConfig> usb2;

@@ -211,7 +211,7 @@ HubIoctlResult SimHubIo::connectionName(const Target& t, std::vector<std::uint8_
   if (buffer.size() < kConnectionNameFixed) return fail(err::kInvalidParameter);
   const std::uint32_t port = get32(buffer, 0);
   usb::TreeNode* node = presentChild(t, port);
-  const std::wstring name = node ? tree_.connectionName(*node) : L"";
+  const std::wstring name = node ? tree_.reportedNameLocked(*node) : L"";
   const std::uint32_t actual = name.empty() ? kConnectionNameFixed : 8 + textBytes(name);
   if (node && buffer.size() < actual) {
     // The length step.

@@ -26,7 +26,7 @@ std::wstring instanceValue(const json& v, const std::string& where) {
 
 DeviceFaults parseFaults(const json& v, const std::string& where) {
   checkKeys(v, where, {"nameFails", "nameShort", "nameSecondFails", "exFails", "connectionFails", "openFails",
-                       "nodeInfoFails", "detailFails", "installerFailsOnCall"});
+                       "nodeInfoFails", "detailFails", "installerFailsOnCall", "nameOfAncestor"});
   DeviceFaults f;
   const std::uint32_t any = 1000000;
   if (v.contains("nameFails")) f.nameFails = numberValue(v["nameFails"], where + "/nameFails", 0, any);
@@ -42,6 +42,7 @@ DeviceFaults parseFaults(const json& v, const std::string& where) {
   if (v.contains("installerFailsOnCall")) {
     f.installerFailsOnCall = numberValue(v["installerFailsOnCall"], where + "/installerFailsOnCall", 0, any);
   }
+  if (v.contains("nameOfAncestor")) f.nameOfAncestor = numberValue(v["nameOfAncestor"], where + "/nameOfAncestor", 0, 8);
   return f;
 }
 
@@ -56,7 +57,7 @@ std::vector<DeviceConfig> parseDevices(const json& list, const std::string& wher
 DeviceConfig parseDevice(const json& v, const std::string& where, std::uint32_t portCount, std::uint32_t tier,
                          ParseContext& context) {
   checkKeys(v, where, {"port", "hub", "chip", "side", "vid", "pid", "bcdUSB", "bcdDevice", "manufacturer", "product",
-                       "serial", "ports", "instance", "selectiveSuspend", "faults", "devices"});
+                       "serial", "stringDescriptors", "ports", "instance", "selectiveSuspend", "faults", "devices"});
   DeviceConfig d;
   if (!v.contains("port")) throw BenchFieldError{where, "needs a port"};
   d.port = numberValue(v["port"], where + "/port", 1, portCount);
@@ -74,7 +75,8 @@ DeviceConfig parseDevice(const json& v, const std::string& where, std::uint32_t 
       throw BenchFieldError{where + "/chip", "this hub function is placed twice"};
     }
     d.hub = true;
-    for (const char* own : {"hub", "vid", "pid", "bcdUSB", "bcdDevice", "manufacturer", "product", "serial"}) {
+    for (const char* own :
+         {"hub", "vid", "pid", "bcdUSB", "bcdDevice", "manufacturer", "product", "serial", "stringDescriptors"}) {
       if (v.contains(own)) throw BenchFieldError{where + "/" + own, "comes from the chip"};
     }
   } else {
@@ -85,9 +87,12 @@ DeviceConfig parseDevice(const json& v, const std::string& where, std::uint32_t 
     d.pid = static_cast<std::uint16_t>(hexValue(v["pid"], where + "/pid", 4));
     if (v.contains("bcdUSB")) d.bcdUSB = static_cast<std::uint16_t>(hexValue(v["bcdUSB"], where + "/bcdUSB", 4));
     if (v.contains("bcdDevice")) d.bcdDevice = static_cast<std::uint16_t>(hexValue(v["bcdDevice"], where + "/bcdDevice", 4));
-    if (v.contains("manufacturer")) d.manufacturer = textValue(v["manufacturer"], where + "/manufacturer", 126);
-    if (v.contains("product")) d.product = textValue(v["product"], where + "/product", 126);
-    if (v.contains("serial")) d.serial = textValue(v["serial"], where + "/serial", 126);
+    if (v.contains("manufacturer")) d.manufacturer = textValue(v["manufacturer"], where + "/manufacturer", kMaxStringChars);
+    if (v.contains("product")) d.product = textValue(v["product"], where + "/product", kMaxStringChars);
+    if (v.contains("serial")) d.serial = textValue(v["serial"], where + "/serial", kMaxStringChars);
+    if (v.contains("stringDescriptors")) {
+      d.rawStrings = parseRawStrings(v["stringDescriptors"], where + "/stringDescriptors");
+    }
   }
   if (v.contains("instance")) d.instance = instanceValue(v["instance"], where + "/instance");
   if (v.contains("selectiveSuspend")) {

@@ -31,6 +31,9 @@ struct DeviceFaults {
   bool nodeInfoFails = false;         // a hub whose node information cannot be read
   bool detailFails = false;           // its interface detail cannot be read (SetupAPI)
   std::uint32_t installerFailsOnCall = 0;  // that class-installer call fails (1: the first)
+  // The hub driver names a hub above this one for it (1: the hub it is on, 2:
+  // that hub's parent, ...; past the top: the root hub): a tree that loops.
+  std::uint32_t nameOfAncestor = 0;
 };
 
 struct DeviceConfig {
@@ -47,6 +50,7 @@ struct DeviceConfig {
   std::wstring manufacturer;
   std::wstring product;
   std::wstring serial;
+  RawStrings rawStrings;       // descriptors sent byte for byte instead of the texts'
   std::uint32_t ports = 4;     // downstream ports of a hub
   std::wstring instance;       // instance text of its device name; empty: made up
   // The selective-suspend values written for a hub; absent: none written.

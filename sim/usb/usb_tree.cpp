@@ -13,6 +13,16 @@ namespace {
 constexpr hub::Ticks kTicksPerMs = 10'000;
 constexpr std::uint32_t kStringLanguage = 0x0409;
 
+// Windows takes a serial number as the instance text of a device's name only
+// when it is one: printable ASCII without the characters that separate the
+// parts of a name, and not too long. Any other serial gets a made-up instance.
+bool usableAsInstance(const std::wstring& serial) {
+  if (serial.empty() || serial.size() > 120) return false;
+  return std::all_of(serial.begin(), serial.end(), [](wchar_t c) {
+    return c > 0x20 && c < 0x7F && c != L',' && c != L'#' && c != L'\\' && c != L'{' && c != L'}';
+  });
+}
+
 std::wstring upper(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
   return text;
@@ -85,7 +95,7 @@ void UsbTree::addDevices(std::size_t controller, int parent, std::uint32_t tier,
       node.chip = hubs_.hub(device.chip);
       const auto& c = connectionOf(*node.chip, device.side);
       node.pdoNumber = usbPdoNumber(c->pdoName);
-      if (node.config.instance.empty() && !node.chip->config().serial.empty()) {
+      if (node.config.instance.empty() && usableAsInstance(node.chip->config().serial)) {
         node.instance = node.chip->config().serial;
         // Windows names a second device with the same ids and serial number
         // by its place, as if it had none: two devices never share a name.
@@ -210,9 +220,9 @@ std::array<std::uint8_t, 18> UsbTree::deviceDescriptorLocked(const TreeNode& nod
        static_cast<std::uint8_t>(c.pid >> 8),
        static_cast<std::uint8_t>(c.bcdDevice),
        static_cast<std::uint8_t>(c.bcdDevice >> 8),
-       static_cast<std::uint8_t>(c.manufacturer.empty() ? 0 : 1),
-       static_cast<std::uint8_t>(c.product.empty() ? 0 : 2),
-       static_cast<std::uint8_t>(c.serial.empty() ? 0 : 3),
+       static_cast<std::uint8_t>(c.manufacturer.empty() && !c.rawStrings.manufacturer ? 0 : 1),
+       static_cast<std::uint8_t>(c.product.empty() && !c.rawStrings.product ? 0 : 2),
+       static_cast<std::uint8_t>(c.serial.empty() && !c.rawStrings.serial ? 0 : 3),
        1};
   return d;
 }
@@ -228,18 +238,15 @@ std::optional<std::vector<std::uint8_t>> UsbTree::stringDescriptorLocked(const T
     return out;
   }
   if (index == 0) return std::vector<std::uint8_t>{4, 3, kStringLanguage & 0xFF, kStringLanguage >> 8};
-  const std::wstring* text = nullptr;
-  if (index == 1 && !node.config.manufacturer.empty()) text = &node.config.manufacturer;
-  if (index == 2 && !node.config.product.empty()) text = &node.config.product;
-  if (index == 3 && !node.config.serial.empty()) text = &node.config.serial;
-  if (text == nullptr || language != kStringLanguage) return std::nullopt;  // the device stalls
-  std::vector<std::uint8_t> d{static_cast<std::uint8_t>(2 + 2 * text->size()), 3};
-  for (wchar_t ch : *text) {
-    const auto unit = static_cast<std::uint32_t>(ch) & 0xFFFF;
-    d.push_back(static_cast<std::uint8_t>(unit));
-    d.push_back(static_cast<std::uint8_t>(unit >> 8));
+  const DeviceConfig& c = node.config;
+  std::optional<std::vector<std::uint8_t>> found;
+  if (index == 1 && (!c.manufacturer.empty() || c.rawStrings.manufacturer)) {
+    found = stringBytes(c.rawStrings.manufacturer, c.manufacturer);
   }
-  return d;
+  if (index == 2 && (!c.product.empty() || c.rawStrings.product)) found = stringBytes(c.rawStrings.product, c.product);
+  if (index == 3 && (!c.serial.empty() || c.rawStrings.serial)) found = stringBytes(c.rawStrings.serial, c.serial);
+  if (!found || language != kStringLanguage) return std::nullopt;  // the device stalls
+  return found;
 }
 
 std::wstring UsbTree::enumerator(const TreeNode& node) const {
@@ -266,6 +273,14 @@ std::wstring UsbTree::connectionName(const TreeNode& node) const {
                                   : DeviceIds{node.config.vid, node.config.pid, 0};
   return wformat(L"%s#VID_%04X&PID_%04X#%s#%s", enumerator(node), ids.vid, ids.pid, node.instance,
                  kHubInterfaceGuidText);
+}
+
+std::wstring UsbTree::reportedNameLocked(const TreeNode& node) const {
+  const std::uint32_t up = node.config.faults.nameOfAncestor;
+  if (up == 0 || !node.config.hub) return connectionName(node);
+  int at = node.parent;
+  for (std::uint32_t step = 1; step < up && at >= 0; ++step) at = nodes_[static_cast<std::size_t>(at)].parent;
+  return at >= 0 ? connectionName(nodes_[static_cast<std::size_t>(at)]) : controllers_[node.controller].rootHubName;
 }
 
 std::wstring UsbTree::interfacePath(const TreeNode& node) const {

@@ -99,6 +99,9 @@ class UsbTree {
 
   // ---- Names (pure functions of a node) ---------------------------------
   std::wstring connectionName(const TreeNode& node) const;  // as the hub driver reports it
+  // The name the hub driver answers for the node's port: its own, or with
+  // the fault nameOfAncestor the name of a hub above it.
+  std::wstring reportedNameLocked(const TreeNode& node) const;
   std::wstring interfacePath(const TreeNode& node) const;   // "\\?\usb#vid_...#{f18a0e88-...}"
   std::wstring pdoName(const TreeNode& node) const;         // "\Device\USBPDO-12"
   std::wstring driverKey(const TreeNode& node) const;       // "{36fc9e60-...}\0012"
