@@ -191,12 +191,12 @@ TEST(UsbTree, BenchSectionErrorsNameThePlace) {
     EXPECT_FALSE(load.config) << section;
     EXPECT_NE(load.error.find(expected), std::string::npos) << load.error;
   }
-  // Six hubs in a chain: the sixth is too deep.
+  // Eight hubs in a chain: the eighth is too deep even for a wrong tree.
   std::string chain = R"({"port": 1, "hub": true, "vid": "1", "pid": "1"})";
-  for (int i = 0; i < 5; ++i) chain = R"({"port": 1, "hub": true, "vid": "1", "pid": "1", "devices": [)" + chain + "]}";
+  for (int i = 0; i < 7; ++i) chain = R"({"port": 1, "hub": true, "vid": "1", "pid": "1", "devices": [)" + chain + "]}";
   const UsbLoad deep = parseUsbSection(
       nlohmann::json::parse(std::string(R"({"controllers": [{)") + path + R"(, "devices": [)" + chain + "]}]}"), *hubs);
-  EXPECT_NE(deep.error.find("a hub deeper than tier 5"), std::string::npos) << deep.error;
+  EXPECT_NE(deep.error.find("a hub deeper than tier 7"), std::string::npos) << deep.error;
   // A refused section refuses the bench.
   TempFolder folder;
   EXPECT_NE(makeHost(folder, R"({"usb": {"windows": "95"}})")->benchError().find("usb/windows"), std::string::npos);
