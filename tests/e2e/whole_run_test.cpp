@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/text/utf.h"
 #include "e2e_fixture.h"
 
 namespace hbx::testing::e2e {
@@ -336,6 +337,56 @@ TEST(WholeRun, ReRunAfterAPowerCutFinishesTheUpdate) {
     EXPECT_EQ(run.run(L"/DBG 3"), 0) << run.debugLog();
     EXPECT_TRUE(run.bootsNewVersion("a"));
     EXPECT_TRUE(run.bootsNewVersion("cut"));
+  }
+}
+
+// A hub whose strings are as bad as a device's can be (a manufacturer text of
+// 255 characters outside ASCII, a product of odd length with a lone
+// surrogate, a serial number whose length byte claims more than is sent) is
+// found, written and verified like any other, in the dialog and on the
+// console.
+TEST(WholeRun, HubWithTheWorstStringDescriptorsIsStillUpdated) {
+  Hub worst = hub("worst");
+  worst.extraKeys = R"("manufacturer": ")" + toUtf8(std::wstring(255, L'\x0416')) +
+                    R"(", "stringDescriptors": {"product": "0b0341000dd8420043", "serial": "ff0341dc00d842"})";
+  for (const std::wstring line : {L"/DBG 3", L"/DOS /DBG 3"}) {
+    SCOPED_TRACE(toUtf8(line));
+    E2eRun run({hub("plain"), worst});
+    run.carrySetting("EnableRelinkAfterFWUpg", 1);
+    EXPECT_EQ(run.run(line), 0) << run.debugLog();
+    EXPECT_TRUE(run.holdsCarriedImage("plain"));
+    EXPECT_TRUE(run.holdsCarriedImage("worst"));
+    if (line == L"/DBG 3") EXPECT_EQ(run.status(), kPass);
+    else EXPECT_NE(run.output().find("The Hub[1] FW Update PASS"), std::string::npos) << run.output();
+  }
+}
+
+// The serial numbers compared are the filter driver's single-byte texts: a
+// descriptor of odd length keeps the low byte of its last half unit, and
+// a lone surrogate is its low byte.
+TEST(WholeRun, SerialNumbersOfOddDescriptorsCompareByWhatTheDriverReads) {
+  const auto withSerial = [](const char* name, const std::string& hex) {
+    Hub h = hub(name);
+    h.extraKeys = R"("stringDescriptors": {"serial": ")" + hex + R"("})";
+    return h;
+  };
+  struct Case {
+    const char* what;
+    std::string first;
+    std::string second;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"odd length against the whole text", "07034100420043", "0803410042004300", 0},
+      {"lone low surrogate against its low byte", "060341dc4200", "060341004200", 0},
+      {"differing after a unit with a zero low byte", "0803410000d84200", "0803410000d84300", 0},
+      {"differing in the half unit", "07034100420043", "07034100420044", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    E2eRun run({withSerial("a", c.first), withSerial("b", c.second)});
+    EXPECT_EQ(run.run(L"/I /DBG 3"), c.exitCode) << run.debugLog();
+    EXPECT_EQ(run.status(), c.exitCode == 0 ? L"Compare Serial Number PASS" : L"The Serial Number are not same!!!");
   }
 }
 

@@ -174,12 +174,36 @@ TEST(HubSection, ParsesAndRefusesWithThePlace) {
       {R"({"devices": [{"name": "../a", "usb2": {"pid": "1", "pdo": "x"}}]})", "hubs/devices/0/name"},
       {R"({"devices": [{"name": "a", "usb2": {"pid": "1", "pdo": "x"}, "faults": {"never": 1}}]})", "hubs/devices/0/faults/never"},
       {R"({"driverInstalled": 1})", "hubs/driverInstalled"},
+      {R"({"devices": [{"name": "a", "usb2": {"pid": "1", "pdo": "x"}, "stringDescriptors": {"serial": "030"}}]})",
+       "hubs/devices/0/stringDescriptors/serial"},
+      {R"({"devices": [{"name": "a", "usb2": {"pid": "1", "pdo": "x"}, "stringDescriptors": {"serial": "0g"}}]})",
+       "hubs/devices/0/stringDescriptors/serial"},
+      {R"({"devices": [{"name": "a", "usb2": {"pid": "1", "pdo": "x"}, "stringDescriptors": {"language": ""}}]})",
+       "hubs/devices/0/stringDescriptors/language"},
   };
   for (const Case& c : cases) {
     const auto load = parseHubSection(nlohmann::json::parse(c.json));
     EXPECT_FALSE(load.bench) << c.json;
     EXPECT_EQ(load.error.rfind(c.where, 0), 0u) << load.error;
   }
+  // Texts up to 255 characters; descriptors of 0 to 255 bytes, kept through a
+  // round trip. One byte more is refused.
+  const auto hubWith = [](const std::string& keys) {
+    return nlohmann::json::parse(R"({"devices": [{"name": "a", "usb2": {"pid": "1", "pdo": "x"}, )" + keys + "}]}");
+  };
+  const std::string longest(255, 'M');
+  const std::string rawLongest(510, 'f');
+  const auto kept = parseHubSection(hubWith(R"("manufacturer": ")" + longest + R"(", "stringDescriptors": {"serial": ")" +
+                                            rawLongest + R"(", "product": ""})"));
+  ASSERT_TRUE(kept.bench) << kept.error;
+  const auto again = parseHubSection(toJson(*kept.bench));
+  ASSERT_TRUE(again.bench) << again.error;
+  EXPECT_EQ(again.bench->hubs[0].manufacturer, std::wstring(255, L'M'));
+  EXPECT_EQ(again.bench->hubs[0].rawStrings.serial, std::vector<std::uint8_t>(255, 0xFF));
+  EXPECT_EQ(again.bench->hubs[0].rawStrings.product, std::vector<std::uint8_t>());
+  EXPECT_FALSE(again.bench->hubs[0].rawStrings.manufacturer);
+  EXPECT_FALSE(parseHubSection(hubWith(R"("manufacturer": ")" + longest + R"(M")")).bench);
+  EXPECT_FALSE(parseHubSection(hubWith(R"("stringDescriptors": {"serial": ")" + rawLongest + R"(00"})")).bench);
 }
 
 
