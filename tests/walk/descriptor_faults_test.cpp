@@ -105,9 +105,8 @@ TEST_F(WalkTest, ManufacturerFilterComparesTheTextAsFarAsItCameBack) {
 }
 
 // A tree that loops: the hub driver names, for a hub's port, a hub above it.
-// Before the loop guard the walk descended into that hub again until the
-// stack ran out. Now that hub is neither listed nor searched, and the rest of
-// the tree is.
+// Without the loop guard the walk searches that hub again below itself.
+// That hub is neither listed nor searched, and the rest of the tree is.
 TEST_F(WalkTest, HubNamedAsAHubAboveItIsNeitherListedNorSearched) {
   struct Case {
     const char* what;
