@@ -35,6 +35,25 @@ std::wstring strPrepare(const std::wstring& initCmd) {
 bool bAsksSilent(const std::wstring& raw) { return text::containsNoCase(raw, L"/SILENT"); }
 bool bAsksConsole(const std::wstring& raw) { return text::containsNoCase(raw, L"/DOS"); }
 
+std::optional<std::wstring> takeReportFile(std::wstring& line) {
+  static constexpr std::wstring_view kOption = L"/REPORT";
+  const std::size_t option = text::upper(line).find(kOption);
+  if (option == std::wstring::npos) return std::nullopt;
+  std::size_t begin = line.find_first_not_of(L' ', option + kOption.size());
+  std::size_t end = begin;
+  std::wstring file;
+  if (begin != std::wstring::npos && line[begin] == L'"') {
+    end = line.find(L'"', begin + 1);
+    file = line.substr(begin + 1, end == std::wstring::npos ? std::wstring::npos : end - begin - 1);
+    if (end != std::wstring::npos) ++end;
+  } else if (begin != std::wstring::npos) {
+    end = line.find(L' ', begin);
+    file = line.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
+  }
+  line.erase(option, end == std::wstring::npos ? std::wstring::npos : end - option);
+  return file;
+}
+
 std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at) {
   // The firmware file set aside ends an option's value as a "/" does.
   const std::size_t end = s.find_first_of(std::wstring{L'/', kPlaceholder}, at + 1);
@@ -190,6 +209,13 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     m_strChkFWVer = version;
     // In the groups the run shows it in later.
     m_Model.setItemText(ui::ctrl::kVersionText, version::strDisplayVersion(version));
+  }
+
+  // "/REPORT" was taken out before; a report without its file is refused
+  // like a check without its version.
+  if (m_bReportFileMissing) {
+    nShowMessage(L"Please Input Report File!!! ", msgkind::kError, platform::mb::kOk);
+    return vShowUsage(exitcode::kCommandLineError);
   }
 
   firmware.restore(S);

@@ -2,6 +2,7 @@
 // The command line: collecting it, preparing it for the option search, and
 // the helpers of the option parser (ZAr763ORIdirevaVodoRev::ParseCommandLine).
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace hbx::cmdline {
@@ -16,6 +17,12 @@ std::wstring strPrepare(const std::wstring& initCmd);
 // are parsed (the settings file).
 bool bAsksSilent(const std::wstring& raw);
 bool bAsksConsole(const std::wstring& raw);
+
+// "/REPORT <file>" (any case) taken out of `line` whole, before any other
+// option is looked for, so that nothing in the file's name reads as an
+// option. The file is the word after the option, or the text between double
+// quotes. Nothing without the option; an empty name when it has none.
+std::optional<std::wstring> takeReportFile(std::wstring& line);
 
 // The text from `at` up to the next "/" after it (or the firmware argument
 // set aside), or to the end.

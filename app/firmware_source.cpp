@@ -51,6 +51,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     // "/U" names a file that is no firmware image: writing the carried image
     // instead would flash what the user did not ask for.
     HBX_LOG_ERR(L"%s:%d: not a .BIN file [%s]", text::trim(file));
+    vReportSource(text::trim(file), L"not a firmware image file (.bin)");
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
     return vShowUsage(exitcode::kCommandLineError);
   } else {
@@ -72,6 +73,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   // The source is only read: a read-only file or share is fine, a folder,
   // pipe or device is no source.
   if (!utility.bCheckSourceFileExists(utility.m_strFWBinFilePath, 1)) {
+    vReportSource(utility.m_strFWBinFilePath, L"the file does not exist or cannot be read");
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
     return vShowUsage(exitcode::kCommandLineError);
   }
@@ -79,6 +81,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   if (m_bMajorType > kHighestMajorType) {
     // 0xF2, 0xF6 or 0xFF: no firmware any hub could take.
     HBX_LOG_ERR(L"%s:%d: vIsValidHubFirmware(%s) = 0x%02X", utility.m_strFWBinFilePath, m_bMajorType);
+    vReportSource(utility.m_strFWBinFilePath, L"no hub could boot this firmware source");
     nShowMessage(L"The FW is not valide, Please check again!!", msgkind::kError, platform::mb::kOk);
     vRemoveBinFiles();
     return StepResult::endProcess(exitcode::kCommandLineError);
@@ -87,6 +90,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   // The version of the run is the one the file holds; a name that carries
   // another one was refused by the classification above.
   m_strCurFileFWVer = image::readSourceVersion(ports_.files, utility.m_strFWBinFilePath);
+  vReportSource(utility.m_strFWBinFilePath);
   return StepResult::goOn();
 }
 

@@ -101,12 +101,17 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Stages a configuration file: its table into the utility object's
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) override;
+  // The firmware source of the run for its report, read and digested only
+  // when a report was asked for; `refusal`: why start-up refused it.
+  void vReportSource(const std::wstring& path, const std::wstring& refusal = L"");
 
   // Where the copy of the carried image is that the run deletes at its end;
   // empty while there is none.
   std::wstring m_strCarriedImageCopy;
   // Start-up stopped at the settings file: the dialog is idle, no run starts.
   bool m_bSettingsNotLoaded = false;
+  // "/REPORT" came without its file.
+  bool m_bReportFileMissing = false;
 
  private:
 

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/fw_upgrade_app.h"
+#include "app/run_report_file.h"
 #include "base/log/debug_log.h"
 #include "hub/hub_utility.h"
 
@@ -15,6 +16,9 @@ int runProgram(platform::Ports ports, const std::wstring& rawCommandLine, ui::Di
     pUtility = &utility;
     CMy763FWUpgradeToolApp application(ports, utility, view);
     exitCode = application.InitInstance(rawCommandLine);
+    // Whatever ended the run (a refusal, a failure, a stop request), the
+    // report states it.
+    if (application.dialog() != nullptr) app::vWriteRunReport(ports, *application.dialog(), exitCode);
     pUtility = nullptr;
   }
   log::setDebugOutput(nullptr);

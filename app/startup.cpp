@@ -87,7 +87,9 @@ StepResult vStartupFailure(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility,
 void vRemoveDriverOfEndedStart(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& utility, platform::Ports ports) {
   if (dialog.m_bNoUninstall) return;
   std::wstring buffer = strTempPath(ports.system, kSecondInstallPathChars);
-  if (utility.Remove_FilterDriverAndFiles(buffer, nullptr) != 0) return;
+  const bool removed = utility.Remove_FilterDriverAndFiles(buffer, nullptr) == 0;
+  dialog.m_Report.hostChange("driver-removed", buffer, removed);
+  if (!removed) return;
   std::uint32_t error = 0;
   ports.files.removeDirectory(buffer, error);
   ports.files.removeDirectory(strTempPath(ports.system, kSecondInstallPathChars) + driver::kWorkFolder, error);
@@ -117,11 +119,15 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
     return vStartupFailure(dialog, utility, text, exitcode::kFilterDriverMissing);
   };
 
-  if (!utility.bIsInstallZeltFilterDriverFromRegistry()) {
+  const auto install = [&](std::size_t pathChars) {
     installTried = true;
-    if (utility.InstallFilterDriver(strTempPath(system, kFirstInstallPathChars)) != 0) {
-      return failure(L"Please install Corvane Filter Driver !!");
-    }
+    const std::wstring folder = strTempPath(system, pathChars);
+    const bool installed = utility.InstallFilterDriver(folder) == 0;
+    dialog.m_Report.hostChange("driver-installed", folder, installed);
+    return installed;
+  };
+  if (!utility.bIsInstallZeltFilterDriverFromRegistry()) {
+    if (!install(kFirstInstallPathChars)) return failure(L"Please install Corvane Filter Driver !!");
   }
 
   bool found = false;
@@ -146,10 +152,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
   }
 
   if (version.empty() || !bSameTextIgnoringCase(version, driver::kDriverVersion)) {
-    installTried = true;
-    if (utility.InstallFilterDriver(strTempPath(system, kSecondInstallPathChars)) != 0) {
-      return failure(L"Please install Corvane Filter Driver !!");
-    }
+    if (!install(kSecondInstallPathChars)) return failure(L"Please install Corvane Filter Driver !!");
   }
   // The setup library reports nothing back: an install that did not take (a
   // package it refused, a driver file in use that it replaces only at the
@@ -184,6 +187,13 @@ StepResult ZAr763ORIdirevaVodoRev::vOtherCopyUpdating() {
 StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   CHubUtility& utility = utility_;
   const std::wstring& folder = utility.strProgramFolder();
+
+  // The report's option is no option of the line: its file may hold any text.
+  const std::wstring receivedLine = g_strInitCmd;
+  if (const std::optional<std::wstring> reportFile = cmdline::takeReportFile(g_strInitCmd)) {
+    m_bReportFileMissing = reportFile->empty();
+    if (!m_bReportFileMissing) m_Report.request(*reportFile, receivedLine);
+  }
 
   // The settings come before the options, so a failure box there follows the
   // run mode the raw line asks for; a console asked for is set up first so

@@ -32,6 +32,7 @@ std::wstring strUsageText(const std::wstring& initCmd, std::uint8_t forceDisable
   text += L"/E [Target Number]\tExport SPI-ROM in HBX763xFW.bin file\r\n";
   text += L"/C [FW version]\tCheck Firmware Version\r\n";
   if (forceDisableFwUpdate == 0) text += L"/U [file]\tUpdate FW \r\n";
+  text += L"/REPORT file\tWrite a JSON report of the run into file\r\n";
   return text;
 }
 

@@ -34,7 +34,7 @@ struct Bench {
   }
   ~Bench() { io.closeHandle(handle); }
   static platform::Ports withDriver(platform::Ports p, platform::DeviceIoPort& io) {
-    return platform::Ports{io, p.hubIo, p.setupApi, p.registry, p.processes, p.system, p.files, p.payloads, p.clock, p.windows};
+    return platform::Ports{io, p.hubIo, p.setupApi, p.registry, p.processes, p.system, p.files, p.payloads, p.clock, p.windows, p.digest};
   }
   std::string error;
   sim::SimHost host;

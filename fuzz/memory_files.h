@@ -41,6 +41,7 @@ class MemoryFiles : public platform::FilePort {
   bool deleteFile(const std::wstring&, std::uint32_t&) override { return false; }
   bool createDirectory(const std::wstring&, std::uint32_t&) override { return false; }
   bool removeDirectory(const std::wstring&, std::uint32_t&) override { return false; }
+  bool moveFileReplacing(const std::wstring&, const std::wstring&, std::uint32_t&) override { return false; }
   int access(const std::wstring&, int, int&, std::uint32_t&) override { return -1; }
   std::uint32_t fileAttributes(const std::wstring&, std::uint32_t&) override { return platform::attr::kNormal; }
 

@@ -35,6 +35,9 @@ class FilePort {
   virtual bool deleteFile(const std::wstring& path, std::uint32_t& error) = 0;
   virtual bool createDirectory(const std::wstring& path, std::uint32_t& error) = 0;
   virtual bool removeDirectory(const std::wstring& path, std::uint32_t& error) = 0;
+  // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING): a file renamed within
+  // its folder, replacing a file of the new name.
+  virtual bool moveFileReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& error) = 0;
   // _waccess(path, mode): mode 0 existence, 2 write, 4 read, 6 read and
   // write. Returns 0 when allowed, else -1 with `crtErrno` (ENOENT 2,
   // EACCES 13) and the system error.

@@ -2,6 +2,7 @@
 // The set of platform services the program runs on, passed in at start.
 #include "platform/clock.h"
 #include "platform/device_io.h"
+#include "platform/digest.h"
 #include "platform/files.h"
 #include "platform/hub_io.h"
 #include "platform/payloads.h"
@@ -24,6 +25,7 @@ struct Ports {
   PayloadPort& payloads;
   ClockPort& clock;
   WindowPort& windows;
+  DigestPort& digest;
 };
 
 }  // namespace hbx::platform

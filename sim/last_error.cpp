@@ -144,6 +144,11 @@ bool LastErrorFiles::deleteFile(const std::wstring& path, std::uint32_t& error) 
   return noted(ok, !ok, error);
 }
 
+bool LastErrorFiles::moveFileReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& error) {
+  const bool ok = inner_.moveFileReplacing(from, to, error);
+  return noted(ok, !ok, error);
+}
+
 bool LastErrorFiles::createDirectory(const std::wstring& path, std::uint32_t& error) {
   const bool ok = inner_.createDirectory(path, error);
   return noted(ok, !ok, error);

@@ -90,6 +90,7 @@ class LastErrorFiles : public platform::FilePort {
   bool deleteFile(const std::wstring& path, std::uint32_t& error) override;
   bool createDirectory(const std::wstring& path, std::uint32_t& error) override;
   bool removeDirectory(const std::wstring& path, std::uint32_t& error) override;
+  bool moveFileReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& error) override;
   int access(const std::wstring& path, int mode, int& crtErrno, std::uint32_t& error) override;
   std::uint32_t fileAttributes(const std::wstring& path, std::uint32_t& error) override;
 

@@ -247,6 +247,38 @@ bool SimFiles::removeDirectory(const std::wstring& path, std::uint32_t& error) {
   return false;
 }
 
+bool SimFiles::moveFileReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& error) {
+  const auto source = paths_.toHost(from);
+  const auto target = paths_.toHost(to);
+  if (!source || !target) {
+    error = err::kPathNotFound;
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  struct stat st {};
+  if (::stat(source->c_str(), &st) != 0) {
+    error = missingError(*source);
+    return false;
+  }
+  if (heldElsewhere(*source) || heldElsewhere(*target)) {
+    error = err::kSharingViolation;
+    return false;
+  }
+  if (S_ISDIR(st.st_mode) || inReadOnlyFolder(source->parent_path()) || inReadOnlyFolder(target->parent_path())) {
+    error = err::kAccessDenied;
+    return false;
+  }
+  for (const auto& [handle, other] : open_) {
+    if ((other.hostPath == *source || other.hostPath == *target) && !(other.share & platform::share::kDelete)) {
+      error = err::kSharingViolation;
+      return false;
+    }
+  }
+  if (::rename(source->c_str(), target->c_str()) == 0) return true;
+  error = errno == ENOENT ? err::kPathNotFound : err::kAccessDenied;
+  return false;
+}
+
 int SimFiles::access(const std::wstring& path, int mode, int& crtErrno, std::uint32_t& error) {
   const auto host = paths_.toHost(path);
   struct stat st {};

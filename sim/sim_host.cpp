@@ -251,7 +251,7 @@ SimHost::~SimHost() {
 platform::Ports SimHost::ports() {
   LastErrorPorts& p = *lastErrorPorts_;
   return platform::Ports{p.deviceIo, p.hubIo,  p.setupApi, *registry_, p.processes,
-                         *system_,   p.files,  *payloads_, *clock_,    *windows_};
+                         *system_,   p.files,  *payloads_, *clock_,    *windows_, digest_};
 }
 
 const fs::path& SimHost::driveC() const { return driveC_; }

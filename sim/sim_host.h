@@ -14,6 +14,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "platform/ports.h"
+#include "sim/sim_digest.h"
 #include "sim/setup/driver_setup.h"
 
 namespace hbx::sim {
@@ -127,6 +128,7 @@ class SimHost {
   std::unique_ptr<SimFiles> files_;
   std::unique_ptr<SimSystem> system_;
   std::unique_ptr<SimWindows> windows_;
+  SimDigest digest_;
   std::unique_ptr<SimPayloads> payloads_;
   std::unique_ptr<SimRegistry> registry_;
   std::unique_ptr<SimProcesses> processes_;

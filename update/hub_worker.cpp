@@ -49,6 +49,20 @@ HubWorker::HubWorker(RunDialog& dialog, CHubUtility& utility, platform::Ports& p
 
 bool HubWorker::cancelled() const { return threads_.cancelled(); }
 
+template <typename Action>
+bool HubWorker::step(const char* phase, Action action) {
+  const std::int64_t start = dialog_.m_Report.now();
+  const bool ok = action();
+  dialog_.m_Report.phase(i_, phase, start, ok);
+  return ok;
+}
+
+void HubWorker::failure(const wchar_t* reason, int code) {
+  if (!reason_.empty()) return;
+  reason_ = cancelled() ? L"the run gave up on the hub (its time-out or a second stop request)" : reason;
+  code_ = code;
+}
+
 bool HubWorker::pause(std::uint32_t ms) {
   // The waits are those of the reset turn and the hub's return: a stopped
   // run does not reset its written hubs (they boot the new firmware at
@@ -81,7 +95,10 @@ int HubWorker::run() {
 }
 
 HubWorker::Outcome HubWorker::work() {
-  if (cancelled() || threads_.stopRequested()) return Outcome::Failure;
+  if (cancelled() || threads_.stopRequested()) {
+    failure(L"the run was stopped before the hub's writes began");
+    return Outcome::Failure;
+  }
   prepareRegisters();
   if (dialog_.m_bCheckFW) {
     const Outcome checked = checkVersion();
@@ -95,7 +112,10 @@ HubWorker::Outcome HubWorker::work() {
   const Outcome turn = waitForResetTurn();
   if (turn != Outcome::Success) return turn;
   resetHub();
-  return reloadAndVerify();
+  const std::int64_t start = dialog_.m_Report.now();
+  const Outcome reloaded = reloadAndVerify();
+  dialog_.m_Report.phase(i_, "reload", start, reloaded == Outcome::Success);
+  return reloaded;
 }
 
 void HubWorker::prepareRegisters() {
@@ -120,6 +140,7 @@ HubWorker::Outcome HubWorker::checkVersion() {
   dev_.m_strFWVersion = text::upper(dev_.m_strFWVersion);
   if (!version::bVersionEquals(dev_.m_strFWVersion, dialog_.m_strChkFWVer)) {
     bResult_ = 0;
+    failure(L"the hub runs another version than the one checked for", -7);
     HBX_WORKER_WRN(
         L"%s:%d: ucTargetNumber[%d],  check FW version fail pFWUpdateDlg->m_strChkFWVer[%s], m_strFWVersion[%s]", i_,
         dialog_.m_strChkFWVer, dev_.m_strFWVersion);
@@ -133,10 +154,14 @@ HubWorker::Outcome HubWorker::updateSection() {
   // console lines do not interleave.
   std::unique_lock<std::mutex> consoleLock(utility_.m_ThreadCriticalSection, std::defer_lock);
   if (dialog_.m_bConsole) consoleLock.lock();
-  if (cancelled()) return Outcome::Failure;
+  if (cancelled()) {
+    failure(L"");
+    return Outcome::Failure;
+  }
   if (dev_.m_ucChipType == kChipTypeUnknown) {
     // It may be a target: one that cannot be told apart fails, never passes.
     HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], chip type unknown, the hub is not written", i_);
+    failure(L"the hub's chip type could not be read");
     bResult_ = 0;
     return Outcome::Failure;
   }
@@ -154,14 +179,19 @@ bool HubWorker::bChipRevisionAllowed() {
   HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Update config &  Firmware, a. get chip verison", i_);
   std::uint8_t revision = 0;
   CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev();
-  if (hub == nullptr || hub->HBX763xAccessRegister(i_, &revision, 1, kChipRevisionRegister, 0) != 0) return false;
+  if (hub == nullptr || hub->HBX763xAccessRegister(i_, &revision, 1, kChipRevisionRegister, 0) != 0) {
+    failure(L"the hub's chip revision could not be read");
+    return false;
+  }
   display.hubBar(i_, 10);
   switch (version::chipRevisionGate(chipName(revision), dialog_.m_strCurFileFWVer)) {
     case version::RevisionGate::TooNew:
       HBX_WORKER_ERR(L"%s:%d:  Firmware too new to update to 0x120621000000!!![%d]", i_);
+      failure(L"the hub's chip revision does not take this firmware (too new)");
       return false;
     case version::RevisionGate::TooOld:
       HBX_WORKER_ERR(L"%s:%d:  Firmware too old to update to 0x120720000000!!![%d]", i_);
+      failure(L"the hub's chip revision does not take this firmware (too old)");
       return false;
     case version::RevisionGate::Allowed: break;
   }
@@ -191,12 +221,16 @@ HubWorker::Outcome HubWorker::updateHub() {
   }
   longWait_ = version::bNeedsLongResetWait(dev_.m_strFWVersion) ? 1 : 0;
   readConfigTable();
-  if (cancelled()) return Outcome::Failure;
+  if (cancelled()) {
+    failure(L"");
+    return Outcome::Failure;
+  }
   // From its first erase to its read-back a hub holds no whole firmware:
   // once begun, its writes are finished whatever is asked. Before, a stop
   // request leaves it as it is.
   if (threads_.stopRequested()) {
     HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], the run is stopping: the hub is not written", i_);
+    failure(L"the run was stopped before the hub's writes began");
     bResult_ = 0;
     return Outcome::Failure;
   }
@@ -204,41 +238,55 @@ HubWorker::Outcome HubWorker::updateHub() {
   display.console(nformat("Target Hub[%02d] >FW Update.....\t", i_));
   display.hubBar(i_, 30);
   HBX_WORKER_MSG(L"%s:%d: updata config , pChildThreadInfo->ucTargetNumber[%d]", i_);
-  if (!utility_.vWrRdConfiguration(i_, 1, dev_.m_ucConfigTable.data(), 0, 1)) {
+  touched_ = true;
+  if (!step("table-write-image-0", [&] { return utility_.vWrRdConfiguration(i_, 1, dev_.m_ucConfigTable.data(), 0, 1); })) {
     HBX_WORKER_ERR(L"%s:%d: vWrRdConfiguration image 0 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    failure(L"erasing and writing the configuration table of image 0 failed");
     bResult_ = 0;
     return Outcome::Failure;
   }
-  if (cancelled() || !utility_.vWrRdConfiguration(i_, 1, dev_.m_ucConfigTable.data(), 1, 1)) {
+  if (cancelled() ||
+      !step("table-write-image-1", [&] { return utility_.vWrRdConfiguration(i_, 1, dev_.m_ucConfigTable.data(), 1, 1); })) {
     HBX_WORKER_ERR(L"%s:%d: vWrRdConfiguration image 1 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    failure(L"erasing and writing the configuration table of image 1 failed");
     bResult_ = 0;
     return Outcome::Failure;
   }
   dev_.m_bConfigResult = 1;
   display.hubBar(i_, 40);
-  if (cancelled() || !utility_.vUpdateFirmware(i_, 0, 1)) {
+  if (cancelled() || !step("download", [&] { return utility_.vUpdateFirmware(i_, 0, 1); })) {
     HBX_WORKER_ERR(L"%s:%d: vUpdateFirmware image 0 Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    failure(L"erasing image 0 and downloading the firmware into it failed");
     bResult_ = 0;
     return Outcome::Failure;
   }
   // What the flash holds now is what was meant: read back before any PASS.
-  if (cancelled() || !utility_.bVerifyWrittenImage(i_, dev_.m_ucConfigTable.data())) {
+  if (cancelled() ||
+      !step("read-back", [&] { return utility_.bVerifyWrittenImage(i_, dev_.m_ucConfigTable.data()); })) {
     HBX_WORKER_ERR(L"%s:%d: Read-back verification Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
+    failure(L"the read-back differs from what was written", -7);
     dialog_.m_iRet = -7;
     bResult_ = 0;
     return Outcome::Failure;
   }
   // A run that timed out meanwhile has given up on this hub: no PASS after it.
   if (cancelled()) {
+    failure(L"");
     bResult_ = 0;
     return Outcome::Failure;
   }
+  readBack_ = true;
   dev_.m_bUpdateFWResult = 1;
   HBX_WORKER_MSG(L"%s:%d: FW Update %s , dwFlashFWLeng[ %d]", L"PASS", static_cast<std::uint32_t>(utility_.m_TempBinDigest.size));
   display.console("PASS \n");
   display.hubBar(i_, 50);
   HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], CHILD_THREAD_RST_READY, Hub Depth = %d", i_, dev_.m_ucHubDepth);
   return Outcome::Success;
+}
+
+HubWorker::Outcome HubWorker::stopBeforeReset() {
+  failure(L"the run was stopped before the hub's reset: it boots the written firmware at its next power-up");
+  return Outcome::Failure;
 }
 
 HubWorker::Outcome HubWorker::waitForResetTurn() {
@@ -250,10 +298,11 @@ HubWorker::Outcome HubWorker::waitForResetTurn() {
     bResult_ = 0;
     if (elapsed > limit) {
       HBX_WORKER_ERR(L"%s:%d: %s", wformat(L"Hub[%d] No responesed, Time out!!!", i_));
+      failure(L"the hub's reset turn did not come in time", -9);
       dialog_.m_iRet = -9;
       return Outcome::Failure;
     }
-    if (!pause(500)) return Outcome::Failure;
+    if (!pause(500)) return stopBeforeReset();
     const bool allReady = countSlots(slot_.ucTargetTotal, CHILD_THREAD_RST_READY, CHILD_THREAD_RST_DONE,
                                      CHILD_THREAD_FINISH) >= slot_.ucTargetTotal;
     if (dev_.m_ucHubDepth == utility_.m_MaxHubDepth.load() && allReady) return Outcome::Success;
@@ -261,7 +310,7 @@ HubWorker::Outcome HubWorker::waitForResetTurn() {
     // still write, this hub waits for them, not for its reset turn.
     if (dialog_.m_bConsole && !allReady) start = nowSeconds() - elapsed;
     elapsed = nowSeconds() - start;
-    if (!pause(300)) return Outcome::Failure;
+    if (!pause(300)) return stopBeforeReset();
   }
 }
 
@@ -271,14 +320,21 @@ void HubWorker::resetHub() {
                  i_, utility_.m_MaxHubDepth.load(), dev_.m_ucHubDepth);
   display.hubBar(i_, 60);
   display.console(nformat("Target Hub[%02d] >FW Reloading.....\n", i_));
-  const int result = utility_.vCPURST(i_, longWait_);
+  int result = 0;
+  step("reset", [&] { return (result = utility_.vCPURST(i_, longWait_)) == 0; });
   if (result != 0) {
     HBX_WORKER_ERR(L"%s:%d:  ucTargetNumber[%d], vCPURST Failed, Error = %d", i_, result);
+    failure(L"the hub's processor reset failed", -7);
     dialog_.m_iRet = -7;
   }
   slot_.ucState = CHILD_THREAD_RST_DONE;
   display.hubBar(i_, 70);
   HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], /Re-Enumration All Hub", i_);
+}
+
+HubWorker::Outcome HubWorker::stopBeforeReload() {
+  failure(L"the run was stopped before the hub came back from its reset");
+  return Outcome::Failure;
 }
 
 HubWorker::Outcome HubWorker::reloadAndVerify() {
@@ -291,16 +347,17 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
     if (elapsed > kReloadSeconds) {
       HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], reload Hub Time Out!!! , dwErrorCode : %s", i_,
                      systemErrorText(ports_.system.lastError()));
+      failure(L"the hub did not come back in time after its reset", -7);
       dialog_.m_iRet = -7;
       return Outcome::Failure;
     }
-    if (!pause(500)) return Outcome::Failure;
+    if (!pause(500)) return stopBeforeReload();
     if (countSlots(kMaxWorkers, CHILD_THREAD_RST_DONE, CHILD_THREAD_FINISH, CHILD_THREAD_FINISH) !=
         slot_.ucTargetTotal) {
       elapsed = nowSeconds() - start;
       if (!pause(500)) return Outcome::Failure;
       display.hubBar(i_, 80 + iRetry_);
-      if (!pause(dev_.m_ucHubDepth * 250u)) return Outcome::Failure;
+      if (!pause(dev_.m_ucHubDepth * 250u)) return stopBeforeReload();
       continue;
     }
     ++iRetry_;
@@ -329,6 +386,7 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
       elapsed = nowSeconds() - start;
       continue;
     }
+    dialog_.m_Report.versionAfter(i_, report::VersionAfter::Reloaded, dev_.m_strFWVersion);
     if (version::bVersionEquals(dev_.m_strFWVersion, dialog_.m_strCurFileFWVer)) {
       bResult_ = 1;
       resultText_ = dev_.m_strFWVersion;
@@ -340,12 +398,13 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
           L"%s:%d: try iRetry = %d, ucTargetNumber[%d], Reload Version Check Failed[%s] fail, "
           L"pFWUpdateDlg->m_strCurFileFWVer[%s], dwErrorCode : %s",
           iRetry_, i_, dev_.m_strFWVersion, dialog_.m_strCurFileFWVer, systemErrorText(ports_.system.lastError()));
+      failure(L"the hub came back running another version than the one written", -7);
       dialog_.m_iRet = -7;
       return Outcome::Failure;
     }
     HBX_WORKER_WRN(L"%s:%d: ucTargetNumber[%d], iRetry = %d, Reload Version Check Failed[%s] fail , dwErrorCode : %s",
                    i_, iRetry_, dev_.m_strFWVersion, systemErrorText(ports_.system.lastError()));
-    if (!pause(5000) || !pause(1000)) return Outcome::Failure;
+    if (!pause(5000) || !pause(1000)) return stopBeforeReload();
   }
 }
 
@@ -357,6 +416,7 @@ void HubWorker::finish(Outcome outcome) {
                    dev_.m_ucChipType, dialog_.m_bMajorType);
     display.console(nformat("The Hub[%d] is not a target of this FW (chip type %d, FW chip type %d)\n", i_,
                             dev_.m_ucChipType, dialog_.m_bMajorType));
+    reportEnd(outcome, false);
     slot_.ucState = CHILD_THREAD_FINISH;
     HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Finish, bResult=%x", i_, bResult_);
     return;
@@ -370,8 +430,28 @@ void HubWorker::finish(Outcome outcome) {
   display.console(dialog_.m_bCheckFW ? nformat("The Hub[%d] FW Check %s \n", i_, pass)
                                      : nformat("The Hub[%d] FW Update %s \n", i_, pass));
   display.hubBar(i_, 100, success ? kGreen : kRed);
+  reportEnd(outcome, bResult_ == 1);
   slot_.ucState = CHILD_THREAD_FINISH;
   HBX_WORKER_MSG(L"%s:%d: ucTargetNumber[%d], Finish, bResult=%x", i_, bResult_);
+}
+
+void HubWorker::reportEnd(Outcome outcome, bool success) {
+  report::RunRecorder& report = dialog_.m_Report;
+  if (!touched_) report.versionAfter(i_, report::VersionAfter::Untouched, dev_.m_strFWVersion);
+  else if (readBack_ && outcome != Outcome::Success)
+    report.versionAfter(i_, report::VersionAfter::ReadBack, dialog_.m_strCurFileFWVer);
+  // A hub that passed without its reset holds what its read-back found.
+  else if (readBack_ && dialog_.m_Ini.EnableRelinkAfterFWUpg != 1)
+    report.versionAfter(i_, report::VersionAfter::ReadBack, dialog_.m_strCurFileFWVer);
+  if (outcome == Outcome::NotTarget) {
+    report.hubEnded(i_, "not-target", 0, L"the hub's chip type is not the firmware's");
+  } else if (success) {
+    const char* result = dialog_.m_bExport ? "exported" : dialog_.m_bUpdate ? "passed" : "checked";
+    report.hubEnded(i_, result, 0, L"");
+  } else {
+    const wchar_t* fallback = dialog_.m_bExport ? L"exporting the hub's ROM failed" : L"the hub failed";
+    report.hubEnded(i_, "failed", code_, reason_.empty() ? fallback : reason_);
+  }
 }
 
 void HubWorker::abnormalEnd(std::uint32_t error) {

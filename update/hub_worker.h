@@ -46,9 +46,18 @@ class HubWorker {
   Outcome waitForResetTurn();
   void resetHub();
   Outcome reloadAndVerify();
+  // A stop request ended the wait for the reset turn, or for the hub's return.
+  Outcome stopBeforeReset();
+  Outcome stopBeforeReload();
   Outcome exportRom();
   void prepareRegisters();
   void finish(Outcome outcome);
+  // One step of the hub's writes, timed as a phase of the run's report.
+  template <typename Action>
+  bool step(const char* phase, Action action);
+  // Why the hub failed, and the run's code for it, for the report.
+  void failure(const wchar_t* reason, int code = -1);
+  void reportEnd(Outcome outcome, bool success);
 
   // A wait of the worker; false when the run was cancelled.
   bool pause(std::uint32_t ms);
@@ -67,6 +76,11 @@ class HubWorker {
   std::uint8_t longWait_ = 0;
   int iRetry_ = 0;
   std::wstring resultText_;
+  std::wstring reason_;
+  int code_ = -1;
+  // The hub's first erase was sent / its writes read back equal.
+  bool touched_ = false;
+  bool readBack_ = false;
 };
 
 }  // namespace hbx::update

@@ -68,7 +68,10 @@ void MainTask::run() {
   dialog_.m_Model.resetOverallBar();
   display.status(L"Search Target Hub...", kStatusBlue, 34);
   info_.ucState = MAIN_THREAD_SCAN;
+  const std::int64_t scanStart = dialog_.m_Report.now();
   dialog_.vScanUSBPort();
+  dialog_.m_Report.scanned(scanStart);
+  reportFoundHubs();
   info_.ucState = MAIN_THREAD_OPEN;
   for (std::size_t k = 0; k < kMaxWorkers; ++k) {
     DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
@@ -103,6 +106,7 @@ void MainTask::run() {
   // The chip type decides only when an image is to be written.
   if (dialog_.m_bUpdate && !bAnyTargetChipType()) {
     HBX_TASK_ERR(L"%s:%d: No hub of chip type [%d]", dialog_.m_bMajorType);
+    leftReason_ = L"no hub found has the firmware's chip type";
     ending_ = Ending::NoTarget;
     info_.ucState = MAIN_THREAD_EARLY_END;
     return endOfRun();
@@ -113,16 +117,49 @@ void MainTask::run() {
   endOfRun();
 }
 
+std::wstring MainTask::familyOf(const DeviceListEntry& dev) const {
+  // The family code is in bytes 8 to 10 of the version block the scan read
+  // from the connection that made the entry.
+  const CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev();
+  for (int r = 0; hub != nullptr && r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r) {
+    const DriverInfo& record = hub->m_DriverInfo[r];
+    if (record.ucPortIndex != dev.m_ucPortIndex || strField(record.RootHubName) != dev.m_strRootHubName) continue;
+    const std::uint8_t* code = record.FWVersion + 8;
+    if (code[0] != 0) return wformat(L"HBX%d%d%dx", code[0], code[1], code[2]);
+  }
+  return L"";
+}
+
+void MainTask::reportFoundHubs() {
+  report::RunRecorder& report = dialog_.m_Report;
+  if (!report.requested()) return;
+  const int hubs = std::clamp(dialog_.m_DevList.DevNums, 0, static_cast<int>(kMaxDevices));
+  for (int k = 0; k < hubs; ++k) {
+    const DeviceListEntry& dev = dialog_.m_DevList.Devs[static_cast<std::size_t>(k)];
+    report::HubRecord hub = report::hubRecordOf(dev, k);
+    hub.target = !dialog_.m_bUpdate || dev.m_ucChipType == dialog_.m_bMajorType || dev.m_ucChipType == kChipTypeUnknown;
+    hub.family = familyOf(dev);
+    report.hubFound(hub);
+  }
+  if (const CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) {
+    for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r)
+      if (hub->m_DriverInfo[r].bPowerSettingChanged != 0)
+        report.hostChange("power-settings-changed", strField(hub->m_DriverInfo[r].DriverName), true);
+  }
+}
+
 void MainTask::failStaging(const wchar_t* status) {
   display_->status(status, kStatusRed, 32);
   // A console run says why it ends before any hub is written.
   display_->console(nformat("%S\n", std::wstring(status)));
+  leftReason_ = L"the firmware source could not be staged";
   failWithRedBars();
 }
 
 bool MainTask::bStoppedBeforeWrites() {
   if (!threads_.stopRequested()) return false;
   HBX_TASK_ERR(L"%s:%d: The run was stopped before any hub was written");
+  leftReason_ = L"the run was stopped before any hub was written";
   ending_ = Ending::Stopped;
   bAllPass_ = false;
   return true;
@@ -138,6 +175,7 @@ bool MainTask::bLockUpdate() {
   HBX_TASK_ERR(L"%s:%d: %s", text);
   dialog_.nShowMessage(text, msgkind::kError, 0x10);
   dialog_.m_iRet = exitcode::kOtherCopyUpdating;
+  leftReason_ = L"another copy of the program was writing hubs";
   failWithRedBars();
   return false;
 }
@@ -157,6 +195,7 @@ bool MainTask::bRefuseTooManyHubs(std::size_t hubs) {
   dialog_.nShowMessage(text, msgkind::kError, 0x10);
   display_->status(text, kStatusRed, 20);
   dialog_.m_iRet = exitcode::kCommandLineError;
+  leftReason_ = L"the run found more hubs than it serves: none was written";
   failWithRedBars();
   return true;
 }
@@ -186,6 +225,7 @@ bool MainTask::bRunSideTask() {
     result = dialog_.outputFWVersionTask();
   } else if (dialog_.m_bUpdate && dialog_.m_strCurFileFWVer.empty()) {
     dialog_.nShowMessage(L"Cannot Get FW File Version...", msgkind::kError, 0x10);
+    leftReason_ = L"the firmware source's version could not be read";
     info_.ucState = MAIN_THREAD_FINISH;
     failWithRedBars();
     return true;
@@ -196,6 +236,7 @@ bool MainTask::bRunSideTask() {
   }
   bAllPass_ = result == 0;
   ending_ = Ending::SideTask;
+  leftReason_ = dialog_.m_bOutputVer ? L"the run wrote the version file" : L"the run compared serial numbers";
   display_->finishHubBars(bAllPass_ ? kGreen : kRed);
   return true;
 }
@@ -227,6 +268,8 @@ bool MainTask::bVersionGatesEndRun() {
     dev.m_bUpdateFWResult = 1;
     dev.m_bReloadFWResult = 1;
     display_->hubBar(static_cast<int>(k), 100, kGreen);
+    dialog_.m_Report.hubEnded(static_cast<int>(k), "already-latest", 0, L"the hub already runs the firmware's version");
+    dialog_.m_Report.versionAfter(static_cast<int>(k), report::VersionAfter::Untouched, dev.m_strFWVersion);
     display_->console(nformat("===Hub[%d], FW Versoin[%S] The Firmware version has been the latest version\n",
                               static_cast<int>(k), dev.m_strFWVersion));
   }
@@ -242,6 +285,7 @@ bool MainTask::bVersionGatesEndRun() {
       listed = version::bVersionListed(dialog_.m_Ini.fw_version, dialog_.m_DevList.Devs[k].m_strFWVersion);
     if (!listed) {
       HBX_TASK_ERR(L"%s:%d: No hub runs a version of fw_version[%s]", dialog_.m_Ini.fw_version);
+      leftReason_ = L"no hub runs a version the settings list";
       // Nothing is written: a run without a target hub.
       ending_ = Ending::NoTarget;
       info_.ucState = MAIN_THREAD_EARLY_END;
@@ -486,6 +530,7 @@ void MainTask::endOfRun() {
     const std::wstring temp = ports_.system.tempPath();
     std::wstring buffer = temp;
     const int result = hooks.removeFilterDriverAndFiles(buffer);
+    dialog_.m_Report.hostChange("driver-removed", buffer, result == 0);
     if (result != 0) HBX_TASK_ERR(L"%s:%d:  Remove_FilterDriverAndFiles Failed... [%d]", result);
     HBX_TASK_ERR(L"%s:%d: szTempPath [%s]", buffer);
     // Each removal succeeds only on an empty folder.
@@ -499,8 +544,10 @@ void MainTask::endOfRun() {
   if (CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) {
     for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r) {
       HBX_TASK_MSG(L"%s:%d:  Set Power Management registery to be active!!!m_DriverNum=%d", r);
-      if (!dialog_.m_bNoUninstall)
-        utility_.bSetHubPowerManagementByRegistry(hubInfoOf(hub->m_DriverInfo[r]), 1);
+      if (dialog_.m_bNoUninstall) continue;
+      const bool restored = utility_.bSetHubPowerManagementByRegistry(hubInfoOf(hub->m_DriverInfo[r]), 1);
+      if (hub->m_DriverInfo[r].bPowerSettingChanged != 0)
+        dialog_.m_Report.hostChange("power-settings-restored", strField(hub->m_DriverInfo[r].DriverName), restored);
     }
   }
 
@@ -517,6 +564,8 @@ void MainTask::endOfRun() {
   }
   // A failed run never ends with 0.
   if (!bAllPass_ && dialog_.m_iRet == 0) dialog_.m_iRet = bVersionMismatch_ ? kExitVersionMismatch : kExitFailed;
+  dialog_.m_Report.hubsLeft("not-written",
+                            leftReason_.empty() ? L"the run ended before the hub was written" : leftReason_);
   info_.bAllPass = bAllPass_ ? 1 : 0;
   info_.ucState = MAIN_THREAD_FINISH;
   showFinalStatus();

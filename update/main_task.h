@@ -10,6 +10,7 @@
 
 namespace hbx {
 class CHubUtility;
+struct DeviceListEntry;
 class UpdateRunThreads;
 class RunDialog;
 struct MainThreadInfo;
@@ -41,6 +42,9 @@ class MainTask {
   // A run that found more hubs than it serves writes none: -10.
   bool bRefuseTooManyHubs(std::size_t hubs);
   bool bRunSideTask();
+  // The hubs the scan found, and the power settings it changed, for the report.
+  void reportFoundHubs();
+  std::wstring familyOf(const DeviceListEntry& dev) const;
   // Hubs the scan matched but could not open or read.
   bool bUnreadHubs() const;
   void reportUnreadHubs();
@@ -72,6 +76,8 @@ class MainTask {
   bool bAllPass_ = true;
   Ending ending_ = Ending::Verdict;
   bool bVersionMismatch_ = false;
+  // Why the hubs without a worker were not written, for the report.
+  std::wstring leftReason_;
   std::size_t served_ = 0;  // hubs with a worker slot
   // Hubs that already run the image's version: no worker writes them.
   std::array<bool, kMaxWorkers> alreadyLatest_{};

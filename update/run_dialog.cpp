@@ -3,6 +3,6 @@
 namespace hbx {
 
 RunDialog::RunDialog(platform::Ports ports, CHubUtility& utility)
-    : m_Ini(ports.files, ports.payloads), ports_(ports), utility_(utility) {}
+    : m_Ini(ports.files, ports.payloads), m_Report(ports.clock), ports_(ports), utility_(utility) {}
 
 }  // namespace hbx

@@ -14,6 +14,7 @@
 #include "update/ini.h"
 #include "update/run_hooks.h"
 #include "update/run_log.h"
+#include "update/run_report.h"
 #include "update/thread_info.h"
 #include "update/update_run_threads.h"
 
@@ -117,6 +118,8 @@ class RunDialog {
   DeviceList m_DevList;
   // Operations of other subsystems the run calls through (see run_hooks.h).
   UpdateRunHooks m_RunHooks;
+  // What the run did, for the report "/REPORT" asks for.
+  report::RunRecorder m_Report;
   // The Start button: takes the source's version and starts the main task.
   void OnBnClickedButtonStart();
   // The main task and one hub's worker; both return 1 after a normal end.

@@ -56,6 +56,9 @@ class Win32Files final : public platform::FilePort {
   bool removeDirectory(const std::wstring& path, std::uint32_t& error) override {
     return succeeded(RemoveDirectoryW(path.c_str()), error);
   }
+  bool moveFileReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& error) override {
+    return succeeded(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING), error);
+  }
 
   std::uint32_t fileAttributes(const std::wstring& path, std::uint32_t& error) override {
     const DWORD attributes = GetFileAttributesW(path.c_str());

@@ -5,7 +5,7 @@ namespace hbx::win32 {
 platform::Ports ports() {
   return platform::Ports{deviceIoPort(), hubIoPort(),  setupApiPort(), registryPort(),
                          processPort(),  systemPort(), filePort(),     payloadPort(),
-                         clockPort(),    windowPort()};
+                         clockPort(),    windowPort(),   digestPort()};
 }
 
 }  // namespace hbx::win32

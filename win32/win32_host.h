@@ -15,6 +15,7 @@ platform::FilePort& filePort();
 platform::PayloadPort& payloadPort();
 platform::ClockPort& clockPort();
 platform::WindowPort& windowPort();
+platform::DigestPort& digestPort();
 
 // The process-wide ports of the Windows host.
 platform::Ports ports();

@@ -364,10 +364,13 @@ TEST(UsageText, IsTheHelpOfTheTool) {
             L"/I\tCompare serial number\t\r\n"
             L"/E [Target Number]\tExport SPI-ROM in HBX763xFW.bin file\r\n"
             L"/C [FW version]\tCheck Firmware Version\r\n"
-            L"/U [file]\tUpdate FW \r\n");
-  const std::wstring last = L"/U [file]\tUpdate FW \r\n";
+            L"/U [file]\tUpdate FW \r\n"
+            L"/REPORT file\tWrite a JSON report of the run into file\r\n");
+  const std::wstring update = L"/U [file]\tUpdate FW \r\n";
+  const std::wstring report = L"/REPORT file\tWrite a JSON report of the run into file\r\n";
   for (std::uint8_t force : {1, 2, 255}) {
-    EXPECT_EQ(strUsageText(L"/C \"x\"", force), full.substr(0, full.size() - last.size())) << int(force);
+    EXPECT_EQ(strUsageText(L"/C \"x\"", force),
+              full.substr(0, full.size() - update.size() - report.size()) + report) << int(force);
   }
 }
 

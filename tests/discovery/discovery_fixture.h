@@ -89,7 +89,7 @@ class DiscoveryTest : public ::testing::Test {
     clock = std::make_unique<RecordingClock>(host->clock());
     const platform::Ports p = host->ports();
     ports = std::make_unique<platform::Ports>(platform::Ports{p.deviceIo, p.hubIo, p.setupApi, p.registry, p.processes,
-                                                              p.system, p.files, p.payloads, *clock, p.windows});
+                                                              p.system, p.files, p.payloads, *clock, p.windows, p.digest});
     log::setDebugOutput(&host->system());
     log::vDEBUG_SetLevel(3);
     utility = std::make_unique<CHubUtility>(*ports);

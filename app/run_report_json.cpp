@@ -1,0 +1,122 @@
+#include "app/run_report_json.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/tool_identity.h"
+#include "base/log/format.h"
+#include "base/text/utf.h"
+#include "hub/device/hub_records.h"
+
+namespace hbx::app {
+
+namespace {
+
+// Fields keep the order they are written in.
+using json = nlohmann::ordered_json;
+
+json textOrNull(const std::wstring& text) { return text.empty() ? json(nullptr) : json(toUtf8(text)); }
+
+const char* versionAfterFrom(report::VersionAfter from) {
+  switch (from) {
+    case report::VersionAfter::Reloaded: return "reload";
+    case report::VersionAfter::ReadBack: return "read-back";
+    case report::VersionAfter::Untouched: return "untouched";
+    case report::VersionAfter::Unknown: break;
+  }
+  return "unknown";
+}
+
+json sourceJson(const report::SourceRecord& source) {
+  if (!source.named) return nullptr;
+  return {{"path", toUtf8(source.path)},
+          {"kind", source.kind},
+          {"version", textOrNull(source.version)},
+          {"chipType", source.chipType >= 0 ? json(source.chipType) : json(nullptr)},
+          {"size", source.size >= 0 ? json(source.size) : json(nullptr)},
+          {"sha256", source.sha256.empty() ? json(nullptr) : json(source.sha256)},
+          {"refused", !source.refusal.empty()},
+          {"refusal", textOrNull(source.refusal)}};
+}
+
+json hubJson(const report::HubRecord& hub) {
+  json phases = json::array();
+  for (const report::PhaseRecord& phase : hub.phases)
+    phases.push_back({{"name", phase.name}, {"ms", phase.ms}, {"ok", phase.ok}});
+  return {{"index", hub.index},
+          {"place", {{"rootHub", toUtf8(hub.rootHub)}, {"ports", hub.portChain}, {"text", toUtf8(strPortChain(hub.portChain))}}},
+          {"vid", toUtf8(hub.vid)},
+          {"pidUsb3", toUtf8(hub.pid30)},
+          {"pidUsb2", toUtf8(hub.pid20)},
+          {"serial", toUtf8(hub.serial)},
+          {"chip", {{"family", textOrNull(hub.family)}, {"type", hub.chipType}}},
+          {"versionBefore", toUtf8(hub.versionBefore)},
+          {"versionAfter", textOrNull(hub.versionAfter)},
+          {"versionAfterFrom", versionAfterFrom(hub.versionAfterFrom)},
+          {"target", hub.target},
+          {"phases", phases},
+          {"result", hub.result.empty() ? std::string("not-written") : hub.result},
+          {"code", hub.code},
+          {"reason", textOrNull(hub.reason)}};
+}
+
+}  // namespace
+
+std::string strUtcTime(std::int64_t seconds) {
+  // Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
+  std::int64_t days = seconds / 86400;
+  std::int64_t rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  return nformat("%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                 static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600),
+                 static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+}
+
+const char* exitCodeMeaning(int exitCode) {
+  switch (exitCode) {
+    case 0: return "every target hub holds the new firmware (or already ran it); for other modes: passed";
+    case -1: return "a hub was not written completely, or could not be opened or read";
+    case -4: return "no target hub was found";
+    case -5: return "the device-console tool could not be placed in the program folder";
+    case -7: return "a hub read back wrong, its reset failed or it came back with another version; check mode: a version did not match";
+    case -9: return "a hub's reset turn or the whole run timed out";
+    case -10: return "refused before any hub was touched: command line, firmware source or too many hubs";
+    case -11: return "another copy of the program was writing hubs";
+    case -12: return "the run was stopped before every hub was done";
+    case -20: return "the filter driver could not be installed or found";
+    default: break;
+  }
+  return "unknown";
+}
+
+std::string strRunReportJson(const report::RunFacts& facts, const ReportEnding& ending) {
+  json hubs = json::array();
+  for (const report::HubRecord& hub : facts.hubs) hubs.push_back(hubJson(hub));
+  json changes = json::array();
+  for (const report::HostChange& change : facts.hostChanges)
+    changes.push_back({{"change", change.change}, {"subject", toUtf8(change.subject)}, {"ok", change.ok}});
+  const json document = {{"tool", {{"name", toUtf8(tool::kProgramFileName)}, {"version", toUtf8(tool::kVersion)}}},
+                         {"commandLine", toUtf8(facts.commandLine)},
+                         {"start", strUtcTime(facts.startSeconds)},
+                         {"end", strUtcTime(ending.endSeconds)},
+                         {"mode", ending.mode},
+                         {"exitCode", ending.exitCode},
+                         {"exitMeaning", exitCodeMeaning(ending.exitCode)},
+                         {"source", sourceJson(facts.source)},
+                         {"hubs", hubs},
+                         {"hostChanges", changes}};
+  return document.dump(2) + "\n";
+}
+
+}  // namespace hbx::app
