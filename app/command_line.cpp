@@ -50,7 +50,11 @@ std::optional<std::wstring> takeReportFile(std::wstring& line) {
     end = line.find(L' ', begin);
     file = line.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
   }
-  line.erase(option, end == std::wstring::npos ? std::wstring::npos : end - option);
+  // The blanks that set the option apart go with it.
+  std::size_t from = option;
+  while (from > 0 && line[from - 1] == L' ') --from;
+  if (from == 0 && end != std::wstring::npos) end = line.find_first_not_of(L' ', end);
+  line.erase(from, end == std::wstring::npos ? std::wstring::npos : end - from);
   return file;
 }
 
@@ -123,7 +127,9 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
   if (text::removeAll(S, L"/DOS") > 0) {
     m_bConsole = 1;
     ports_.system.allocConsole();
-    if (S.empty()) return vShowUsage(exitcode::kOk);
+    // "/DOS" alone is a request for help; with "/REPORT" and no file it is
+    // the error below.
+    if (S.empty() && !m_bReportFileMissing) return vShowUsage(exitcode::kOk);
   }
   if (text::removeAll(S, L"/MP") > 0) m_bMP = 1;
   if (text::removeAll(S, L"/SILENT") > 0) {

@@ -8,10 +8,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "app/usage_text.h"
 #include "app_fixture.h"
 #include "base/log/format.h"
+#include "base/text/utf.h"
 #include "tests/sim/temp_folder.h"
 
 namespace hbx::testing {
@@ -24,6 +26,27 @@ std::wstring programFile(const std::wstring& name) { return std::wstring(kProgra
 TEST(CommandLineText, CollectAndPrepare) {
   EXPECT_EQ(cmdline::strCollect(L"/DBG\t3\n/MP /A"), L"/DBG3/MP /A");
   EXPECT_EQ(cmdline::strPrepare(L"/u \"./fw file.bin\" /mstr Acme"), L"/U ./FW FILE.BIN /MSTR ACME");
+}
+
+TEST(CommandLineText, TheReportOptionIsTakenOutWithItsFile) {
+  struct Case {
+    std::wstring line;
+    std::optional<std::wstring> file;
+    std::wstring rest;
+  };
+  const Case cases[] = {
+      {L"/DOS /DBG 3", std::nullopt, L"/DOS /DBG 3"},
+      // Option texts in the file's name stay in it.
+      {L"/DOS /report Z:\\tmp\\Out/C/Dos.json /DBG 3", L"Z:\\tmp\\Out/C/Dos.json", L"/DOS /DBG 3"},
+      {L"/REPORT \"C:\\my reports\\r.json\" /DOS", L"C:\\my reports\\r.json", L"/DOS"},
+      {L"/DOS /REPORT", L"", L"/DOS"},
+      {L"/DOS /REPORT   ", L"", L"/DOS"},
+  };
+  for (const Case& c : cases) {
+    std::wstring line = c.line;
+    EXPECT_EQ(cmdline::takeReportFile(line), c.file) << toUtf8(c.line);
+    EXPECT_EQ(line, c.rest) << toUtf8(c.line);
+  }
 }
 
 class OptionTest : public AppTest {};
