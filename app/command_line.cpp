@@ -129,7 +129,10 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     ports_.system.allocConsole();
     // "/DOS" alone is a request for help; with "/REPORT" and no file it is
     // the error below.
-    if (S.empty() && !m_bReportFileMissing) return vShowUsage(exitcode::kOk);
+    if (S.empty() && !m_bReportFileMissing) {
+      m_bHelp = 1;
+      return vShowUsage(exitcode::kOk);
+    }
   }
   if (text::removeAll(S, L"/MP") > 0) m_bMP = 1;
   if (text::removeAll(S, L"/SILENT") > 0) {

@@ -93,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::ChangedRegistry registry(real.registry, changer);
   NoWaitClock clock;
   const platform::Ports changed{real.deviceIo, hubIo,        setupApi,     registry,  real.processes,
-                                real.system,   real.files,   real.payloads, clock,      real.windows};
+                                real.system,   real.files,   real.payloads, clock,      real.windows,
+                                real.digest};
   {
     CHubUtility utility(changed);
     utility.GetOSVersion();

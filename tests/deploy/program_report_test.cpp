@@ -235,6 +235,18 @@ TEST_F(ProgramReportTest, AReportThatCannotBeWrittenKeepsTheRunsCode) {
   EXPECT_NE(result.errors.find("[Error] The run report could not be written["), std::string::npos) << result.errors;
 }
 
+TEST_F(ProgramReportTest, ConsoleAloneIsAHelpRun) {
+  bench("{}");
+  fs::create_directories(reportFile().parent_path());
+  // The option does not count as an argument: "/DOS" alone asks for help.
+  const ProgramRun result = run("/DOS /REPORT " + reportFile().string(), "0");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(schemaErrors(), "");
+  const json report = json::parse(readText(reportFile()));
+  EXPECT_EQ(report["mode"], "help");
+  EXPECT_TRUE(report["hubs"].empty());
+}
+
 TEST_F(ProgramReportTest, TheOptionWithoutItsFileIsACommandLineError) {
   bench("{}");
   const ProgramRun result = run("/DOS /REPORT", "0");

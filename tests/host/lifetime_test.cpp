@@ -47,7 +47,8 @@ TEST_F(UtilityTest, FailedRedirectionSwitchIsLogged) {
   StuckRedirection stuck(host->paths(), L"C:\\HBX\\8634FWUpgradeTool.exe", nullptr);
   platform::Ports ports = host->ports();
   platform::Ports withStuck{ports.deviceIo, ports.hubIo, ports.setupApi, ports.registry, ports.processes,
-                            stuck,          ports.files, ports.payloads, ports.clock,    ports.windows};
+                            stuck,          ports.files, ports.payloads, ports.clock,    ports.windows,
+                            ports.digest};
   { CHubUtility other(withStuck); }
   EXPECT_NE(debugLog().find("ERR::CHubUtility::CHubUtility:"), std::string::npos);
   EXPECT_NE(debugLog().find(":   f_Wow64DisableWow64FsRedirection failed, Erroe=50"), std::string::npos)

@@ -83,7 +83,7 @@ TEST_F(HubOps, VersionBlockAndFamilyCheck) {
     auto bench = sim::hub::HubBench::create(config, std::nullopt, error);
     sim::SimDeviceIo io(host.clock(), *bench);
     platform::Ports own{io, ports.hubIo, ports.setupApi, ports.registry, ports.processes,
-                        ports.system, ports.files, ports.payloads, ports.clock, ports.windows};
+                        ports.system, ports.files, ports.payloads, ports.clock, ports.windows, ports.digest};
     CHubUtility other(own);
     DriverInfo info{};
     vSetField(info.DeviceObjectName, usb3Object(0));
