@@ -80,6 +80,23 @@ expect 246 "$program" /SILENT /P3 1234 /P2 5678
 # Without the driver files the program cannot install the filter: -20.
 expect 236 "$program" /SILENT /A
 
+# The run report on Windows: a refused source still gets one, with the
+# source's SHA-256 from the system's digest, renamed over an older report.
+reports=$prefix/drive_c/reports
+mkdir -p "$reports"
+printf 'x%.0s' $(seq 1 64) >"$reports/fw.bin"
+echo old >"$reports/report.json"
+expect 246 "$program" /SILENT /U 'C:\reports\fw.bin' /REPORT 'C:\reports\report.json'
+if python3 "$root/tools/report_check/validate.py" "$root/docs/run-report.schema.json" "$reports/report.json" &&
+    grep -q "\"sha256\": \"$(sha256sum "$reports/fw.bin" | cut -c1-64)\"" "$reports/report.json" &&
+    [ ! -e "$reports/report.json.tmp" ]; then
+  echo "ok   run report of a refused source: valid, with the source's SHA-256"
+else
+  echo "FAIL run report of a refused source:"
+  head -c 2000 "$reports/report.json" || true
+  failures=$((failures + 1))
+fi
+
 # The test build with stand-in driver files, from a program folder of its
 # own: the real setup library installs the filter, the walk finds no USB host
 # controller with a hub (-4, 252), and the run uninstalls everything again.
