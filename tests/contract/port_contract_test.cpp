@@ -190,6 +190,32 @@ TEST_F(PortContract, FoldersAndTheAccessTest) {
   EXPECT_TRUE(ports.files.removeDirectory(sub, error)) << error;
 }
 
+TEST_F(PortContract, ARenameReplacesTheFileItIsGiven) {
+  const std::wstring target = writeFile(L"report.json", {'o', 'l', 'd'});
+  const std::wstring temporary = writeFile(L"report.json.tmp", {'n', 'e', 'w'});
+  std::uint32_t error = 0;
+  ASSERT_TRUE(ports.files.moveFileReplacing(temporary, target, error)) << error;
+  std::vector<std::uint8_t> read;
+  ASSERT_TRUE(platform::readWholeFile(ports.files, target, read, error)) << error;
+  EXPECT_EQ(read, (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_FALSE(platform::readWholeFile(ports.files, temporary, read, error)) << "the source is gone";
+  EXPECT_FALSE(ports.files.moveFileReplacing(temporary, target, error));
+  EXPECT_EQ(error, err::kFileNotFound);
+  EXPECT_TRUE(ports.files.deleteFile(target, error)) << error;
+}
+
+TEST_F(PortContract, Sha256OfKnownTexts) {
+  const auto hex = [this](const std::string& text) {
+    platform::Sha256Digest digest{};
+    EXPECT_TRUE(ports.digest.sha256(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), digest));
+    std::string out;
+    for (std::uint8_t b : digest) out += "0123456789abcdef"[b >> 4], out += "0123456789abcdef"[b & 15];
+    return out;
+  };
+  EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
 // ---- version resources ------------------------------------------------------
 
 TEST_F(PortContract, FileVersionOfAVersionResource) {
