@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "base/text/utf.h"
 #include "e2e_fixture.h"
 
@@ -71,6 +73,29 @@ TEST(WholeRun, RelinkResetsDeepestTierFirstAndVerifiesTheNewVersion) {
   }
   EXPECT_EQ(run.status(), kPass);
   EXPECT_EQ(run.host().system().restartRequests(), 1);
+}
+
+// The report of a run with the reset after the update: each hub went through
+// every phase, and its version after is the one it came back running with.
+TEST(WholeRun, ReportFollowsEachHubThroughItsResetAndReload) {
+  E2eRun run({hub("top", kOldVersion, "", {hub("left")})});
+  run.carrySetting("EnableRelinkAfterFWUpg", 1);
+  EXPECT_EQ(run.run(L"/DBG 3 /REPORT C:\\report.json"), 0) << run.debugLog();
+  const nlohmann::json report = nlohmann::json::parse(run.file(L"C:\\report.json"));
+  ASSERT_EQ(report["hubs"].size(), 2u);
+  const std::vector<std::string> phases{"scan",     "table-write-image-0", "table-write-image-1", "download",
+                                        "read-back", "reset",              "reload"};
+  for (const nlohmann::json& hub : report["hubs"]) {
+    std::vector<std::string> names;
+    for (const nlohmann::json& phase : hub["phases"]) {
+      names.push_back(phase["name"]);
+      EXPECT_TRUE(phase["ok"].get<bool>()) << phase.dump();
+    }
+    EXPECT_EQ(names, phases) << hub.dump();
+    EXPECT_EQ(hub["result"], "passed");
+    EXPECT_EQ(hub["versionAfterFrom"], "reload");
+    EXPECT_EQ(hub["versionAfter"], "25031825010C");
+  }
 }
 
 // Two tier-2 hubs on port 1 of two like hubs share their position index.
