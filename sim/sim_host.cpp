@@ -83,7 +83,7 @@ void forgetRunningState(const fs::path& benchFolder) {
   std::error_code ec;
   fs::remove(benchFolder / "registry.json", ec);
   for (const auto& entry : fs::directory_iterator(benchFolder / "hubs", ec)) {
-    if (entry.path().extension() == ".state") fs::remove(entry.path(), ec);
+    if (entry.path().extension() == ".state") hub::HubFiles(benchFolder, entry.path().stem().string()).forgetState();
   }
 }
 

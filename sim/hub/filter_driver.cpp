@@ -40,7 +40,9 @@ platform::OpenResult SimDeviceIo::openDevice(const std::wstring& name, std::uint
     std::lock_guard<std::mutex> lock(bench_.mutex());
     if (!bench_.driverInstalled()) return {platform::kInvalidHandle, hub::simerr::kFileNotFound};
     chip = bench_.findObject(name, connection);
-    if (chip == nullptr || !chip->present(now())) return {platform::kInvalidHandle, hub::simerr::kFileNotFound};
+    if (chip == nullptr) return {platform::kInvalidHandle, hub::simerr::kFileNotFound};
+    hub::HubBench::Access access(bench_, *chip);  // whether it has power is kept with the hub
+    if (!chip->present(now())) return {platform::kInvalidHandle, hub::simerr::kFileNotFound};
     if (chip->faults().openError != 0) return {platform::kInvalidHandle, chip->faults().openError};
   }
   std::lock_guard<std::mutex> lock(handlesMutex_);
@@ -80,8 +82,11 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
   }
   std::lock_guard<std::mutex> lock(bench_.mutex());
   const hub::Ticks start = now();
-  const hub::Reply reply = object.chip->request(object.connection, code, in, inLength, out, outLength, start);
-  bench_.keepRunningStates();
+  hub::Reply reply;
+  {
+    hub::HubBench::Access access(bench_, *object.chip);
+    reply = object.chip->request(object.connection, code, in, inLength, out, outLength, start);
+  }
   if (bench_.tracing()) {
     hub::TraceEntry entry;
     entry.hub = object.chip->config().name;
@@ -97,7 +102,7 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
     bench_.record(std::move(entry));
   }
   // A kill as from outside: no handler, no clean-up; the flash and the hub's
-  // running state are already written through.
+  // running state are already stored and the hub's lock released.
   if (reply.killProgram) ::raise(SIGKILL);
   if (reply.immediate) return {false, reply.error};
   if (reply.stuck) {

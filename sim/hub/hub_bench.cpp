@@ -19,56 +19,94 @@ bool sameName(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
-fs::path stateFile(const fs::path& folder, const std::string& hub) { return folder / "hubs" / (hub + ".state"); }
-
-bool restoreState(HubChip& chip, const fs::path& file) {
-  std::ifstream in(file);
-  if (!in) return false;
-  const nlohmann::json state = nlohmann::json::parse(in, nullptr, false);
-  return !state.is_discarded() && chip.restoreRunningState(state);
-}
-
 }  // namespace
 
 std::unique_ptr<HubBench> HubBench::create(const HubBenchConfig& config, const std::optional<fs::path>& folder,
-                                           std::string& error) {
+                                           std::string& error, Start start) {
   std::unique_ptr<HubBench> bench(new HubBench());
   bench->driverInstalled_ = config.driverInstalled;
   bench->folder_ = folder;
   for (const HubConfig& hubConfig : config.hubs) {
-    auto chip = std::make_unique<HubChip>(hubConfig);
-    if (folder) {
-      const fs::path file = *folder / "hubs" / (hubConfig.name + ".flash");
-      if (!chip->flash().attachFile(file)) {
-        error = "cannot write " + file.string();
-        return nullptr;
-      }
-      // A hub keeps running what it ran at the end of the last run; one
-      // without a kept state boots from what the file holds.
-      if (!restoreState(*chip, stateFile(*folder, hubConfig.name))) chip->powerOn(0);
+    bench->hubs_.push_back(std::make_unique<HubChip>(hubConfig));
+    if (!folder) continue;
+    Kept kept;
+    kept.files = std::make_unique<HubFiles>(*folder, hubConfig.name);
+    kept.fresh = start == Start::Fresh;
+    if (!kept.files->open()) {
+      error = "cannot write " + kept.files->lockFile().string();
+      return nullptr;
     }
-    bench->hubs_.push_back(std::move(chip));
+    bench->kept_.push_back(std::move(kept));
   }
-  bench->keepRunningStates();
+  // Every hub is read now (a hub without files gets them), so a folder that
+  // cannot keep its hubs refuses the bench here.
+  std::lock_guard<std::mutex> lock(bench->mutex_);
+  for (std::size_t i = 0; i < bench->kept_.size(); ++i) {
+    { Access access(*bench, *bench->hubs_[i]); }
+    if (!fs::exists(bench->kept_[i].files->flashFile())) {
+      error = "cannot write " + bench->kept_[i].files->flashFile().string();
+      return nullptr;
+    }
+  }
   return bench;
 }
 
-void HubBench::keepRunningStates() {
-  if (!folder_) return;
-  for (auto& h : hubs_) {
-    const std::string text = h->runningState().dump();
-    std::string& kept = keptStates_[h->config().name];
-    if (text == kept) continue;
-    const fs::path file = stateFile(*folder_, h->config().name);
-    const fs::path temporary = file.string() + ".new";
-    {
-      std::ofstream out(temporary, std::ios::trunc);
-      out << text << "\n";
-    }
-    std::error_code ec;
-    fs::rename(temporary, file, ec);
-    if (!ec) kept = text;
+HubBench::Access::Access(HubBench& bench, HubChip& chip) : bench_(bench), chip_(chip), index_(bench.kept_.size()) {
+  for (std::size_t i = 0; i < bench.kept_.size(); ++i) {
+    if (bench.hubs_[i].get() == &chip) index_ = i;
   }
+  if (index_ == bench.kept_.size()) return;  // a bench in memory keeps nothing
+  Kept& kept = bench.kept_[index_];
+  kept.files->lock();
+  bench.bringUpToDate(kept, chip);
+}
+
+HubBench::Access::~Access() {
+  if (index_ == bench_.kept_.size()) return;
+  Kept& kept = bench_.kept_[index_];
+  bench_.store(kept, chip_);
+  kept.files->unlock();
+}
+
+void HubBench::bringUpToDate(Kept& kept, HubChip& chip) {
+  const std::uint64_t generation = kept.files->generation();
+  if (kept.loaded && generation == kept.generation) return;
+  const bool first = !kept.loaded;
+  kept.generation = generation;
+  kept.loaded = true;
+  if (kept.fresh) {
+    // The hub as its configuration makes it replaces what the files hold.
+    kept.fresh = false;
+    chip.flash().markAllChanged();
+    kept.state.clear();
+    return;
+  }
+  if (auto flash = kept.files->readFlash(SpiFlash::kSize)) {
+    chip.flash().load(std::move(*flash));
+    chip.flash().takeChanges();
+  } else {
+    chip.flash().markAllChanged();
+  }
+  const auto state = kept.files->readState();
+  const std::string text = state ? state->dump() : std::string();
+  if (!first && text == kept.state) return;  // the chip's download in progress stays
+  // A hub keeps running what the last process left it running; one without
+  // a kept state boots from what its flash holds.
+  if (!state || !chip.restoreRunningState(*state)) chip.powerOn(0);
+  kept.state = text;
+}
+
+void HubBench::store(Kept& kept, HubChip& chip) {
+  const auto changes = chip.flash().takeChanges();
+  const std::string state = chip.runningState().dump();
+  if (!changes && state == kept.state) return;
+  // The generation goes up first: files left half-way by a killed process
+  // are still taken as changed by the next one.
+  kept.files->setGeneration(++kept.generation);
+  if (changes && !kept.files->writeFlash(chip.flash().bytes(), changes->from, changes->length)) {
+    chip.flash().markAllChanged();  // tried again at the next access
+  }
+  if (state != kept.state && kept.files->writeState(state)) kept.state = state;
 }
 
 std::vector<HubChip*> HubBench::hubs() {
@@ -100,10 +138,10 @@ HubChip* HubBench::findObject(const std::wstring& objectName, Connection& connec
 
 void HubBench::powerCycle(Ticks now) {
   for (auto& h : hubs_) {
+    Access access(*this, *h);
     h->powerOff();
     h->powerOn(now);
   }
-  keepRunningStates();
 }
 
 std::vector<TraceEntry> HubBench::trace() {

@@ -1,11 +1,10 @@
 #pragma once
 // The hubs of a simulated computer and the filter driver's side of them: the
 // chips, whether the filter driver is installed (device objects exist only
-// then), the trace of every request, and the flash files of a bench folder
-// ("<folder>/hubs/<name>.flash", image 0 then image 1).
+// then), the trace of every request, and the files each hub keeps in a bench
+// folder (sim/hub/hub_files.h), which other processes on the bench share.
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,6 +13,7 @@
 
 #include "sim/hub/hub_chip.h"
 #include "sim/hub/hub_config.h"
+#include "sim/hub/hub_files.h"
 
 namespace hbx::sim::hub {
 
@@ -32,10 +32,31 @@ struct TraceEntry {
 
 class HubBench {
  public:
-  // With a folder, each hub's flash is loaded from and written through to
-  // its file there. `error` names what failed.
+  // With a folder, each hub is what its files there hold (a hub without
+  // files as `config` makes it, just powered on); `Start::Fresh` replaces
+  // the files with that. `error` names what failed.
+  enum class Start { Kept, Fresh };
   static std::unique_ptr<HubBench> create(const HubBenchConfig& config,
-                                          const std::optional<std::filesystem::path>& folder, std::string& error);
+                                          const std::optional<std::filesystem::path>& folder, std::string& error,
+                                          Start start = Start::Kept);
+
+  // One access to a hub's flash or running state. On a bench folder it holds
+  // the hub's file lock: the chip is brought up to date with its files when
+  // another process changed them, and what the access changed is stored
+  // before the lock goes, so two processes on one bench never work on a
+  // stale copy. The caller holds mutex().
+  class Access {
+   public:
+    Access(HubBench& bench, HubChip& chip);
+    ~Access();
+    Access(const Access&) = delete;
+    Access& operator=(const Access&) = delete;
+
+   private:
+    HubBench& bench_;
+    HubChip& chip_;
+    std::size_t index_;
+  };
 
   std::mutex& mutex() { return mutex_; }
   bool driverInstalled() const { return driverInstalled_; }
@@ -46,13 +67,9 @@ class HubBench {
   // The chip and connection behind a device object name (any case).
   HubChip* findObject(const std::wstring& objectName, Connection& connection);
 
+  // Every hub off and on again (each under its file lock); the caller holds
+  // mutex().
   void powerCycle(Ticks now);
-
-  // A bench folder keeps each hub's running state ("hubs/<name>.state") until
-  // a power cycle: what a hub was left running (and its registers) is what
-  // the next program run finds. Writes the states that changed; the caller
-  // holds mutex().
-  void keepRunningStates();
 
   // Tracing costs a copy of each request; a benchmark can turn it off.
   void setTracing(bool on) { tracing_ = on; }
@@ -64,9 +81,20 @@ class HubBench {
  private:
   HubBench() = default;
 
+  // What this process knows of one hub's files.
+  struct Kept {
+    std::unique_ptr<HubFiles> files;
+    bool loaded = false;
+    bool fresh = false;           // the first access replaces the files
+    std::uint64_t generation = 0;  // of the files the chip matches
+    std::string state;            // the running state as the files hold it
+  };
+  void bringUpToDate(Kept& kept, HubChip& chip);
+  void store(Kept& kept, HubChip& chip);
+
   std::mutex mutex_;
   std::optional<std::filesystem::path> folder_;
-  std::map<std::string, std::string> keptStates_;  // per hub, as last written
+  std::vector<Kept> kept_;  // beside hubs_, on a bench folder
   bool driverInstalled_ = true;
   bool tracing_ = true;
   std::vector<std::unique_ptr<HubChip>> hubs_;

@@ -1,50 +1,40 @@
 #include "sim/hub/spi_flash.h"
 
 #include <algorithm>
-#include <system_error>
 
 namespace hbx::sim::hub {
 
 SpiFlash::SpiFlash() : bytes_(kSize, 0xFF) {}
 
-bool SpiFlash::attachFile(const std::filesystem::path& file) {
-  std::error_code ec;
-  std::filesystem::create_directories(file.parent_path(), ec);
-  if (std::filesystem::exists(file, ec) && std::filesystem::file_size(file, ec) == kSize) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::uint8_t> loaded(kSize);
-    if (in.read(reinterpret_cast<char*>(loaded.data()), kSize)) bytes_ = std::move(loaded);
-  } else {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes_.data()), kSize);
-    if (!out) return false;
-  }
-  file_.emplace(file, std::ios::binary | std::ios::in | std::ios::out);
-  if (!*file_) {
-    file_.reset();
-    return false;
-  }
-  return true;
+void SpiFlash::changed(std::uint32_t from, std::uint32_t length) {
+  if (length == 0) return;
+  changedFrom_ = std::min(changedFrom_, from);
+  changedTo_ = std::max(changedTo_, from + length);
 }
 
-void SpiFlash::writeThrough(std::uint32_t from, std::uint32_t length) {
-  if (!file_ || length == 0) return;
-  file_->seekp(from);
-  file_->write(reinterpret_cast<const char*>(bytes_.data() + from), length);
-  file_->flush();
+std::optional<SpiFlash::Range> SpiFlash::takeChanges() {
+  if (changedFrom_ >= changedTo_) return std::nullopt;
+  const Range range{changedFrom_, changedTo_ - changedFrom_};
+  changedFrom_ = kSize;
+  changedTo_ = 0;
+  return range;
+}
+
+void SpiFlash::load(std::vector<std::uint8_t> content) {
+  if (content.size() == kSize) bytes_ = std::move(content);
 }
 
 void SpiFlash::eraseHalf(std::uint32_t image, std::uint32_t half, std::uint32_t bytes) {
   const std::uint32_t from = image * kImageSize + half * (kImageSize / 2);
   bytes = std::min(bytes, kImageSize / 2);
   std::fill_n(bytes_.begin() + from, bytes, 0xFF);
-  writeThrough(from, bytes);
+  changed(from, bytes);
 }
 
 void SpiFlash::flipBit(std::uint32_t flashOffset) {
   if (flashOffset >= kSize) return;
   bytes_[flashOffset] ^= 0x01;
-  writeThrough(flashOffset, 1);
+  changed(flashOffset, 1);
 }
 
 std::uint32_t SpiFlash::program(std::uint32_t image, std::uint32_t offset, const std::uint8_t* data,
@@ -58,7 +48,7 @@ std::uint32_t SpiFlash::program(std::uint32_t image, std::uint32_t offset, const
     if ((data[i] & ~cell) != 0) ++corrupted;
     cell = static_cast<std::uint8_t>(cell & data[i]);
   }
-  writeThrough(from, length);
+  changed(from, length);
   return corrupted;
 }
 
@@ -73,7 +63,7 @@ void SpiFlash::setImage(std::uint32_t image, const std::vector<std::uint8_t>& co
   const std::uint32_t from = image * kImageSize;
   std::fill_n(bytes_.begin() + from, kImageSize, 0xFF);
   std::copy_n(content.begin(), std::min<std::size_t>(content.size(), kImageSize), bytes_.begin() + from);
-  writeThrough(from, kImageSize);
+  changed(from, kImageSize);
 }
 
 }  // namespace hbx::sim::hub

@@ -1,12 +1,10 @@
 #pragma once
 // The hub's SPI flash: two 64 KiB images with NOR semantics. An erase sets a
 // half image to 0xFF; programming can only clear bits, so programming over
-// data that was not erased leaves the AND of old and new. With a backing file
-// every change is written through at once, so an interrupted run leaves the
-// file as a real part would be left.
+// data that was not erased leaves the AND of old and new. It remembers the
+// range it changed, so a bench folder stores each change at once and an
+// interrupted run leaves the file as a real part would be left.
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -20,9 +18,18 @@ class SpiFlash {
 
   // Erased (all 0xFF), in memory.
   SpiFlash();
-  // Binds a backing file: its content is loaded when it has the flash's size,
-  // else the current content is written to it. False when it cannot be written.
-  bool attachFile(const std::filesystem::path& file);
+  // The flash offsets changed since the last call, as one range.
+  struct Range {
+    std::uint32_t from = 0;
+    std::uint32_t length = 0;
+  };
+  std::optional<Range> takeChanges();
+  // The whole content, image 0 then image 1.
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+  // Takes the content as stored elsewhere (`content` has kSize bytes); not a change.
+  void load(std::vector<std::uint8_t> content);
+  // Counts the whole content as changed (it is to be stored anew).
+  void markAllChanged() { changed(0, kSize); }
 
   // `half` 0 is the first 32 KiB of the image, 1 the second. `bytes` less
   // than the half: an erase cut short (the rest keeps its content).
@@ -40,10 +47,11 @@ class SpiFlash {
   const std::uint8_t* image(std::uint32_t image) const { return bytes_.data() + image * kImageSize; }
 
  private:
-  void writeThrough(std::uint32_t from, std::uint32_t length);
+  void changed(std::uint32_t from, std::uint32_t length);
 
   std::vector<std::uint8_t> bytes_;
-  std::optional<std::fstream> file_;
+  std::uint32_t changedFrom_ = kSize;  // kSize: nothing changed
+  std::uint32_t changedTo_ = 0;
 };
 
 }  // namespace hbx::sim::hub

@@ -179,6 +179,7 @@ bool UsbTree::presentLocked(const TreeNode& node) {
     if (t < n->awayUntil) return false;
     if (n->chip) {
       std::lock_guard<std::mutex> lock(hubs_.mutex());
+      hub::HubBench::Access access(hubs_, *n->chip);  // another process may have cut or restored its power
       if (!n->chip->present(t)) return false;
     }
     if (n->parent < 0) return true;

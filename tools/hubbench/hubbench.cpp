@@ -30,11 +30,11 @@ std::string versionText(const std::array<std::uint8_t, 6>& v) {
   return text;
 }
 
-std::unique_ptr<HubBench> openBench(const fs::path& folder) {
+std::unique_ptr<HubBench> openBench(const fs::path& folder, HubBench::Start start = HubBench::Start::Kept) {
   const HubBenchLoad load = loadHubSection(folder);
   std::string error = load.error;
   std::unique_ptr<HubBench> bench;
-  if (load.bench) bench = HubBench::create(*load.bench, folder, error);
+  if (load.bench) bench = HubBench::create(*load.bench, folder, error, start);
   if (!bench) std::fprintf(stderr, "hubbench: %s\n", error.c_str());
   return bench;
 }
@@ -46,12 +46,10 @@ int init(const fs::path& folder) {
     std::fprintf(stderr, "hubbench: %s\n", error.c_str());
     return 1;
   }
-  // Fresh flash files with the default images, and hubs just powered on.
-  for (const HubConfig& hub : config.hubs) {
-    fs::remove(folder / "hubs" / (hub.name + ".flash"));
-    fs::remove(folder / "hubs" / (hub.name + ".state"));
-  }
-  return openBench(folder) ? 0 : 1;
+  // Fresh flash files with the default images, and hubs just powered on
+  // (each replaced under its lock: a program running on the bench sees the
+  // old hub or the new one).
+  return openBench(folder, HubBench::Start::Fresh) ? 0 : 1;
 }
 
 int show(const fs::path& folder) {
