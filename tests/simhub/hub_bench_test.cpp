@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,25 @@ struct TempFolder {
   fs::path path;
 };
 
+// One request on a fresh handle; returns the completion error (0 success).
+std::uint32_t roundTripOn(SimDeviceIo& io, const std::wstring& name, std::uint32_t code, const filter::Header& h,
+                         std::uint8_t* out = nullptr, std::uint32_t outLength = 0, std::size_t payload = 0) {
+  const auto opened = io.openDevice(name, 0, 0, platform::fileflag::kOverlapped);
+  if (opened.handle == platform::kInvalidHandle) return opened.error;
+  std::vector<std::uint8_t> in(filter::kHeaderSize + payload, 0);
+  filter::encodeHeader(h, in.data());
+  const auto event = io.createEvent(true, false);
+  platform::OverlappedSlot slot;
+  std::uint32_t error = 0, bytes = 0;
+  const auto start = io.deviceIoControl(opened.handle, code, in.data(), static_cast<std::uint32_t>(in.size()), out,
+                                         outLength, event, slot);
+  if (!start.returnedTrue && start.error != platform::err::kIoPending) error = start.error;
+  else if (!io.getOverlappedResult(opened.handle, slot, bytes, error) && error == 0) error = 0xFFFF;
+  io.closeHandle(event);
+  io.closeHandle(opened.handle);
+  return error;
+}
+
 class DriverTest : public ::testing::Test {
  protected:
   void make(const HubBenchConfig& config, const std::optional<fs::path>& folder = std::nullopt) {
@@ -37,23 +57,9 @@ class DriverTest : public ::testing::Test {
     ASSERT_TRUE(bench) << error;
     io = std::make_unique<SimDeviceIo>(clock, *bench);
   }
-  // One request on a fresh handle; returns the completion error (0 success).
   std::uint32_t roundTrip(const std::wstring& name, std::uint32_t code, const filter::Header& h,
                           std::uint8_t* out = nullptr, std::uint32_t outLength = 0, std::size_t payload = 0) {
-    const auto opened = io->openDevice(name, 0, 0, platform::fileflag::kOverlapped);
-    if (opened.handle == platform::kInvalidHandle) return opened.error;
-    std::vector<std::uint8_t> in(filter::kHeaderSize + payload, 0);
-    filter::encodeHeader(h, in.data());
-    const auto event = io->createEvent(true, false);
-    platform::OverlappedSlot slot;
-    std::uint32_t error = 0, bytes = 0;
-    const auto start = io->deviceIoControl(opened.handle, code, in.data(), static_cast<std::uint32_t>(in.size()), out,
-                                           outLength, event, slot);
-    if (!start.returnedTrue && start.error != platform::err::kIoPending) error = start.error;
-    else if (!io->getOverlappedResult(opened.handle, slot, bytes, error) && error == 0) error = 0xFFFF;
-    io->closeHandle(event);
-    io->closeHandle(opened.handle);
-    return error;
+    return roundTripOn(*io, name, code, h, out, outLength, payload);
   }
 
   SimClock clock{0.001};
@@ -206,6 +212,117 @@ TEST(HubSection, ParsesAndRefusesWithThePlace) {
   EXPECT_FALSE(parseHubSection(hubWith(R"("stringDescriptors": {"serial": ")" + rawLongest + R"(00"})")).bench);
 }
 
+
+namespace shared_bench {
+
+// One program (or hubbench) on a bench folder: a load of its own, with its
+// own chips in memory, as a separate process has.
+struct Process {
+  explicit Process(const fs::path& folder) {
+    std::string error;
+    bench = HubBench::create(oneHubPerFamilyBench(), folder, error);
+    EXPECT_TRUE(bench) << error;
+    io = std::make_unique<SimDeviceIo>(clock, *bench);
+  }
+  std::wstring object(std::size_t hub) {
+    const HubConfig& config = bench->hubs()[hub]->config();
+    return deviceObjectNameFor(config.usb3 ? config.usb3->pdoName : config.usb2->pdoName);
+  }
+  std::uint32_t send(std::size_t hub, const filter::Header& h, std::size_t payload = 0) {
+    return roundTripOn(*io, object(hub), filter::kIoctlVendorOut, h, nullptr, 0, payload);
+  }
+  // As hubbench reads a hub: under its lock.
+  std::vector<std::uint8_t> image(std::size_t hub, std::uint32_t image) {
+    std::lock_guard<std::mutex> lock(bench->mutex());
+    HubChip& chip = *bench->hubs()[hub];
+    HubBench::Access access(*bench, chip);
+    return {chip.flash().image(image), chip.flash().image(image) + SpiFlash::kImageSize};
+  }
+  std::uint8_t mark(std::size_t hub) {
+    std::lock_guard<std::mutex> lock(bench->mutex());
+    HubChip& chip = *bench->hubs()[hub];
+    HubBench::Access access(*bench, chip);
+    return chip.readRegister(0x07FB, 0);
+  }
+
+  SimClock clock{0.001};
+  std::unique_ptr<HubBench> bench;
+  std::unique_ptr<SimDeviceIo> io;
+};
+
+TEST(SharedBench, WhatOneProcessWritesTheOtherFindsAtItsNextAccess) {
+  TempFolder folder;
+  Process first(folder.path);
+  Process second(folder.path);  // loaded before the changes below
+  ASSERT_EQ(first.send(0, filter::Header::vendor('W', 0, 0)), 0u);
+  ASSERT_EQ(first.send(0, filter::Header::vendor('Q', 0, 256), 32), 0u);
+  ASSERT_EQ(first.send(0, filter::Header::vendor('S', 0x5A, 0x07FB), 1), 0u);
+  std::vector<std::uint8_t> seen = second.image(0, 0);
+  EXPECT_EQ(seen[31], 0x00) << "the programmed packet";
+  EXPECT_EQ(seen[32], 0xFF) << "the rest of the erased half";
+  EXPECT_EQ(second.mark(0), 0x5A) << "the running state too";
+
+  // And back: the second's erase is what the first then holds.
+  ASSERT_EQ(second.send(0, filter::Header::vendor('W', 0, 0)), 0u);
+  EXPECT_EQ(first.image(0, 0)[0], 0xFF);
+}
+
+TEST(SharedBench, ProcessesWritingDifferentHubsAtOnceLoseNothing) {
+  TempFolder folder;
+  Process first(folder.path);
+  Process second(folder.path);
+  const auto update = [](Process& process, std::size_t hub) {
+    for (int round = 0; round < 20; ++round) {
+      EXPECT_EQ(process.send(hub, filter::Header::vendor('W', 0, 0)), 0u);
+      for (int packet = 0; packet < 8; ++packet) EXPECT_EQ(process.send(hub, filter::Header::vendor('Q', 0, 256), 32), 0u);
+      EXPECT_EQ(process.send(hub, filter::Header::vendor('S', static_cast<std::uint8_t>(round), 0x07FB), 1), 0u);
+    }
+  };
+  std::thread a([&] { update(first, 0); });
+  std::thread b([&] { update(second, 1); });
+  a.join();
+  b.join();
+  Process later(folder.path);
+  for (Process* process : {&first, &second, &later}) {
+    for (std::size_t hub : {0u, 1u}) {
+      const std::vector<std::uint8_t> image = process->image(hub, 0);
+      EXPECT_TRUE(std::all_of(image.begin(), image.begin() + 256, [](std::uint8_t b) { return b == 0x00; })) << hub;
+      EXPECT_EQ(image[256], 0xFF) << hub;
+      EXPECT_EQ(process->mark(hub), 19) << hub;
+    }
+  }
+}
+
+TEST(SharedBench, AReaderSeesEachChangeWholeOrNotAtAll) {
+  TempFolder folder;
+  Process writer(folder.path);
+  Process reader(folder.path);
+  const auto fillImage1 = [&](int fill) {
+    std::lock_guard<std::mutex> lock(writer.bench->mutex());
+    HubChip& chip = *writer.bench->hubs()[0];
+    HubBench::Access access(*writer.bench, chip);
+    chip.flash().setImage(1, std::vector<std::uint8_t>(SpiFlash::kImageSize, static_cast<std::uint8_t>(fill)));
+  };
+  fillImage1(0);
+  std::atomic<bool> done{false};
+  std::thread writing([&] {
+    // Whole images, each larger than a page: stored beside the file and renamed.
+    for (int fill = 1; fill <= 30; ++fill) fillImage1(fill);
+    done = true;
+  });
+  int reads = 0;
+  long mixed = 0;
+  while (!done && mixed == 0) {
+    const std::vector<std::uint8_t> image = reader.image(0, 1);
+    ++reads;
+    mixed = static_cast<long>(image.size()) - std::count(image.begin(), image.end(), image[0]);
+  }
+  writing.join();
+  EXPECT_EQ(mixed, 0) << "read " << reads << " mixes two images";
+  EXPECT_EQ(reader.image(0, 1)[0], 30);
+}
+
+}  // namespace shared_bench
 
 namespace faults_of_a_real_part {
 

@@ -55,7 +55,11 @@ int init(const fs::path& folder) {
 int show(const fs::path& folder) {
   const auto bench = openBench(folder);
   if (!bench) return 1;
+  std::lock_guard<std::mutex> lock(bench->mutex());
   for (HubChip* chip : bench->hubs()) {
+    // Under the hub's lock: a program running on the bench changes a hub
+    // between requests, never during this read.
+    HubBench::Access access(*bench, *chip);
     std::string line = chip->config().name + " running=" + versionText(chip->runningVersion());
     for (std::uint32_t image : {0u, 1u}) {
       const auto version = HubChip::validFirmware(chip->flash().image(image), chip->config().chipType());
