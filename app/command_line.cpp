@@ -37,9 +37,25 @@ bool bAsksConsole(const std::wstring& raw) { return text::containsNoCase(raw, L"
 
 std::optional<std::wstring> takeReportFile(std::wstring& line) {
   static constexpr std::wstring_view kOption = L"/REPORT";
-  const std::size_t option = text::upper(line).find(kOption);
+  const std::wstring upper = text::upper(line);
+  // The firmware file's name is no place for options, this one included.
+  const std::optional<ArgumentSpan> firmware = firmwareSpan(upper);
+  std::size_t option = upper.find(kOption);
+  while (option != std::wstring::npos && firmware && option >= firmware->begin && option < firmware->end) {
+    option = upper.find(kOption, option + 1);
+  }
   if (option == std::wstring::npos) return std::nullopt;
   std::size_t begin = line.find_first_not_of(L' ', option + kOption.size());
+  // A word like "/U" or "/DBG" is the next option, not a file: it stays. A
+  // path that starts with "/" has a folder or an extension in it.
+  const auto isOptionWord = [&](std::size_t at) {
+    const std::size_t wordEnd = std::min(line.find(L' ', at), line.size());
+    return line[at] == L'/' && line.find_first_of(L"/\\.", at + 1) >= wordEnd;
+  };
+  if (begin != std::wstring::npos && isOptionWord(begin)) {
+    line.erase(option, begin - option);
+    return std::wstring();
+  }
   std::size_t end = begin;
   std::wstring file;
   if (begin != std::wstring::npos && line[begin] == L'"') {
@@ -64,23 +80,28 @@ std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at) {
   return s.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
 }
 
-void FirmwareArgument::setAside(std::wstring& s) {
-  if (s.find(kPlaceholder) != std::wstring::npos) return;
+std::optional<ArgumentSpan> firmwareSpan(const std::wstring& s) {
   // "/UN" is an option of its own, not the firmware file.
   std::size_t option = s.find(L"/U");
   while (option != std::wstring::npos && option + 2 < s.size() && s[option + 2] == L'N') {
     option = s.find(L"/U", option + 1);
   }
-  if (option == std::wstring::npos) return;
+  if (option == std::wstring::npos) return std::nullopt;
   const std::size_t bin = s.find(L".BIN", option + 2);
-  if (bin == std::wstring::npos) return;
+  if (bin == std::wstring::npos) return std::nullopt;
   // The file name is the word that ends in ".BIN": an option written as a
   // word of its own between "/U" and the name is still an option.
   const std::size_t blank = s.find_last_of(L' ', bin);
   const std::size_t begin = blank == std::wstring::npos || blank < option + 2 ? option + 2 : blank + 1;
-  const std::size_t end = bin + 4;
-  text_ = s.substr(begin, end - begin);
-  s.replace(begin, end - begin, 1, kPlaceholder);
+  return ArgumentSpan{begin, bin + 4};
+}
+
+void FirmwareArgument::setAside(std::wstring& s) {
+  if (s.find(kPlaceholder) != std::wstring::npos) return;
+  const std::optional<ArgumentSpan> span = firmwareSpan(s);
+  if (!span) return;
+  text_ = s.substr(span->begin, span->end - span->begin);
+  s.replace(span->begin, span->end - span->begin, 1, kPlaceholder);
   setAside_ = true;
 }
 

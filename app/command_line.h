@@ -18,18 +18,28 @@ std::wstring strPrepare(const std::wstring& initCmd);
 bool bAsksSilent(const std::wstring& raw);
 bool bAsksConsole(const std::wstring& raw);
 
+// Where the firmware file argument is in a prepared (upper-case) line: the
+// word after "/U" that ends with the first ".BIN" after it (from "/U" on
+// when no blank comes between).
+struct ArgumentSpan {
+  std::size_t begin = 0;
+  std::size_t end = 0;  // one past its last character
+};
+std::optional<ArgumentSpan> firmwareSpan(const std::wstring& s);
+
 // "/REPORT <file>" (any case) taken out of `line` whole, before any other
 // option is looked for, so that nothing in the file's name reads as an
-// option. The file is the word after the option, or the text between double
-// quotes. Nothing without the option; an empty name when it has none.
+// option; a "/REPORT" inside the firmware file's name is no option. The file
+// is the word after the option, or the text between double quotes. Nothing
+// without the option; an empty name when it has none (the next word is an
+// option: "/" and a name without a further "/", "\\" or ".").
 std::optional<std::wstring> takeReportFile(std::wstring& line);
 
 // The text from `at` up to the next "/" after it (or the firmware argument
 // set aside), or to the end.
 std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at);
 
-// The firmware file argument: the word after "/U" that ends with the first
-// ".BIN" after it (from "/U" on when no blank comes between). It is set aside
+// The firmware file argument (see firmwareSpan). It is set aside
 // while the options are searched, so
 // that option texts inside a file name ("/U ./CONFIG_X.BIN" holds "/C") are
 // not taken for options, and put back before the file is taken.

@@ -1,9 +1,12 @@
 #include "app/run_report_json.h"
 
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "app/tool_identity.h"
 #include "base/log/format.h"
+#include "base/text/text_util.h"
 #include "base/text/utf.h"
 #include "hub/device/hub_records.h"
 
@@ -30,7 +33,7 @@ json sourceJson(const report::SourceRecord& source) {
   if (!source.named) return nullptr;
   return {{"path", toUtf8(source.path)},
           {"kind", source.kind},
-          {"version", textOrNull(source.version)},
+          {"version", textOrNull(text::upper(source.version))},
           {"chipType", source.chipType >= 0 ? json(source.chipType) : json(nullptr)},
           {"size", source.size >= 0 ? json(source.size) : json(nullptr)},
           {"sha256", source.sha256.empty() ? json(nullptr) : json(source.sha256)},
@@ -49,8 +52,8 @@ json hubJson(const report::HubRecord& hub) {
           {"pidUsb2", toUtf8(hub.pid20)},
           {"serial", toUtf8(hub.serial)},
           {"chip", {{"family", textOrNull(hub.family)}, {"type", hub.chipType}}},
-          {"versionBefore", toUtf8(hub.versionBefore)},
-          {"versionAfter", textOrNull(hub.versionAfter)},
+          {"versionBefore", textOrNull(text::upper(hub.versionBefore))},
+          {"versionAfter", textOrNull(text::upper(hub.versionAfter))},
           {"versionAfterFrom", versionAfterFrom(hub.versionAfterFrom)},
           {"target", hub.target},
           {"phases", phases},
@@ -62,28 +65,20 @@ json hubJson(const report::HubRecord& hub) {
 }  // namespace
 
 std::string strUtcTime(std::int64_t seconds) {
-  // Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
-  std::int64_t days = seconds / 86400;
-  std::int64_t rest = seconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    --days;
-  }
-  const std::int64_t z = days + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t dayOfEra = z - era * 146097;
-  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const std::int64_t mp = (5 * dayOfYear + 2) / 153;
-  const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  return nformat("%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
-                 static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600),
-                 static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+  using namespace std::chrono;
+  const sys_seconds time{std::chrono::seconds(seconds)};
+  const sys_days day = floor<days>(time);
+  const year_month_day date{day};
+  const hh_mm_ss<std::chrono::seconds> clock{time - day};
+  return nformat("%04d-%02u-%02uT%02d:%02d:%02lldZ", static_cast<int>(date.year()),
+                 static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                 static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                 static_cast<long long>(clock.seconds().count()));
 }
 
-const char* exitCodeMeaning(int exitCode) {
+const char* exitCodeMeaning(int exitCode, const std::string& mode) {
+  if (exitCode == -1 && mode == "serial-comparison") return "the two hubs' serial numbers differ, or not exactly two hubs were found";
+  if (exitCode == -1 && mode == "version-file") return "the version file could not be written";
   switch (exitCode) {
     case 0: return "every target hub holds the new firmware (or already ran it); for other modes: passed";
     case -1: return "a hub was not written completely, or could not be opened or read";
@@ -112,8 +107,9 @@ std::string strRunReportJson(const report::RunFacts& facts, const ReportEnding& 
                          {"end", strUtcTime(ending.endSeconds)},
                          {"mode", ending.mode},
                          {"exitCode", ending.exitCode},
-                         {"exitMeaning", exitCodeMeaning(ending.exitCode)},
-                         {"source", sourceJson(facts.source)},
+                         {"exitMeaning", exitCodeMeaning(ending.exitCode, ending.mode)},
+                         // Only an update writes a source; the other modes carry one unused.
+                         {"source", ending.mode == "update" ? sourceJson(facts.source) : json(nullptr)},
                          {"hubs", hubs},
                          {"hostChanges", changes}};
   return document.dump(2) + "\n";

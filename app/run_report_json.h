@@ -16,8 +16,8 @@ struct ReportEnding {
 
 // "YYYY-MM-DDThh:mm:ssZ" of seconds since 1970-01-01 UTC.
 std::string strUtcTime(std::int64_t seconds);
-// What an exit code tells a script.
-const char* exitCodeMeaning(int exitCode);
+// What an exit code of a run of `mode` tells a script.
+const char* exitCodeMeaning(int exitCode, const std::string& mode);
 std::string strRunReportJson(const report::RunFacts& facts, const ReportEnding& ending);
 
 }  // namespace hbx::app

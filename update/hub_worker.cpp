@@ -264,7 +264,7 @@ HubWorker::Outcome HubWorker::updateHub() {
   if (cancelled() ||
       !step("read-back", [&] { return utility_.bVerifyWrittenImage(i_, dev_.m_ucConfigTable.data()); })) {
     HBX_WORKER_ERR(L"%s:%d: Read-back verification Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
-    failure(L"the read-back differs from what was written", -7);
+    failure(L"the read-back failed or differs from what was written", -7);
     dialog_.m_iRet = -7;
     bResult_ = 0;
     return Outcome::Failure;
@@ -445,6 +445,9 @@ void HubWorker::reportEnd(Outcome outcome, bool success) {
     report.versionAfter(i_, report::VersionAfter::ReadBack, dialog_.m_strCurFileFWVer);
   if (outcome == Outcome::NotTarget) {
     report.hubEnded(i_, "not-target", 0, L"the hub's chip type is not the firmware's");
+  } else if (!success && !touched_ && (threads_.stopRequested() || cancelled())) {
+    // Stopped before its writes began: the hub holds what it held.
+    report.hubEnded(i_, "not-written", 0, reason_.empty() ? L"the run was stopped before the hub's writes began" : reason_);
   } else if (success) {
     const char* result = dialog_.m_bExport ? "exported" : dialog_.m_bUpdate ? "passed" : "checked";
     report.hubEnded(i_, result, 0, L"");

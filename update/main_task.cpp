@@ -209,8 +209,13 @@ void MainTask::reportUnreadHubs() {
   // Once the other hubs are served: a hub the scan could not read was not
   // updated, so the run fails.
   if (!bUnreadHubs()) return;
+  const CZeltHubDev& dev = *utility_.m_ZeltUSBLib.hubDev();
+  for (const CZeltHubDev::UnreadHub& hub : dev.m_UnreadHubs) {
+    dialog_.m_Report.hubUnread(report::unreadHubRecord(hub.driverName, hub.rootHubName, hub.chain, hub.usb3),
+                               L"the hub could not be opened or read: it is not updated (" + hub.driverName + L")");
+  }
   std::wstring all;
-  for (const std::wstring& line : utility_.m_ZeltUSBLib.hubDev()->m_strUnreadHubs) {
+  for (const std::wstring& line : dev.m_strUnreadHubs) {
     HBX_TASK_ERR(L"%s:%d: %s", line);
     display_->console(nformat("%S\n", line));
     all += line + L"\r\n";
@@ -236,9 +241,18 @@ bool MainTask::bRunSideTask() {
   }
   bAllPass_ = result == 0;
   ending_ = Ending::SideTask;
-  leftReason_ = dialog_.m_bOutputVer ? L"the run wrote the version file" : L"the run compared serial numbers";
+  leftReason_ = sideTaskReason();
   display_->finishHubBars(bAllPass_ ? kGreen : kRed);
   return true;
+}
+
+std::wstring MainTask::sideTaskReason() const {
+  if (dialog_.m_bOutputVer) {
+    return bAllPass_ ? L"the run wrote the version file" : L"the run could not write the version file";
+  }
+  if (bAllPass_) return L"the run compared serial numbers: the two hubs' are the same";
+  return dialog_.m_DevList.DevNums == 2 ? L"the run compared serial numbers: the two hubs' differ"
+                                        : L"the run compared serial numbers: it needs exactly two hubs";
 }
 
 bool MainTask::bAnyTargetChipType() const {

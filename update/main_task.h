@@ -48,6 +48,8 @@ class MainTask {
   // Hubs the scan matched but could not open or read.
   bool bUnreadHubs() const;
   void reportUnreadHubs();
+  // Why the hubs of a version-file or serial-comparison run were not written.
+  std::wstring sideTaskReason() const;
   bool bAnyTargetChipType() const;
   bool bVersionGatesEndRun();
   bool bStageImage();

@@ -1,5 +1,10 @@
 #include "update/run_report.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+
+#include "base/text/text_util.h"
 #include "hub/device/hub_records.h"
 #include "platform/clock.h"
 
@@ -16,6 +21,37 @@ HubRecord hubRecordOf(const DeviceListEntry& dev, int index) {
   hub.serial = dev.m_strSN;
   hub.chipType = dev.m_ucChipType;
   hub.versionBefore = dev.m_strFWVersion;
+  return hub;
+}
+
+namespace {
+// The characters after `key` in `name` up to the next "&" or "#".
+std::wstring nameField(const std::wstring& name, const wchar_t* key) {
+  const std::size_t at = text::upper(name).find(key);
+  if (at == std::wstring::npos) return L"----";
+  const std::size_t begin = at + std::wcslen(key);
+  const std::size_t end = name.find_first_of(L"&#", begin);
+  return name.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
+}
+}  // namespace
+
+HubRecord unreadHubRecord(const std::wstring& driverName, const std::wstring& rootHub,
+                          const std::vector<std::uint8_t>& portChain, bool usb3) {
+  HubRecord hub;
+  hub.rootHub = rootHub;
+  hub.portChain = portChain;
+  // Lower case, as the ids read from a device descriptor are.
+  hub.vid = nameField(driverName, L"VID_");
+  hub.pid30 = hub.pid20 = L"----";
+  (usb3 ? hub.pid30 : hub.pid20) = nameField(driverName, L"PID_");
+  for (std::wstring* id : {&hub.vid, &hub.pid30, &hub.pid20})
+    for (wchar_t& c : *id) c = static_cast<wchar_t>(std::towlower(c));
+  const std::size_t first = driverName.find(L'#');
+  const std::size_t second = first == std::wstring::npos ? first : driverName.find(L'#', first + 1);
+  const std::size_t third = second == std::wstring::npos ? second : driverName.find(L'#', second + 1);
+  hub.serial = third == std::wstring::npos ? L"----" : driverName.substr(second + 1, third - second - 1);
+  hub.chipType = kChipTypeUnknown;
+  hub.target = true;
   return hub;
 }
 
@@ -48,6 +84,25 @@ void RunRecorder::hubFound(const HubRecord& hub) {
   std::lock_guard<std::mutex> lock(mutex_);
   facts_.hubs.push_back(hub);
   if (facts_.scanMs >= 0) facts_.hubs.back().phases.push_back({"scan", facts_.scanMs, true});
+}
+
+void RunRecorder::hubUnread(HubRecord hub, const std::wstring& reason) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (HubRecord& other : facts_.hubs) {
+    if (!other.unread || hub.serial == L"----" || other.serial != hub.serial || other.vid != hub.vid) continue;
+    if (hub.pid30 != L"----") other.pid30 = hub.pid30;
+    if (hub.pid20 != L"----") other.pid20 = hub.pid20;
+    return;
+  }
+  int next = 0;
+  for (const HubRecord& h : facts_.hubs) next = std::max(next, h.index + 1);
+  hub.index = next;
+  if (facts_.scanMs >= 0) hub.phases.push_back({"scan", facts_.scanMs, false});
+  hub.unread = true;
+  hub.result = "failed";
+  hub.code = -1;
+  hub.reason = reason;
+  facts_.hubs.push_back(std::move(hub));
 }
 
 HubRecord* RunRecorder::hub(int index) {

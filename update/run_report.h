@@ -49,6 +49,7 @@ struct HubRecord {
   std::string result;
   int code = 0;
   std::wstring reason;
+  bool unread = false;  // the scan matched it but could not read it
 };
 
 struct SourceRecord {
@@ -79,6 +80,10 @@ struct RunFacts {
 
 // The record of a hub as the scan found it.
 HubRecord hubRecordOf(const DeviceListEntry& dev, int index);
+// The record of a hub the walk matched but could not open or read: what its
+// device name tells ("USB#VID_xxxx&PID_xxxx#serial#{...}") and its place.
+HubRecord unreadHubRecord(const std::wstring& driverName, const std::wstring& rootHub,
+                          const std::vector<std::uint8_t>& portChain, bool usb3);
 
 class RunRecorder {
  public:
@@ -96,6 +101,9 @@ class RunRecorder {
   void source(const SourceRecord& source);
   void scanned(std::int64_t startMs);
   void hubFound(const HubRecord& hub);
+  // A hub the scan could not read: listed after the others, failed (-1).
+  // Its other connection, known by vendor id and serial number, joins it.
+  void hubUnread(HubRecord hub, const std::wstring& reason);
   // A phase of hub `index` that began at `startMs` (from now()) ends.
   void phase(int index, const char* name, std::int64_t startMs, bool ok);
   // How hub `index` ended; the first end given counts.

@@ -68,6 +68,7 @@ int CZeltHubDev::OpenDevice(DeviceList* pDevList, std::uint8_t clear) {
   utility_.m_MaxHubDepth.store(0);
   m_DriverNum = 0;
   m_strUnreadHubs.clear();
+  m_UnreadHubs.clear();
   for (DriverInfo& record : m_DriverInfo) vClearDriverInfo(record);
   if (clear == 1) vClearPrivateData();
   try {
@@ -179,11 +180,12 @@ void CZeltHubDev::vBuildList() {
 }
 
 void CZeltHubDev::vNoteUnreadHub(const std::wstring& driverName, const std::wstring& rootHubName,
-                                 const std::vector<std::uint8_t>& chain) {
+                                 const std::vector<std::uint8_t>& chain, const std::wstring& bcdUSB) {
   const std::wstring line = wformat(L"Hub [%s] at root hub [%s] port [%s] cannot be opened or read: it is not updated",
                                     driverName, rootHubName, strPortChain(chain));
-  if (std::find(m_strUnreadHubs.begin(), m_strUnreadHubs.end(), line) == m_strUnreadHubs.end())
-    m_strUnreadHubs.push_back(line);
+  if (std::find(m_strUnreadHubs.begin(), m_strUnreadHubs.end(), line) != m_strUnreadHubs.end()) return;
+  m_strUnreadHubs.push_back(line);
+  m_UnreadHubs.push_back({driverName, rootHubName, chain, bcdUSB.compare(0, 2, L"03") == 0});
 }
 
 void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
@@ -191,7 +193,9 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   const std::wstring objectName = strField(record.DeviceObjectName);
   // The walk matched this hub: one that cannot be read is reported, never
   // dropped without a word.
-  const auto unread = [&] { vNoteUnreadHub(strField(record.DriverName), strField(record.RootHubName), portChainOf(record)); };
+  const auto unread = [&] {
+    vNoteUnreadHub(strField(record.DriverName), strField(record.RootHubName), portChainOf(record), strField(record.Speed));
+  };
   ScopedDevice device(ports().deviceIo, objectName);
   if (!device.ok()) {
     SCAN_LOG(Err, L"%s:%d: This device[%s] handle can not be open, ", objectName);

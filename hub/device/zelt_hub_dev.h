@@ -64,8 +64,16 @@ class CZeltHubDev {
   // Hubs the walk matched that could not be opened or read, each as one
   // line naming it and its place; cleared by OpenDevice.
   std::vector<std::wstring> m_strUnreadHubs;
+  // The same hubs as the walk named them, in the same order.
+  struct UnreadHub {
+    std::wstring driverName;
+    std::wstring rootHubName;
+    std::vector<std::uint8_t> chain;
+    bool usb3 = false;  // its bcdUSB is 3.x
+  };
+  std::vector<UnreadHub> m_UnreadHubs;
   void vNoteUnreadHub(const std::wstring& driverName, const std::wstring& rootHubName,
-                      const std::vector<std::uint8_t>& chain);
+                      const std::vector<std::uint8_t>& chain, const std::wstring& bcdUSB);
 
   CZELTFILTER0 ZELTFILTER0;
 

@@ -328,7 +328,7 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
             // target, so it is reported, not left out without a word.
             std::vector<std::uint8_t> chain = m_walkPortChain;
             chain.push_back(static_cast<std::uint8_t>(port));
-            dev->vNoteUnreadHub(changedName, strRootHubName, chain);
+            dev->vNoteUnreadHub(changedName, strRootHubName, chain, strbcdUSB);
           }
         }
 

@@ -41,6 +41,13 @@ TEST(CommandLineText, TheReportOptionIsTakenOutWithItsFile) {
       {L"/REPORT \"C:\\my reports\\r.json\" /DOS", L"C:\\my reports\\r.json", L"/DOS"},
       {L"/DOS /REPORT", L"", L"/DOS"},
       {L"/DOS /REPORT   ", L"", L"/DOS"},
+      // The next option is no file name; a path from the root is.
+      {L"/DOS /REPORT /U Z:/tmp/fw.bin", L"", L"/DOS /U Z:/tmp/fw.bin"},
+      {L"/REPORT /tmp/r.json /DOS", L"/tmp/r.json", L"/DOS"},
+      {L"/REPORT /r.json /DOS", L"/r.json", L"/DOS"},
+      // The firmware file's name is not searched for the option.
+      {L"/DOS /U Z:/tmp/Report/fw.bin", std::nullopt, L"/DOS /U Z:/tmp/Report/fw.bin"},
+      {L"/U Z:/REPORT/fw.bin /REPORT r.json /DOS", L"r.json", L"/U Z:/REPORT/fw.bin /DOS"},
   };
   for (const Case& c : cases) {
     std::wstring line = c.line;

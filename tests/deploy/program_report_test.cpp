@@ -91,14 +91,21 @@ TEST_F(ProgramReportTest, ReportsMatchTheSchemaAndTheHubsFlash) {
     bool interrupt;
     int code;
     std::vector<std::string> results;  // "<serial> <result>" of every hub found
+    const char* mode = "update";
   };
   const Case cases[] = {
       {"a run that passes", nullptr, "", false, 0, {"HBX00000 passed", "HBX00001 passed", "HBX00002 passed"}},
       // A bit error in image 0's firmware area that the read-back sees.
       {"one hub fails its read-back", json{{"flipBitAtOffset", 0x400}}, "", false, -7,
        {"HBX00000 passed", "HBX00001 failed", "HBX00002 passed"}},
+      // The scan matched it but could not open it: it is listed all the same.
+      {"one hub cannot be opened", json{{"openError", 5}}, "", false, -1,
+       {"HBX00000 passed", "HBX00001 failed", "HBX00002 passed"}},
       {"a refused source", nullptr, "/U Z:REFUSED/fw.bin", false, -10, {}},
       {"an interrupted run", nullptr, "", true, -12, {}},
+      // Three hubs, where the comparison needs two; no firmware is written.
+      {"a serial comparison", nullptr, "/I", false, -1,
+       {"HBX00000 not-written", "HBX00001 not-written", "HBX00002 not-written"}, "serial-comparison"},
   };
   const fs::path refused = root_.write("refused/fw.bin", std::string(64, 'x'));
   for (const Case& c : cases) {
@@ -126,7 +133,7 @@ TEST_F(ProgramReportTest, ReportsMatchTheSchemaAndTheHubsFlash) {
     EXPECT_EQ(schemaErrors(), "");
     const json report = json::parse(readText(reportFile()));
     EXPECT_EQ(report["exitCode"], c.code);
-    EXPECT_EQ(report["mode"], "update");
+    EXPECT_EQ(report["mode"], c.mode);
     expectVersionsOfTheFlash(report);
     if (!c.results.empty()) {
       std::map<std::string, int> expected;
@@ -139,6 +146,11 @@ TEST_F(ProgramReportTest, ReportsMatchTheSchemaAndTheHubsFlash) {
       EXPECT_EQ(report["source"]["sha256"].get<std::string>(),
                 runShell("sha256sum '" + refused.string() + "' | cut -c1-64 | tr -d '\\n'").output);
       EXPECT_TRUE(report["hubs"].empty());
+    } else if (std::string(c.mode) != "update") {
+      EXPECT_EQ(report["source"], nullptr);
+      EXPECT_NE(report["exitMeaning"].get<std::string>().find("serial numbers"), std::string::npos);
+      for (const json& hub : report["hubs"])
+        EXPECT_NE(hub["reason"].get<std::string>().find("needs exactly two hubs"), std::string::npos) << hub.dump();
     } else {
       EXPECT_EQ(report["source"]["version"], kNewVersion);
       EXPECT_EQ(report["source"]["sha256"].get<std::string>().size(), 64u);
@@ -151,17 +163,31 @@ TEST_F(ProgramReportTest, ReportsMatchTheSchemaAndTheHubsFlash) {
         EXPECT_NE(hub["reason"].get<std::string>().find("read-back"), std::string::npos);
       }
     }
+    if (c.code == -1 && c.faults.contains("openError")) {
+      for (const json& hub : report["hubs"]) {
+        if (hub["result"] != "failed") continue;
+        EXPECT_EQ(hub["code"], -1);
+        EXPECT_EQ(hub["place"]["text"], "4.1");
+        EXPECT_EQ(hub["versionBefore"], nullptr);
+        EXPECT_NE(hub["reason"].get<std::string>().find("could not be opened or read"), std::string::npos);
+      }
+    }
     if (c.interrupt) {
-      // The hub whose writes had begun was finished; no hub was left unstated.
+      // The hub whose writes had begun was finished; the others were not
+      // written, which is no failure of theirs; no hub was left unstated.
       int passed = 0;
       for (const json& hub : report["hubs"]) {
         passed += hub["result"] == "passed";
+        if (hub["result"] != "passed") {
+          EXPECT_EQ(hub["result"], "not-written") << hub.dump();
+          EXPECT_EQ(hub["code"], 0) << hub.dump();
+        }
         EXPECT_FALSE(hub["versionAfter"].is_null()) << hub.dump();
       }
       EXPECT_GE(passed, 1);
       EXPECT_EQ(report["hubs"].size(), 3u);
     }
-    if (c.code != -10) {
+    if (c.code != -10 && std::string(c.mode) == "update") {
       // The driver the run installed was removed again.
       std::vector<std::string> changes;
       for (const json& change : report["hostChanges"])
