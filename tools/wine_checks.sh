@@ -1,17 +1,30 @@
 #!/usr/bin/env bash
-# Runs the Windows build under Wine, in a fresh 32-bit prefix on a virtual
-# display of its own:
+# Runs the Windows build under Wine, in a fresh prefix of the build's
+# architecture (32-bit for an i686 build, 64-bit for an x86-64 build) on a
+# virtual display of its own:
 #   tools/wine_checks.sh <Windows build folder> [<Linux build folder>]
 # the port contract tests on the Win32 ports, the program's exits that need
 # no USB hub, and screenshots of the dialog window compared with the
 # project's renderer (the Linux build, default build/release, gives the
 # states and the renderer; the pictures stay in <Windows build>/screenshots).
-set -euo pipefail
+set -Eeuo pipefail
+trap 'status=$?; echo "FAILED: Wine check command \`$BASH_COMMAND\` exited with status $status" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 linux=$(cd "${2:-$root/build/release}" && pwd)
 prefix=$(mktemp -d /tmp/hbx-wine.XXXXXX)
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's loader of the program's architecture, called directly: Debian's
+# `wine` script always takes the 32-bit loader when it is installed, also
+# where the kernel cannot run it.
+machine=$(/usr/bin/python3 -c 'import pefile, sys; print(hex(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.Machine))' \
+  "$build/8634FWUpgradeTool.exe")
+case $machine in
+  0x14c) wine=/usr/lib/wine/wine arch=win32 ;;
+  0x8664) wine=/usr/lib/wine/wine64 arch=win64 ;;
+  *) echo "FAIL $build/8634FWUpgradeTool.exe is of machine $machine, neither i386 nor x86-64"; exit 1 ;;
+esac
+export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+echo "Wine checks of $build in a $arch prefix"
 
 # The display: Xvfb picks a free number and writes it to descriptor 3.
 Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$prefix.display" >/dev/null 2>&1 &
@@ -26,7 +39,7 @@ for _ in $(seq 1 50); do [ -s "$prefix.display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$prefix.display")
 
 start=$SECONDS
-wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 # A new prefix's first boot leaves its start-up processes running for a few
 # seconds, among them a second service control manager (services.exe) beside
 # the one the next command starts. Each answers on the same service pipe but
@@ -38,7 +51,7 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 echo "Wine prefix ready in $((SECONDS - start)) s"
 
-wine "$build/port_contract_tests_win32.exe"
+"$wine" "$build/port_contract_tests_win32.exe"
 
 failures=0
 report() {  # report <wanted> <got> <what>
@@ -49,7 +62,7 @@ expect() {
   local want=$1 program=$2
   shift 2
   local got=0
-  timeout 300 wine "$program" "$@" >/dev/null 2>&1 || got=$?
+  timeout 300 "$wine" "$program" "$@" >/dev/null 2>&1 || got=$?
   report "$want" "$got" "${program#"$build"/} $*"
 }
 # expect_box <caption> <exit status> <program> <arguments...>: the run shows
@@ -57,7 +70,7 @@ expect() {
 expect_box() {
   local caption=$1 want=$2 program=$3
   shift 3
-  timeout 300 wine "$program" "$@" >/dev/null 2>&1 &
+  timeout 300 "$wine" "$program" "$@" >/dev/null 2>&1 &
   local pid=$! window="" got=0
   for _ in $(seq 1 240); do
     window=$(xdotool search --name "^$caption\$" 2>/dev/null | head -1) && [ -n "$window" ] && break
@@ -106,14 +119,14 @@ drive_c=$prefix/drive_c
 class_key='HKLM\SYSTEM\CurrentControlSet\Control\Class\{36FC9E60-C465-11CF-8056-444553540000}'
 host_state() {
   {
-    wine reg query "$class_key" /s 2>&1
-    wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\ZeltFilter' /s 2>&1
+    "$wine" reg query "$class_key" /s 2>&1 || true
+    "$wine" reg query 'HKLM\SYSTEM\CurrentControlSet\Services\ZeltFilter' /s 2>&1 || true  # absent before and after
     (cd "$drive_c/windows" && find system32 syswow64 -maxdepth 2 2>/dev/null | sort)
     (cd "$drive_c/windows/temp" && find . | sort)
   } | tr -d '\r' | grep -v '^[[:space:]]*$'
 }
 # On Windows the USB class key always exists; a new Wine prefix has none yet.
-wine reg add "$class_key" /f >/dev/null 2>&1
+"$wine" reg add "$class_key" /f >/dev/null 2>&1
 mkdir -p "$drive_c/HBX"
 cp "$build/test-standin/8634FWUpgradeTool.exe" "$drive_c/HBX/"
 before=$(host_state)
@@ -148,7 +161,7 @@ for shot in pass:end fail:end nohub:end pass:mid; do
     failures=$((failures + 1))
   fi
 done
-if ! timeout 120 wine "$build/dialog_screenshots_win32.exe" "Z:$shots" "${states[@]}" >/dev/null; then
+if ! timeout 120 "$wine" "$build/dialog_screenshots_win32.exe" "Z:$shots" "${states[@]}" >/dev/null; then
   echo "FAIL the screenshot program"
   failures=$((failures + 1))
 fi
