@@ -73,7 +73,8 @@ pe_checks() {
 }
 
 step "the 32-bit Windows program (i686-w64-mingw32): build, SDK names and layouts"
-windows_build build/win32 cmake/mingw-i686.cmake
+windows_build build/win32 cmake/mingw-i686.cmake hbx_program_win32 hbx_program_win32_standin \
+  hbx_win32_sdk_layout_checks hbx_win32_core_names_check hbx_win32_core_headers_check
 
 step "the 32-bit Windows program read as a PE file"
 pe_checks build/win32 i386
@@ -83,6 +84,7 @@ if python3 tools/i386_probe.py; then
   windows_build build/win64 cmake/mingw-x86_64.cmake hbx_win32_sdk_layout_checks hbx_win32_core_names_check
 
   step "the 32-bit Windows program under Wine (32-bit prefix)"
+  cmake --build build/win32 -j "$jobs"  # the test programs Wine runs
   bash tools/wine_checks.sh build/win32 build/release
 else
   echo "This machine runs no 32-bit Linux programs (nor 32-bit Wine): the 32-bit Windows program was" \
