@@ -148,11 +148,16 @@ TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
     EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), 0u);
+    // What the user had is kept beside the setting while the run lasts...
+    const wchar_t* kept = L"EnableSelectiveSuspend (before HBX763xFW update)";
+    EXPECT_EQ(dword(key, kept), c.after.value_or(0xFFFFFFFFu));
     CHubUtility::HubInterfacePaths paths;
     ASSERT_EQ(utility->ucGetHubInterfaces(hub, paths, false), 1);
     hub.strInterfacePath = paths[0];
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
     EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), c.after);
+    // ...and goes once the restore has put it back.
+    EXPECT_FALSE(host->registry().value(key, kept).has_value());
   }
 }
 
