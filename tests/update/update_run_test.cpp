@@ -536,39 +536,38 @@ TEST(UpdateRunGates, HubOfAnotherChipTypeBesideATargetIsLeftAloneAndNotPassed) {
   EXPECT_EQ(run.exitCode(), 0);
 }
 
+// A hub whose chip type could not be read may be a target: it is not
+// written and fails the run, the other hubs are written. Also as the only
+// hub, and when it runs the image's version: it is never "latest".
 TEST(UpdateRunGates, HubWhoseChipTypeWasNotReadFailsUnwritten) {
-  RunFixture run(benchOf({targetHub(0), targetHub(1)}));
-  run.useCarriedImage();
-  run.dialog.m_RunHooks.openDevices = [list = run.dialog.m_RunHooks.openDevices](DeviceList* devices) {
-    const int result = list(devices);
-    devices->Devs[1].m_ucChipType = kChipTypeUnknown;
-    return result;
+  struct Case {
+    const char* what;
+    std::vector<std::array<std::uint8_t, 6>> versions;  // the last hub's type is not read
   };
-  const auto before = run.flashImage(1, 0);
-  run.run();
-  EXPECT_TRUE(run.hasCarriedImage(0));
-  EXPECT_EQ(run.flashImage(1, 0), before);
-  EXPECT_TRUE(run.log.has(L"ucTargetNumber[1], chip type unknown"));
-  EXPECT_EQ(run.exitCode(), -1);
-  EXPECT_EQ(run.status(), L"Failed!!(-1)");
-}
-
-// The only hub may be a target whose chip type could not be read: the run
-// fails, also when the hub runs the image's version; it is never "latest".
-TEST(UpdateRunGates, OnlyHubWithAnUnreadChipTypeIsNeverLatest) {
-  for (const auto& version : {kOldVersion, kCarriedVersion}) {
-    RunFixture run(benchOf({targetHub(0, version)}));
+  const Case cases[] = {
+      {"beside a target", {kOldVersion, kOldVersion}},
+      {"the only hub", {kOldVersion}},
+      {"the only hub, on the image's version", {kCarriedVersion}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<HubConfig> hubs;
+    for (std::size_t k = 0; k < c.versions.size(); ++k) hubs.push_back(targetHub(static_cast<int>(k), c.versions[k]));
+    const int unread = static_cast<int>(hubs.size()) - 1;
+    RunFixture run(benchOf(hubs));
     run.useCarriedImage();
     run.dialog.m_bConsole = 1;
     run.host().system().allocConsole();
-    run.dialog.m_RunHooks.openDevices = [list = run.dialog.m_RunHooks.openDevices](DeviceList* devices) {
+    run.dialog.m_RunHooks.openDevices = [list = run.dialog.m_RunHooks.openDevices, unread](DeviceList* devices) {
       const int result = list(devices);
-      devices->Devs[0].m_ucChipType = kChipTypeUnknown;
+      devices->Devs[static_cast<std::size_t>(unread)].m_ucChipType = kChipTypeUnknown;
       return result;
     };
-    const auto before = run.flashImage(0, 0);
+    const auto before = run.flashImage(unread, 0);
     run.run();
-    EXPECT_EQ(run.flashImage(0, 0), before);
+    for (int k = 0; k < unread; ++k) EXPECT_TRUE(run.hasCarriedImage(k)) << k;
+    EXPECT_EQ(run.flashImage(unread, 0), before);
+    EXPECT_TRUE(run.log.has(wformat(L"ucTargetNumber[%d], chip type unknown", unread)));
     EXPECT_EQ(run.console().find("latest version"), std::string::npos) << run.console();
     EXPECT_EQ(run.exitCode(), -1);
     EXPECT_EQ(run.status(), L"Failed!!(-1)");

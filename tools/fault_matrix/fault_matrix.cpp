@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
     if (!only.empty() && only != family.name) continue;
     known = true;
     std::vector<Point> points = family.points(steps, quick);
+    if (quick && points.empty()) {
+      std::printf("%s: not in the short form\n", family.name);
+      continue;
+    }
     std::erase_if(points, [&](const Point& p) { return p.where.find(pointsWith) == std::string::npos; });
     if (list) {
       for (const Point& point : points) std::printf("%s: %s\n", family.name, point.where.c_str());

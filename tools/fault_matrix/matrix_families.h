@@ -63,7 +63,7 @@ std::vector<Point> tornPoints(const std::vector<Step>& steps, bool quick);
 std::vector<Point> requestFaultPoints(const std::vector<Step>& steps, bool quick);
 std::vector<Point> killPoints(const std::vector<Step>& steps, bool quick);
 // time-out: three slow hubs, the run's time-out at a share of their writes
-// (tools/fault_matrix/time_out_family.cpp).
+// (tools/fault_matrix/time_out_family.cpp); none in the short form.
 std::vector<Point> timeOutPoints(const std::vector<Step>& steps, bool quick);
 
 struct FamilyResult {
