@@ -59,7 +59,7 @@ bool HubWorker::step(const char* phase, Action action) {
 
 void HubWorker::failure(const std::wstring& reason, int code) {
   if (!reason_.empty()) return;
-  reason_ = cancelled() ? L"the run gave up on the hub (its time-out or a second stop request)" : reason;
+  reason_ = cancelled() ? L"the run gave up on the hub (a second stop request)" : reason;
   code_ = code;
 }
 

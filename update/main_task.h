@@ -63,7 +63,7 @@ class MainTask {
   // Ends the workers still running at once (a second stop request); the run
   // ends with `exitCode`.
   void cancelWorkers(std::size_t workers, int exitCode);
-  // `failed`: a worker set an exit code or the run timed out.
+  // `failed`: a worker set an exit code or a second stop request ended the run.
   void judge(std::size_t workers, bool failed);
   void endOfRun();
   void showFinalStatus();
