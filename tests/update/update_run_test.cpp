@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "base/log/format.h"
@@ -318,7 +319,8 @@ std::uint32_t requestMicrosForWritesOf(std::int64_t ms) {
 // Three hubs whose writes take about 500 s each, written one after another
 // (console mode): the run's time-out (260 s a hub, 780 s) comes in the
 // second hub's writes. That hub finishes them and its read-back, the third
-// is not touched, and the run ends -9. A hub passes only when it truly did:
+// is not touched, and the run ends -9. A hub passes (console line, report)
+// only when it truly did:
 // without the reset after the update, the one whose read-back came after
 // the time-out holds the verified firmware and passes; with it, no hub is
 // reset after the time-out, so no hub passes.
@@ -336,6 +338,7 @@ TEST(UpdateRunTimeOut, NoHubBeginsItsWritesAndThoseBegunFinish) {
     run.dialog.m_Ini.EnableRelinkAfterFWUpg = relink ? 1 : 0;
     run.dialog.m_bConsole = 1;
     run.host().system().allocConsole();
+    run.dialog.m_Report.request(L"C:\\HBX\\report.json", L"/DOS");
     std::vector<std::vector<std::uint8_t>> before;
     for (int k = 0; k < 3; ++k) before.push_back(run.flashImage(k, 0));
     run.run();
@@ -362,6 +365,18 @@ TEST(UpdateRunTimeOut, NoHubBeginsItsWritesAndThoseBegunFinish) {
     for (int k = 0; k < 3; ++k)
       passed += console.find("The Hub[" + std::to_string(k) + "] FW Update PASS") != std::string::npos ? 1 : 0;
     EXPECT_EQ(passed, relink ? 0 : 2) << console;
+    // The report says the same, and why a hub did not pass.
+    std::map<std::string, int> results;
+    for (const report::HubRecord& hub : run.dialog.m_Report.facts().hubs) {
+      std::string reason(hub.reason.begin(), hub.reason.end());
+      ++results[hub.result + ": " + reason];
+    }
+    std::map<std::string, int> expected = {{"not-written: the run timed out before the hub's writes began", 1}};
+    if (relink)
+      expected["failed: the run timed out before the hub's reset: it boots the written firmware at its next power-up"] = 2;
+    else
+      expected["passed: "] = 2;
+    EXPECT_EQ(results, expected);
     EXPECT_EQ(run.host().system().restartRequests(), 0);
   }
 }
