@@ -320,10 +320,9 @@ std::uint32_t requestMicrosForWritesOf(std::int64_t ms) {
 // (console mode): the run's time-out (260 s a hub, 780 s) comes in the
 // second hub's writes. That hub finishes them and its read-back, the third
 // is not touched, and the run ends -9. A hub passes (console line, report)
-// only when it truly did:
-// without the reset after the update, the one whose read-back came after
-// the time-out holds the verified firmware and passes; with it, no hub is
-// reset after the time-out, so no hub passes.
+// only when it truly did: without the reset after the update, the one whose
+// read-back came after the time-out holds the verified firmware and passes;
+// with it, no hub is reset after the time-out, so no hub passes.
 TEST(UpdateRunTimeOut, NoHubBeginsItsWritesAndThoseBegunFinish) {
   const std::uint32_t micros = requestMicrosForWritesOf(500000);
   for (const bool relink : {false, true}) {
