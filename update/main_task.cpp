@@ -282,7 +282,8 @@ bool MainTask::bVersionGatesEndRun() {
     dev.m_bUpdateFWResult = 1;
     dev.m_bReloadFWResult = 1;
     display_->hubBar(static_cast<int>(k), 100, kGreen);
-    dialog_.m_Report.hubEnded(static_cast<int>(k), "already-latest", 0, L"the hub already runs the firmware's version, which image 0 holds whole");
+    dialog_.m_Report.hubEnded(static_cast<int>(k), "already-latest", 0,
+                              L"the hub already runs the firmware's version, which image 0 holds whole");
     dialog_.m_Report.versionAfter(static_cast<int>(k), report::VersionAfter::Untouched, dev.m_strFWVersion);
     display_->console(nformat("===Hub[%d], FW Versoin[%S] The Firmware version has been the latest version\n",
                               static_cast<int>(k), dev.m_strFWVersion));

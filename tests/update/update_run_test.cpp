@@ -477,7 +477,8 @@ TEST(UpdateRunGates, AHubIsLatestOnlyWhenImage0HoldsTheVersionWhole) {
   const Case cases[] = {
       {"whole", [](std::vector<std::uint8_t>&) {}, false},
       {"erased", [](std::vector<std::uint8_t>& image) { std::fill(image.begin(), image.end(), 0xFF); }, true},
-      {"firmware half erased", [](std::vector<std::uint8_t>& image) { std::fill(image.begin() + 0x4000, image.end(), 0xFF); }, true},
+      {"firmware half erased",
+       [](std::vector<std::uint8_t>& image) { std::fill(image.begin() + 0x4000, image.end(), 0xFF); }, true},
       {"another version", [](std::vector<std::uint8_t>& image) { image = sim::hub::makeImage(kOldVersion); }, true},
       {"table not sealed", [](std::vector<std::uint8_t>& image) { image[0x20] ^= 1; }, true},
       {"chip marker wrong", [&](std::vector<std::uint8_t>& image) { image[firmwareEnd(image)] ^= 1; }, true},

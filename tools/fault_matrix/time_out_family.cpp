@@ -41,7 +41,8 @@ ProgramRun slowRun(const PointPlace& place) {
 // A hub the run passed holds the carried firmware, and runs it after a reset.
 std::string untruePasses(const PointPlace& place, const ProgramRun& run, bool relink) {
   std::ifstream in(place.program.parent_path() / kReport, std::ios::binary);
-  const nlohmann::json report = nlohmann::json::parse(std::string(std::istreambuf_iterator<char>(in), {}), nullptr, false);
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
   if (!report.is_object() || !report.contains("hubs") || !report["hubs"].is_array()) return "the run wrote no report";
   for (const nlohmann::json& hub : report["hubs"]) {
     const std::string serial = hub.value("serial", "");
@@ -114,8 +115,10 @@ std::vector<Point> timeOutPoints(const std::vector<Step>& steps, bool quick) {
   const std::vector<int> shares = {10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70, 75, 80, 85, 90, 95};
   for (const bool relink : {false, true}) {
     for (const int share : shares) {
-      // Time-out = kHubs * 260 s = share of kHubs writes of `requests` requests.
-      const auto micros = static_cast<std::uint32_t>(kTimeOutMicrosPerHub * 100 / (share * static_cast<double>(requests)));
+      // The time-out (260 s for each of the hubs) comes at `share`% of the
+      // hubs' writes when 260 s is `share`% of one hub's requests.
+      const double requestsIn260s = share * static_cast<double>(requests) / 100;
+      const auto micros = static_cast<std::uint32_t>(kTimeOutMicrosPerHub / requestsIn260s);
       points.push_back({nformat("time-out at %d%% of the writes%s", share, relink ? ", reset after the update" : ""),
                         [micros, relink](const PointPlace& place) { return timeOutAndRerun(place, micros, relink); }});
     }
