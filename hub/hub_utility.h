@@ -77,6 +77,13 @@ class CHubUtility {
   // staged download file; the first difference is logged with its image,
   // offset and both bytes. True when everything matches.
   bool bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* table);
+  // True when image 0 of hub `index` holds the firmware of `version` whole:
+  // a sealed configuration table and a firmware area of a valid length with
+  // the chip marker of `majorType`, a right checksum and those version bytes.
+  // What a hub runs is no proof: an update cut in its writes leaves the old
+  // firmware running on an erased image, one without a reset runs the old
+  // firmware over the new.
+  bool bImage0HoldsVersion(std::uint8_t index, const std::wstring& version, std::uint8_t majorType);
 
   image::RegisterTable m_ucRegTable = image::kDefaultRegisterTable;
   // The configuration buffer: the table of the configuration file of the run.

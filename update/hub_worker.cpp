@@ -57,19 +57,31 @@ bool HubWorker::step(const char* phase, Action action) {
   return ok;
 }
 
-void HubWorker::failure(const wchar_t* reason, int code) {
+void HubWorker::failure(const std::wstring& reason, int code) {
   if (!reason_.empty()) return;
-  reason_ = cancelled() ? L"the run gave up on the hub (its time-out or a second stop request)" : reason;
+  reason_ = cancelled() ? L"the run gave up on the hub (a second stop request)" : reason;
   code_ = code;
 }
 
 bool HubWorker::pause(std::uint32_t ms) {
-  // The waits are those of the reset turn and the hub's return: a stopped
-  // run does not reset its written hubs (they boot the new firmware at
-  // their next power-up).
-  if (cancelled() || threads_.stopRequested()) return false;
+  // The waits are those of the reset turn and the hub's return: a run that
+  // was stopped or timed out does not reset its written hubs (they boot the
+  // new firmware at their next power-up).
+  if (cancelled() || threads_.writesClosed()) return false;
   ports_.clock.sleepMs(ms);
-  return !cancelled() && !threads_.stopRequested();
+  return !cancelled() && !threads_.writesClosed();
+}
+
+std::wstring HubWorker::stopCause() const {
+  return threads_.stopRequested() ? L"the run was stopped" : L"the run timed out";
+}
+
+bool HubWorker::bWritesClosed() {
+  if (!threads_.writesClosed()) return false;
+  HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], %s: the hub is not written", i_, stopCause());
+  failure(stopCause() + L" before the hub's writes began");
+  bResult_ = 0;
+  return true;
 }
 
 std::int64_t HubWorker::nowSeconds() { return ports_.clock.calendarSeconds(); }
@@ -95,8 +107,8 @@ int HubWorker::run() {
 }
 
 HubWorker::Outcome HubWorker::work() {
-  if (cancelled() || threads_.stopRequested()) {
-    failure(L"the run was stopped before the hub's writes began");
+  if (cancelled() || bWritesClosed()) {
+    failure(L"");
     return Outcome::Failure;
   }
   prepareRegisters();
@@ -154,7 +166,8 @@ HubWorker::Outcome HubWorker::updateSection() {
   // console lines do not interleave.
   std::unique_lock<std::mutex> consoleLock(utility_.m_ThreadCriticalSection, std::defer_lock);
   if (dialog_.m_bConsole) consoleLock.lock();
-  if (cancelled()) {
+  // Another hub's writes may have taken the run past its time-out meanwhile.
+  if (cancelled() || bWritesClosed()) {
     failure(L"");
     return Outcome::Failure;
   }
@@ -226,14 +239,10 @@ HubWorker::Outcome HubWorker::updateHub() {
     return Outcome::Failure;
   }
   // From its first erase to its read-back a hub holds no whole firmware:
-  // once begun, its writes are finished whatever is asked. Before, a stop
-  // request leaves it as it is.
-  if (threads_.stopRequested()) {
-    HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], the run is stopping: the hub is not written", i_);
-    failure(L"the run was stopped before the hub's writes began");
-    bResult_ = 0;
-    return Outcome::Failure;
-  }
+  // once begun, its writes are finished whatever is asked (only a second
+  // stop request cuts them). Before, a stop request or the run's time-out
+  // leaves it as it is.
+  if (bWritesClosed()) return Outcome::Failure;
 
   display.console(nformat("Target Hub[%02d] >FW Update.....\t", i_));
   display.hubBar(i_, 30);
@@ -285,7 +294,7 @@ HubWorker::Outcome HubWorker::updateHub() {
 }
 
 HubWorker::Outcome HubWorker::stopBeforeReset() {
-  failure(L"the run was stopped before the hub's reset: it boots the written firmware at its next power-up");
+  failure(stopCause() + L" before the hub's reset: it boots the written firmware at its next power-up");
   return Outcome::Failure;
 }
 
@@ -333,7 +342,7 @@ void HubWorker::resetHub() {
 }
 
 HubWorker::Outcome HubWorker::stopBeforeReload() {
-  failure(L"the run was stopped before the hub came back from its reset");
+  failure(stopCause() + L" before the hub came back from its reset");
   return Outcome::Failure;
 }
 
@@ -445,9 +454,9 @@ void HubWorker::reportEnd(Outcome outcome, bool success) {
     report.versionAfter(i_, report::VersionAfter::ReadBack, dialog_.m_strCurFileFWVer);
   if (outcome == Outcome::NotTarget) {
     report.hubEnded(i_, "not-target", 0, L"the hub's chip type is not the firmware's");
-  } else if (!success && !touched_ && (threads_.stopRequested() || cancelled())) {
+  } else if (!success && !touched_ && (threads_.writesClosed() || cancelled())) {
     // Stopped before its writes began: the hub holds what it held.
-    report.hubEnded(i_, "not-written", 0, reason_.empty() ? L"the run was stopped before the hub's writes began" : reason_);
+    report.hubEnded(i_, "not-written", 0, reason_.empty() ? stopCause() + L" before the hub's writes began" : reason_);
   } else if (success) {
     const char* result = dialog_.m_bExport ? "exported" : dialog_.m_bUpdate ? "passed" : "checked";
     report.hubEnded(i_, result, 0, L"");

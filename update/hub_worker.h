@@ -46,7 +46,8 @@ class HubWorker {
   Outcome waitForResetTurn();
   void resetHub();
   Outcome reloadAndVerify();
-  // A stop request ended the wait for the reset turn, or for the hub's return.
+  // A stop request or the run's time-out ended the wait for the reset turn,
+  // or for the hub's return.
   Outcome stopBeforeReset();
   Outcome stopBeforeReload();
   Outcome exportRom();
@@ -56,11 +57,16 @@ class HubWorker {
   template <typename Action>
   bool step(const char* phase, Action action);
   // Why the hub failed, and the run's code for it, for the report.
-  void failure(const wchar_t* reason, int code = -1);
+  void failure(const std::wstring& reason, int code = -1);
   void reportEnd(Outcome outcome, bool success);
 
   // A wait of the worker; false when the run was cancelled.
   bool pause(std::uint32_t ms);
+  // After a stop request or the run's time-out no hub begins its writes:
+  // true (and the hub failed as not written) once that holds.
+  bool bWritesClosed();
+  // "the run was stopped" or "the run timed out", for the hub's reason.
+  std::wstring stopCause() const;
   bool cancelled() const;
   std::int64_t nowSeconds();
   int countSlots(std::size_t slots, std::uint8_t a, std::uint8_t b, std::uint8_t c) const;

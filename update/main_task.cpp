@@ -267,7 +267,7 @@ bool MainTask::bAnyTargetChipType() const {
 bool MainTask::bVersionGatesEndRun() {
   if (dialog_.m_bMP || dialog_.m_bCheckFW || dialog_.m_bExport) return false;
   const std::wstring& fileVersion = dialog_.m_strCurFileFWVer;
-  // A hub that already runs the version is passed over; the others are
+  // A hub that already has the version is passed over; the others are
   // updated, so a run after an interrupted one finishes the job.
   std::size_t targets = 0;
   std::size_t latest = 0;
@@ -275,14 +275,15 @@ bool MainTask::bVersionGatesEndRun() {
     DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
     if (dev.m_ucChipType != dialog_.m_bMajorType) continue;
     ++targets;
-    if (!version::bVersionEquals(dev.m_strFWVersion, fileVersion)) continue;
+    if (!bHasFileVersion(k)) continue;
     ++latest;
     alreadyLatest_[k] = true;
     dev.m_bChkFWResult = 1;
     dev.m_bUpdateFWResult = 1;
     dev.m_bReloadFWResult = 1;
     display_->hubBar(static_cast<int>(k), 100, kGreen);
-    dialog_.m_Report.hubEnded(static_cast<int>(k), "already-latest", 0, L"the hub already runs the firmware's version");
+    dialog_.m_Report.hubEnded(static_cast<int>(k), "already-latest", 0,
+                              L"the hub already runs the firmware's version, which image 0 holds whole");
     dialog_.m_Report.versionAfter(static_cast<int>(k), report::VersionAfter::Untouched, dev.m_strFWVersion);
     display_->console(nformat("===Hub[%d], FW Versoin[%S] The Firmware version has been the latest version\n",
                               static_cast<int>(k), dev.m_strFWVersion));
@@ -315,6 +316,19 @@ bool MainTask::bVersionGatesEndRun() {
     if (hub.value() > file.value())
       HBX_TASK_MSG(L"%s:%d: liCurrentver.QuadPart=[%lld], liUpdateVer.QuadPart=[%lld]", hub.value(), file.value());
   }
+  return false;
+}
+
+bool MainTask::bHasFileVersion(std::size_t k) {
+  // The version a hub runs says what it booted, not what it boots next: only
+  // image 0 holding that version, whole, proves there is nothing to write.
+  const DeviceListEntry& dev = dialog_.m_DevList.Devs[k];
+  const std::wstring& fileVersion = dialog_.m_strCurFileFWVer;
+  if (!version::bVersionEquals(dev.m_strFWVersion, fileVersion)) return false;
+  const auto index = static_cast<std::uint8_t>(k);
+  if (utility_.bImage0HoldsVersion(index, fileVersion, dialog_.m_bMajorType)) return true;
+  HBX_TASK_WRN(L"%s:%d: Hub[%d] runs [%s], but image 0 of its flash does not hold it whole: it is written",
+               static_cast<int>(k), dev.m_strFWVersion);
   return false;
 }
 
@@ -408,6 +422,9 @@ void MainTask::runWorkers() {
     threads_.startWorker(k, [this, k] { dialog_.ChildThreadFun(&dialog_.m_ChildThreadInfo[k]); });
   }
 
+  // The time-out ends the run the write-safe way: no hub begins its writes
+  // any more, and the task waits for the hubs in their writes to finish them.
+  const int limit = timeOutPolls(n);
   bool timedOut = false;
   bool stoppedNow = false;
   for (int passes = 0;; ++passes) {
@@ -418,9 +435,11 @@ void MainTask::runWorkers() {
       HBX_TASK_MSG(L"%s:%d:  All Thread done, ucCheckChildThreadFinishCount[%d]!!!", finished);
       break;
     }
-    if (passes >= kWaitPolls) {
+    if (!timedOut && passes >= limit) {
       timedOut = true;
-      break;
+      threads_.timeOut();
+      HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %s", systemErrorText(ports_.system.lastError()));
+      HBX_TASK_ERR(L"%s:%d: After %d polls no hub begins its writes; the hubs in their writes finish them", limit);
     }
     if (threads_.stopNowRequested()) {
       stoppedNow = true;
@@ -429,10 +448,7 @@ void MainTask::runWorkers() {
     lowerResetTier(n);
     ports_.clock.sleepMs(kPollMs);
   }
-  if (timedOut) {
-    cancelWorkers(n, kExitTimeOut);
-    ending_ = Ending::TimeOut;
-  } else if (stoppedNow) {
+  if (stoppedNow) {
     cancelWorkers(n, exitcode::kStopped);
     ending_ = Ending::Stopped;
   } else {
@@ -442,7 +458,23 @@ void MainTask::runWorkers() {
   // A worker that set an exit code failed (its reset turn never came, the
   // reset failed or the hub came back with another version): the run fails
   // with that code, even where the hub's flags alone would pass.
-  judge(n, timedOut || stoppedNow || dialog_.m_iRet.load() != codeBeforeWorkers);
+  judge(n, stoppedNow || dialog_.m_iRet.load() != codeBeforeWorkers);
+  // Timed out, the run passes only when every hub passed all the same (the
+  // last ones finished their writes after the time-out); else it ends -9.
+  if (timedOut && !stoppedNow && !bAllPass_) {
+    ending_ = Ending::TimeOut;
+    dialog_.m_iRet = kExitTimeOut;
+  }
+}
+
+int MainTask::timeOutPolls(std::size_t workers) const {
+  // 520 polls of 500 ms (260 s) for each hub the run writes: the downloads
+  // go one hub at a time (in console mode all the writes do), so slow hubs
+  // need that time one after another.
+  std::size_t writing = 0;
+  for (std::size_t k = 0; k < workers; ++k)
+    if (!alreadyLatest_[k]) ++writing;
+  return kWaitPolls * static_cast<int>(std::max<std::size_t>(writing, 1));
 }
 
 void MainTask::lowerResetTier(std::size_t workers) {
@@ -478,7 +510,6 @@ void MainTask::cancelWorkers(std::size_t workers, int exitCode) {
   for (std::size_t k = 0; k < workers; ++k) threads_.joinWorker(k);
   inFlightRequests().resume();
   utility_.vDeleteCriticalSection();
-  if (exitCode == kExitTimeOut) HBX_TASK_ERR(L"%s:%d:  TimeOut dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   dialog_.m_iRet = exitCode;
 }
 

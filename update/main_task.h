@@ -52,14 +52,18 @@ class MainTask {
   std::wstring sideTaskReason() const;
   bool bAnyTargetChipType() const;
   bool bVersionGatesEndRun();
+  // Hub k runs the file's version and image 0 of its flash holds it whole.
+  bool bHasFileVersion(std::size_t k);
   bool bStageImage();
   bool bStageExportedImage(std::wstring& path);
   void runWorkers();
   void lowerResetTier(std::size_t workers);
-  // Ends the workers still running at once (the time-out, a second stop
-  // request); the run ends with `exitCode`.
+  // How many polls the task waits for its workers before the run times out.
+  int timeOutPolls(std::size_t workers) const;
+  // Ends the workers still running at once (a second stop request); the run
+  // ends with `exitCode`.
   void cancelWorkers(std::size_t workers, int exitCode);
-  // `failed`: a worker set an exit code or the run timed out.
+  // `failed`: a worker set an exit code or a second stop request ended the run.
   void judge(std::size_t workers, bool failed);
   void endOfRun();
   void showFinalStatus();

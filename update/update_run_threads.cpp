@@ -17,6 +17,7 @@ bool UpdateRunThreads::startTask(std::function<void()> body) {
   if (taskRunning_.load()) return false;
   if (task_.joinable()) task_.join();
   cancel_.store(false);
+  timedOut_.store(false);
   taskRunning_.store(true);
   task_ = std::thread([this, body = std::move(body)] {
     body();

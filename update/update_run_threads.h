@@ -39,12 +39,19 @@ class UpdateRunThreads {
 
   // Stop requests (an interrupt, the close box): the first stops the run
   // the write-safe way, no hub starts its writes and each hub's writes in
-  // progress are finished; the second ends the run at once, as its time-out
-  // does. Either way the run cleans up as at its end. Kept across runs of
+  // progress are finished; the second ends the run at once (the workers are
+  // cancelled, their requests in flight too). Either way the run cleans up as at its end. Kept across runs of
   // the process: a request made before the task starts stops it.
   void requestStop() { stopRequests_.fetch_add(1); }
   bool stopRequested() const { return stopRequests_.load() >= 1; }
   bool stopNowRequested() const { return stopRequests_.load() >= 2; }
+
+  // The run's time-out stops the run the write-safe way too: no hub starts
+  // its writes and those in progress are finished. Cleared by each run.
+  void timeOut() { timedOut_.store(true); }
+  bool timedOut() const { return timedOut_.load(); }
+  // No hub may begin its writes any more (a stop request or the time-out).
+  bool writesClosed() const { return stopRequested() || timedOut(); }
 
  private:
   std::thread task_;
@@ -52,6 +59,7 @@ class UpdateRunThreads {
   std::array<std::thread, kMaxWorkers> workers_;
   std::array<std::atomic<bool>, kMaxWorkers> workerRunning_{};
   std::atomic<bool> cancel_{false};
+  std::atomic<bool> timedOut_{false};
   std::atomic<int> stopRequests_{0};
 };
 

@@ -18,9 +18,11 @@ constexpr const wchar_t* kClassKeyRoot =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\";
 constexpr const wchar_t* kEnumRoot = L"System\\CurrentControlSet\\Enum\\";
 // The value that keeps what the user had beside a setting during a run, and
-// what it holds when the setting was not there.
+// what it holds when the setting was not there: a number the registry write
+// keeps whole (it writes a DWORD from its first two bytes), which no
+// selective-suspend value takes.
 constexpr const wchar_t* kSavedSuffix = L" (before HBX763xFW update)";
-constexpr std::uint32_t kSavedAbsent = 0xFFFFFFFFu;
+constexpr std::uint32_t kSavedAbsent = 0xFFFFu;
 
 bool contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 

@@ -85,6 +85,15 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_EQ(d.m_Model.itemText(ui::ctrl::kVersionText), L"250318_25_01_0C");
          EXPECT_TRUE(u.m_strFWBinFilePath.empty());  // no firmware source in check mode
        }},
+      // Check mode alone turns update mode off: nothing is written.
+      {L"/C 250115_25_00_00",
+       [](const Dlg& d, const CHubUtility& u) {
+         EXPECT_EQ(d.m_bCheckFW, 1);
+         EXPECT_EQ(d.m_bUpdate, 0);
+         EXPECT_EQ(d.m_bExport, 0);
+         EXPECT_EQ(d.m_strChkFWVer, L"250115250000");
+         EXPECT_TRUE(u.m_strFWBinFilePath.empty());
+       }},
       {L"/MP/A/UN",
        [](const Dlg& d, const CHubUtility&) {
          EXPECT_EQ(d.m_bMP, 1);

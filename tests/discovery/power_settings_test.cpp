@@ -139,20 +139,29 @@ TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
     std::optional<std::uint32_t> after;
   };
   // A user who had selective suspend off keeps it off; a value that was not
-  // there before the run is taken away again.
+  // there before the run is taken away again. Also when a run was killed
+  // after its walk: the next run's walk finds the value that run wrote and
+  // what the user had only in the value kept beside it.
+  for (const bool killed : {false, true})
   for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", std::nullopt}}) {
-    SCOPED_TRACE(c.before);
+    SCOPED_TRACE(std::string(c.before) + (killed ? ", after a killed run" : ""));
     start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.before));
     HubInfo hub = hubInfo("Standard Enhanced");
     // Two walks: the second finds the value the first wrote.
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+    if (killed) utility = std::make_unique<CHubUtility>(*ports);
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
     EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), 0u);
+    // What the user had is kept beside the setting while the run lasts...
+    const wchar_t* kept = L"EnableSelectiveSuspend (before HBX763xFW update)";
+    EXPECT_EQ(dword(key, kept), c.after.value_or(0xFFFFu));
     CHubUtility::HubInterfacePaths paths;
     ASSERT_EQ(utility->ucGetHubInterfaces(hub, paths, false), 1);
     hub.strInterfacePath = paths[0];
     EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
     EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), c.after);
+    // ...and goes once the restore has put it back.
+    EXPECT_FALSE(host->registry().value(key, kept).has_value());
   }
 }
 

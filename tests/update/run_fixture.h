@@ -48,6 +48,14 @@ class LogLines : public sim::SimSystem {
       if (lines_[i].find(part) != std::wstring::npos) return times_[i];
     return -1;
   }
+  // The clock times in ms of every line holding `part`.
+  std::vector<std::int64_t> timesOf(const std::wstring& part) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::int64_t> times;
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (lines_[i].find(part) != std::wstring::npos) times.push_back(times_[i]);
+    return times;
+  }
   int count(const std::wstring& part) {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const std::wstring& line) {

@@ -3,7 +3,7 @@
 //   fault_matrix [--quick] [--list] [--jobs N] [--family NAME] [--only TEXT] [--program PATH]
 // --quick      the short form (CI)
 // --jobs N     points run in parallel (default: the processors)
-// --family     only that family (power-cut, torn, request-fault, kill)
+// --family     only that family (power-cut, torn, request-fault, kill, time-out)
 // --program    the program to run (default: 8634FWUpgradeTool beside this tool)
 // --list       names the points instead of running them
 // --only TEXT  only the points whose name holds TEXT
@@ -73,13 +73,18 @@ int main(int argc, char** argv) {
   const Family families[] = {{"power-cut", powerCutPoints},
                              {"torn", tornPoints},
                              {"request-fault", requestFaultPoints},
-                             {"kill", killPoints}};
+                             {"kill", killPoints},
+                             {"time-out", timeOutPoints}};
   bool allRecovered = true;
   bool known = only.empty();
   for (const Family& family : families) {
     if (!only.empty() && only != family.name) continue;
     known = true;
     std::vector<Point> points = family.points(steps, quick);
+    if (quick && points.empty()) {
+      std::printf("%s: not in the short form\n", family.name);
+      continue;
+    }
     std::erase_if(points, [&](const Point& p) { return p.where.find(pointsWith) == std::string::npos; });
     if (list) {
       for (const Point& point : points) std::printf("%s: %s\n", family.name, point.where.c_str());

@@ -90,6 +90,7 @@ void writeBench(const fs::path& folder, const BenchLayout& layout) {
               {"usb3", {{"pid", "0632"}, {"pdo", "\\Device\\USBPDO-" + std::to_string(pdo)}}},
               {"usb2", {{"pid", "0622"}, {"bcdUSB", "0210"}, {"pdo", "\\Device\\USBPDO-" + std::to_string(pdo + 1)}}}};
     if (!hub.faults.empty()) h["faults"] = json::parse(hub.faults);
+    if (hub.requestMicros != 0) h["requestMicros"] = hub.requestMicros;
     devices.push_back(h);
     pdo += 2;
     // On the root hub the USB 2.0 functions sit on ports 11 and up.

@@ -3,6 +3,7 @@
 // each on its own port of one host controller, with the faults of a point;
 // and what the matrix reads back from a folder after a run (the hubs' flash
 // and running firmware, the host's registry and files).
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -17,6 +18,7 @@ inline constexpr char kOldVersion[] = "250115250000";
 struct BenchHub {
   std::string name;
   std::string faults;  // the hub's "faults" object as JSON text; empty: none
+  std::uint32_t requestMicros = 0;  // how long each request takes; 0: the bench's default
 };
 
 struct BenchLayout {

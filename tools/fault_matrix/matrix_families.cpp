@@ -95,25 +95,18 @@ BenchLayout oneHub(const std::string& faults) {
   return layout;
 }
 
-std::string ended(const ProgramRun& run) {
-  if (!run.started) return "did not start";
-  if (run.hung) return "never ended (killed after its time limit)";
-  if (!run.exited) return "died of signal " + std::to_string(run.signal);
-  return "ended with " + std::to_string(run.code);
-}
-
 // A one-hub run with the power lost (`faultKey` at the step), a power cycle,
 // a plain re-run and another power cycle.
 std::string cutAndRerun(const PointPlace& place, const std::string& faultKey, const Step& step) {
   const nlohmann::json fault = {{faultKey, step.request}};
   writeBench(place.bench, oneHub(fault.dump()));
   const ProgramRun first = runProgram(place.program, place.bench, kCommand, place.debugLog);
-  if (!first.exited || first.code == 0) return "the cut run " + ended(first);
+  if (!first.exited || first.code == 0) return "the cut run " + endedText(first);
   if (first.output.find("The Hub[0] FW Update PASS") != std::string::npos) return "the cut run passed the hub";
   powerCycle(place.bench);
   writeBench(place.bench, oneHub(""));
   const ProgramRun rerun = runProgram(place.program, place.bench, kCommand, place.debugLog);
-  if (!rerun.exited || rerun.code != 0) return "the re-run " + ended(rerun);
+  if (!rerun.exited || rerun.code != 0) return "the re-run " + endedText(rerun);
   powerCycle(place.bench);
   const std::string running = runningVersion(place.bench, "cut");
   if (running != kCarriedVersion) return "after the re-run the hub runs " + running;
@@ -157,7 +150,7 @@ std::string failOneRequest(const PointPlace& place, const nlohmann::json& faults
   layout.hubs = {{"cut", faults.dump()}, {"other", ""}};
   writeBench(place.bench, layout);
   const ProgramRun run = runProgram(place.program, place.bench, kSilentCommand, place.debugLog);
-  if (!run.exited || (run.code != 0 && run.code != -1 && run.code != -7 && run.code != -9)) return "the run " + ended(run);
+  if (!run.exited || (run.code != 0 && run.code != -1 && run.code != -7 && run.code != -9)) return "the run " + endedText(run);
   const std::string other = image0Version(place.bench, "other");
   if (other != kCarriedVersion) return "the other hub holds " + other;
   const std::string cut = image0Version(place.bench, "cut");
@@ -176,12 +169,12 @@ std::string killAndRerun(const PointPlace& place, const std::string& hubFaults, 
   setUpComputer(place.bench, place.program);
   const HostSnapshot before = snapshotHost(place.bench, place.program.parent_path());
   const ProgramRun first = runProgram(place.program, place.bench, kCommand, place.debugLog);
-  if (first.exited || first.signal != SIGKILL) return "the first run was not killed: it " + ended(first);
+  if (first.exited || first.signal != SIGKILL) return "the first run was not killed: it " + endedText(first);
   layout.hubs = {{"cut", ""}};
   layout.killAtWriteTo.clear();
   writeBench(place.bench, layout);
   const ProgramRun rerun = runProgram(place.program, place.bench, kCommand, place.debugLog);
-  if (!rerun.exited || rerun.code != 0) return "the re-run " + ended(rerun);
+  if (!rerun.exited || rerun.code != 0) return "the re-run " + endedText(rerun);
   const std::string difference = hostDifference(before, snapshotHost(place.bench, place.program.parent_path()));
   if (!difference.empty()) return "the host is not as before: " + difference;
   powerCycle(place.bench);

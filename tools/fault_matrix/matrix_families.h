@@ -1,5 +1,5 @@
 #pragma once
-// The interruption matrix: the four families of points, each point one
+// The interruption matrix: the five families of points, each point one
 // fault put into a run of the built program on a fresh bench folder and
 // judged by what the runs leave behind.
 //   power-cut      the hub loses its power after a request (but the run's
@@ -17,6 +17,9 @@
 //                  plain re-run leaves the new firmware and the host as it
 //                  was before the first run (driver, registry, program
 //                  folder, temporary folder)
+//   time-out       the run's time-out comes at a share of the writes of
+//                  three slow hubs: no hub is cut in its writes nor passed
+//                  untruly, and re-runs finish the update
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -59,6 +62,9 @@ std::vector<Point> powerCutPoints(const std::vector<Step>& steps, bool quick);
 std::vector<Point> tornPoints(const std::vector<Step>& steps, bool quick);
 std::vector<Point> requestFaultPoints(const std::vector<Step>& steps, bool quick);
 std::vector<Point> killPoints(const std::vector<Step>& steps, bool quick);
+// time-out: three slow hubs, the run's time-out at a share of their writes
+// (tools/fault_matrix/time_out_family.cpp); none in the short form.
+std::vector<Point> timeOutPoints(const std::vector<Step>& steps, bool quick);
 
 struct FamilyResult {
   std::size_t points = 0;

@@ -17,6 +17,13 @@ namespace hbx::faultmatrix {
 
 namespace fs = std::filesystem;
 
+std::string endedText(const ProgramRun& run) {
+  if (!run.started) return "did not start";
+  if (run.hung) return "never ended (killed after its time limit)";
+  if (!run.exited) return "died of signal " + std::to_string(run.signal);
+  return "ended with " + std::to_string(run.code);
+}
+
 ProgramRun runProgram(const fs::path& program, const fs::path& benchFolder, const std::vector<std::string>& arguments,
                       const fs::path& debugLog, int limitSeconds) {
   ProgramRun run;

@@ -22,6 +22,9 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
                       const std::vector<std::string>& arguments, const std::filesystem::path& debugLog,
                       int limitSeconds = 40);
 
+// How a run ended, for a point's report: "ended with -9", "died of signal 9"...
+std::string endedText(const ProgramRun& run);
+
 // A copy of the program in a folder of its own (a hard link when the file
 // system allows), so that runs in parallel do not share a program folder.
 bool placeProgram(const std::filesystem::path& program, const std::filesystem::path& copy);
