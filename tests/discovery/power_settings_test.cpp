@@ -139,20 +139,26 @@ TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {
     std::optional<std::uint32_t> after;
   };
   // A user who had selective suspend off keeps it off; a value that was not
-  // there before the run is taken away again.
-  for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", std::nullopt}}) {
-    SCOPED_TRACE(c.before);
-    start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.before));
-    HubInfo hub = hubInfo("Standard Enhanced");
-    // Two walks: the second finds the value the first wrote.
-    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
-    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
-    EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), 0u);
-    CHubUtility::HubInterfacePaths paths;
-    ASSERT_EQ(utility->ucGetHubInterfaces(hub, paths, false), 1);
-    hub.strInterfacePath = paths[0];
-    EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
-    EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), c.after);
+  // there before the run is taken away again. So also when the run that
+  // switched it off was killed after its walk: the next run finds only what
+  // the first left in the registry.
+  for (const bool killed : {false, true}) {
+    for (const Case& c : {Case{"1", 1}, Case{"0", 0}, Case{"null", std::nullopt}}) {
+      SCOPED_TRACE(std::string(c.before) + (killed ? " killed after the walk" : ""));
+      start(oneHubBench("10", "inbox", "Standard Enhanced PCI to USB Host Controller", "HBX1", c.before));
+      HubInfo hub = hubInfo("Standard Enhanced");
+      // Two walks: the second finds the value the first wrote.
+      EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+      if (killed) utility = std::make_unique<CHubUtility>(*ports);
+      EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 0));
+      EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), 0u);
+      CHubUtility::HubInterfacePaths paths;
+      ASSERT_EQ(utility->ucGetHubInterfaces(hub, paths, false), 1);
+      hub.strInterfacePath = paths[0];
+      EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(hub, 1));
+      EXPECT_EQ(dword(key, L"EnableSelectiveSuspend"), c.after);
+      EXPECT_EQ(dword(key, L"EnableSelectiveSuspend (before HBX763xFW update)"), std::nullopt);
+    }
   }
 }
 
