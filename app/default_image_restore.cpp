@@ -38,6 +38,7 @@ std::wstring fileNameFromText(std::wstring text) {
 
 bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   const auto nameText = ports_.payloads.payload(image::kDefaultImageNameType, image::kDefaultImageNameId);
+  m_bCarriesNoImage = !nameText;
   if (!nameText) {
     HBX_LOG_ERR(L"%s:%d: FindResource fail: %d", kResourceNotFound);
     return false;
@@ -46,6 +47,7 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   HBX_LOG_MSG(L"%s:%d:  !!! m_strFWBinFile: %s", m_strDefaultFWFile);
 
   const auto imageBytes = ports_.payloads.payload(image::kDefaultImageType, image::kDefaultImageId);
+  m_bCarriesNoImage = !imageBytes;
   if (!imageBytes) {
     HBX_LOG_ERR(L"%s:%d: FindResource fail: %d", kResourceNotFound);
     return false;

@@ -54,6 +54,13 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     vReportSource(text::trim(file), L"not a firmware image file (.bin)");
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
     return vShowUsage(exitcode::kCommandLineError);
+  } else if (m_bCarriesNoImage) {
+    // Nothing to fall back on: no hub is touched without a named file.
+    const std::wstring text = L"This program carries no firmware: name the firmware file with /U <file>.";
+    HBX_LOG_ERR(L"%s:%d: %s", text);
+    vReportSource(L"", L"the program carries no firmware image and no /U file was given");
+    nShowMessage(text, msgkind::kError, platform::mb::kOk);
+    return StepResult::endProcess(exitcode::kCommandLineError);
   } else {
     // The copy of the carried image, wherever its restore had to put it.
     file = m_strCarriedImageCopy.empty() ? m_strDefaultFWFile : m_strCarriedImageCopy;

@@ -108,6 +108,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Where the copy of the carried image is that the run deletes at its end;
   // empty while there is none.
   std::wstring m_strCarriedImageCopy;
+  // The program was built without a firmware image of its own (a build for
+  // real PCs whose packager named none): a run needs "/U <file>".
+  bool m_bCarriesNoImage = false;
   // Start-up stopped at the settings file: the dialog is idle, no run starts.
   bool m_bSettingsNotLoaded = false;
   // "/REPORT" came without its file.

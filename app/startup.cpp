@@ -9,6 +9,7 @@
 #include "base/log/message_line.h"
 #include "app/tool_identity.h"
 #include "hub/host/driver_package.h"
+#include "hub/host/native_system_view.h"
 #include "hub/hub_utility.h"
 
 namespace hbx {
@@ -98,6 +99,7 @@ void vRemoveDriverOfEndedStart(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& util
 // The version of the installed driver file (the system folder's, else under
 // WOW64 the SysWOW64 one); empty without a file or a version.
 std::wstring strInstalledDriverVersion(CHubUtility& utility, platform::SystemPort& system, bool* found = nullptr) {
+  const NativeSystemView native(system, utility.IsWow64());
   const std::wstring driverFile = wformat(L"\\%s%s", std::wstring(driver::kDriversFolder), std::wstring(driver::kSysFile));
   std::wstring candidate = system.systemDirectory() + driverFile;
   bool exists = utility.bCheckFilePathExists(candidate, 0);
@@ -107,6 +109,16 @@ std::wstring strInstalledDriverVersion(CHubUtility& utility, platform::SystemPor
   }
   if (found != nullptr) *found = exists;
   return exists ? utility.vGetFileVersionInfo(candidate) : std::wstring();
+}
+
+// Why no filter driver could be had: a build made without the driver files
+// (none named when it was built) says so rather than asking for a driver.
+std::wstring strNoDriverText(platform::PayloadPort& payloads) {
+  for (const driver::PayloadId id : {driver::kSys32Payload, driver::kSys64Payload, driver::kSys64KmdfPayload}) {
+    if (payloads.payload(id.type, id.id)) return L"Please install Corvane Filter Driver !!";
+  }
+  return L"This program carries no filter driver: it was built without the driver files. Use a build that "
+         L"carries them.";
 }
 
 // The filter driver registered and its driver file at the version the
@@ -127,7 +139,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
     return installed;
   };
   if (!utility.bIsInstallZeltFilterDriverFromRegistry()) {
-    if (!install(kFirstInstallPathChars)) return failure(L"Please install Corvane Filter Driver !!");
+    if (!install(kFirstInstallPathChars)) return failure(strNoDriverText(ports.payloads));
   }
 
   bool found = false;
@@ -152,7 +164,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
   }
 
   if (version.empty() || !bSameTextIgnoringCase(version, driver::kDriverVersion)) {
-    if (!install(kSecondInstallPathChars)) return failure(L"Please install Corvane Filter Driver !!");
+    if (!install(kSecondInstallPathChars)) return failure(strNoDriverText(ports.payloads));
   }
   // The setup library reports nothing back: an install that did not take (a
   // package it refused, a driver file in use that it replaces only at the
@@ -165,7 +177,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
       HBX_LOG_ERR(L"%s:%d: The filter driver did not install: registered[%d], driver version[%s] (a restart may be "
                   L"pending)",
                   registered ? 1 : 0, installed);
-      return failure(L"Please install Corvane Filter Driver !!");
+      return failure(strNoDriverText(ports.payloads));
     }
   }
   return StepResult::goOn();

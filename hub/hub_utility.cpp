@@ -31,27 +31,12 @@ CHubUtility::CHubUtility(platform::Ports ports) : ports_(ports) {
   m_ucOSCode = GetOSVersion();
   m_llCounterFrequency = ports_.clock.performanceFrequency();
 
-  if (IsWow64()) {
-    // From here on the process sees the real 64-bit system folders.
-    std::uint32_t error = 0;
-    if (ports_.system.disableFsRedirection(m_RedirectionToken, error)) {
-      m_bRedirectionDisabled = true;
-    } else {
-      HBX_LOG_ERR(L"%s:%d:   f_Wow64DisableWow64FsRedirection failed, Erroe=%s", systemErrorText(error));
-    }
-  }
+  // File-system redirection stays as Windows starts the process: it is
+  // turned off only around what needs the real system folder
+  // (host/native_system_view.h).
 }
 
-CHubUtility::~CHubUtility() {
-  if (m_bRedirectionDisabled) {
-    std::uint32_t error = 0;
-    if (!ports_.system.revertFsRedirection(m_RedirectionToken, error)) {
-      HBX_LOG_ERR(L"%s:%d: f_Wow64RevertWow64FsRedirection failed, Erroe=%s", systemErrorText(error));
-    }
-    m_bRedirectionDisabled = false;
-    m_RedirectionToken = 0;
-  }
-}
+CHubUtility::~CHubUtility() = default;
 
 std::uint32_t CHubUtility::ulHexTextToValue(const std::wstring& text) { return text::hexTextValue(text); }
 

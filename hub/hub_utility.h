@@ -162,6 +162,9 @@ class CHubUtility {
   // The extraction status, -1 when the command cannot be started, or 0.
   int InstallFilterDriver(const std::wstring& base);
   int Launch_INF(const std::wstring& driverFolder);
+  // Starts a setup command in the driver folder and waits for it, with
+  // file-system redirection off on this thread meanwhile.
+  platform::ProcessLaunch launchSetupCommand(const std::wstring& commandLine, const std::wstring& driverFolder);
   // Runs the uninstall script of the driver folder (extracting the package
   // first when the script is missing). 0 once it ran, -1 when it cannot start.
   int Launch_DelINF(const std::wstring& base);
@@ -174,8 +177,13 @@ class CHubUtility {
   // path) and, once the script ran, calls `vRemoveRunImages` (the dialog's
   // vRemoveBinFiles) and deletes the staged image and the driver files. On
   // return `buffer` holds the driver folder for the caller to remove. The
-  // result of Launch_DelINF.
+  // result of Launch_DelINF, or kRemovalLeftDriver when the script ran but
+  // left some of the filter in place (logged with what is left).
+  static constexpr int kRemovalLeftDriver = -2;
   int Remove_FilterDriverAndFiles(std::wstring& buffer, const std::function<void()>& vRemoveRunImages);
+  // What is left of the filter: its name in "UpperFilters", its service key,
+  // its driver file in the real system drivers folder; empty when nothing.
+  std::wstring strFilterLeftovers();
 
   // ---- Hub discovery (discovery/) -----------------------------------------
   // USB hub queries on hub handles.
@@ -310,8 +318,6 @@ class CHubUtility {
   std::wstring m_strModulePath;
   std::uint8_t m_ucOSCode = 255;
   std::int64_t m_llCounterFrequency = 0;
-  bool m_bRedirectionDisabled = false;
-  std::uintptr_t m_RedirectionToken = 0;
   std::atomic<bool> m_bSilentMode{false};
   std::atomic<bool> m_bConsoleMode{false};
   std::atomic<bool> m_bLocksInitialized{false};

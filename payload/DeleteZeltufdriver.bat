@@ -1,10 +1,18 @@
 @echo off
 rem Removes the USB upper filter of the hub update tool.
-rem Needs administrator rights: without them ask for elevation and run again.
-net session >nul 2>&1
-if errorlevel 1 (
-  powershell -NoProfile -Command "Start-Process -FilePath '%~f0' -Verb RunAs -Wait"
-  exit /b
+rem Needs administrator rights. "fltmc" answers only to an administrator and
+rem needs no service ("net session" needs the Server service, which hardened
+rem systems turn off). Without the rights the script asks for elevation once:
+rem the elevated copy gets "/elevated" and does not ask again, whatever its
+rem own test says. Where elevation cannot be asked for (no PowerShell, or
+rem declined) it goes on as it is.
+set elevated=
+fltmc >nul 2>&1
+if not errorlevel 1 set elevated=1
+if /i "%~1"=="/elevated" set elevated=1
+if not defined elevated (
+  powershell -NoProfile -Command "Start-Process -FilePath '%~f0' -ArgumentList '/elevated' -Verb RunAs -Wait" >nul 2>&1
+  if not errorlevel 1 exit /b
 )
 rundll32.exe setupapi,InstallHinfSection DefaultUninstall 132 %~dp0zeltufdriver.inf
 rem A filter list the uninstall left empty goes too: the class key is then as it

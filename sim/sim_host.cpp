@@ -259,7 +259,7 @@ const fs::path& SimHost::driveC() const { return driveC_; }
 const nlohmann::json& SimHost::benchDocument() const { return bench_->document; }
 
 fs::path SimHost::hostPath(const std::wstring& windowsPath) const {
-  return paths_->toHost(windowsPath).value_or(fs::path());
+  return paths_->toHostNative(windowsPath).value_or(fs::path());
 }
 
 void SimHost::writeStandardOutput(const std::string& text) {

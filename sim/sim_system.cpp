@@ -15,7 +15,9 @@ SimSystem::SimSystem(WinPaths& paths, std::wstring moduleFileName,
     : paths_(paths),
       moduleFileName_(std::move(moduleFileName)),
       standardOutput_(std::move(standardOutput)),
-      standardError_(std::move(standardError)) {}
+      standardError_(std::move(standardError)) {
+  paths_.setWow64(identity_.wow64);
+}
 
 void SimSystem::setDebugLogFile(const std::filesystem::path& file) {
   std::lock_guard<std::mutex> lock(debugMutex_);
@@ -56,25 +58,37 @@ bool SimSystem::hasIsWow64Process() { return identity_.hasIsWow64Process; }
 
 bool SimSystem::isWow64Process() { return identity_.wow64; }
 
+// The token keeps the calling thread's state before the switch, as Windows'
+// does, so that the revert puts that state back.
+constexpr std::uintptr_t kTokenWasOn = 0x5157;
+constexpr std::uintptr_t kTokenWasOff = 0x5158;
+
 bool SimSystem::disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) {
   if (!identity_.wow64) {
     error = 1;  // ERROR_INVALID_FUNCTION on a 32-bit Windows
     setThreadLastError(error);
     return false;
   }
-  token = 0x5157;
-  redirectionDisabled_ = true;
+  token = paths_.redirectionOff() ? kTokenWasOff : kTokenWasOn;
+  paths_.setRedirectionOff(true);
   return true;
 }
 
 bool SimSystem::revertFsRedirection(std::uintptr_t token, std::uint32_t& error) {
-  if (token != 0x5157) {
+  if (token != kTokenWasOn && token != kTokenWasOff) {
     error = platform::err::kInvalidParameter;
     setThreadLastError(error);
     return false;
   }
-  redirectionDisabled_ = false;
+  paths_.setRedirectionOff(token == kTokenWasOff);
   return true;
+}
+
+bool SimSystem::fsRedirectionDisabled() const { return paths_.redirectionOff(); }
+
+void SimSystem::setIdentity(const SimOsIdentity& identity) {
+  identity_ = identity;
+  paths_.setWow64(identity.wow64);
 }
 
 bool SimSystem::enableShutdownPrivilege(std::uint32_t& lastError) {

@@ -36,7 +36,7 @@ class SimSystem : public platform::SystemPort {
             std::function<void(const std::string&)> standardOutput,
             std::function<void(const std::string&)> standardError = nullptr);
 
-  void setIdentity(const SimOsIdentity& identity) { identity_ = identity; }
+  void setIdentity(const SimOsIdentity& identity);
   const SimOsIdentity& identity() const { return identity_; }
   // Every string sent to the debug-output channel is appended to this file.
   void setDebugLogFile(const std::filesystem::path& file);
@@ -48,7 +48,8 @@ class SimSystem : public platform::SystemPort {
   // The user or the system asks the program to stop: a signal of the Linux
   // program (sim/signal_watch.h), or a test.
   void interrupt() { interrupts_.fetch_add(1); }
-  bool fsRedirectionDisabled() const { return redirectionDisabled_.load(); }
+  // Whether the calling thread has switched file-system redirection off.
+  bool fsRedirectionDisabled() const;
 
   std::wstring moduleFileName(std::uint32_t capacity) override;
   bool setCurrentDirectory(const std::wstring& path) override;
@@ -86,7 +87,6 @@ class SimSystem : public platform::SystemPort {
   std::mutex restartMutex_;
   std::optional<std::filesystem::path> restartLog_;
   std::atomic<bool> consoleAllocated_{false};
-  std::atomic<bool> redirectionDisabled_{false};
   std::atomic<int> interrupts_{0};
 };
 

@@ -48,7 +48,62 @@ std::vector<std::wstring> splitComponents(const std::wstring& path) {
 
 }  // namespace
 
+void WinPaths::setWow64(bool wow64) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  wow64_ = wow64;
+}
+
+void WinPaths::setRedirectionOff(bool off) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  redirectionOff_[std::this_thread::get_id()] = off;
+}
+
+bool WinPaths::redirectionOff() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = redirectionOff_.find(std::this_thread::get_id());
+  return it != redirectionOff_.end() && it->second;
+}
+
+bool WinPaths::redirectedHere() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = redirectionOff_.find(std::this_thread::get_id());
+  return wow64_ && (it == redirectionOff_.end() || !it->second);
+}
+
 std::optional<fs::path> WinPaths::toHost(const std::wstring& windowsPath) const {
+  return resolve(windowsPath, redirectedHere());
+}
+
+std::optional<fs::path> WinPaths::toHostNative(const std::wstring& windowsPath) const {
+  return resolve(windowsPath, false);
+}
+
+namespace {
+
+// The components below C:\Windows as a 32-bit program sees them with
+// redirection on: System32 is SysWOW64, but for the folders Windows leaves
+// alone; Sysnative is the real System32.
+void redirectSystemFolder(std::vector<std::wstring>& parts) {
+  if (parts.size() < 2 || foldCase(parts[0]) != L"windows") return;
+  const std::wstring folder = foldCase(parts[1]);
+  if (folder == L"sysnative") {
+    parts[1] = L"System32";
+    return;
+  }
+  if (folder != L"system32") return;
+  if (parts.size() >= 3) {
+    const std::wstring below = foldCase(parts[2]);
+    for (const wchar_t* exempt : {L"catroot", L"catroot2", L"driverstore", L"logfiles", L"spool"}) {
+      if (below == exempt) return;
+    }
+    if (below == L"drivers" && parts.size() >= 4 && foldCase(parts[3]) == L"etc") return;
+  }
+  parts[1] = L"SysWOW64";
+}
+
+}  // namespace
+
+std::optional<fs::path> WinPaths::resolve(const std::wstring& windowsPath, bool redirected) const {
   if (windowsPath.rfind(L"\\\\.\\", 0) == 0 || windowsPath.rfind(L"\\\\?\\", 0) == 0) return std::nullopt;
   std::wstring full = windowsPath;
   const bool hasDrive = full.size() >= 2 && full[1] == L':';
@@ -77,6 +132,7 @@ std::optional<fs::path> WinPaths::toHost(const std::wstring& windowsPath) const 
     }
     parts.push_back(part);
   }
+  if (redirected && drive == L'c') redirectSystemFolder(parts);
   fs::path host = root;
   bool matching = true;
   for (const std::wstring& part : parts) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <condition_variable>
+#include <utility>
 
 #include "ui/control_ids.h"
 #include "ui/dialog_controls.h"
@@ -94,7 +95,8 @@ DialogWindow::Picture::~Picture() {
   if (bitmap != nullptr) DeleteObject(bitmap);
 }
 
-DialogWindow::DialogWindow(HINSTANCE instance) : instance_(instance) {}
+DialogWindow::DialogWindow(HINSTANCE instance, std::wstring captionNote)
+    : instance_(instance), captionNote_(std::move(captionNote)) {}
 
 DialogWindow::~DialogWindow() { close(); }
 
@@ -322,7 +324,7 @@ void DialogWindow::draw(ui::DialogControls& controls, const ui::ViewState&) {
   }
   SelectObject(memory, previous);
   DeleteDC(memory);
-  picture->caption = controls.caption();
+  picture->caption = controls.caption() + captionNote_;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     newest_ = std::move(picture);

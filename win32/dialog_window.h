@@ -23,8 +23,9 @@ namespace hbx::win32 {
 
 class DialogWindow final : public ui::DialogView {
  public:
-  // The dialog comes from the resources of `instance`.
-  explicit DialogWindow(HINSTANCE instance);
+  // The dialog comes from the resources of `instance`; `captionNote` follows
+  // the caption the program sets (a test build says so there).
+  explicit DialogWindow(HINSTANCE instance, std::wstring captionNote = L"");
   ~DialogWindow() override;
   DialogWindow(const DialogWindow&) = delete;
   DialogWindow& operator=(const DialogWindow&) = delete;
@@ -65,6 +66,7 @@ class DialogWindow final : public ui::DialogView {
   void paintClient(HDC dc);
 
   HINSTANCE instance_;
+  const std::wstring captionNote_;
   std::thread thread_;
   std::atomic<HWND> window_{nullptr};
   std::atomic<bool> failed_{false};

@@ -6,8 +6,9 @@
 # and ends at start-up with the driver error on a PC without the driver.
 #
 # HBX_STANDIN_TEST_PROGRAM adds a second program, test-standin/8634FWUpgradeTool.exe,
-# that carries the project's stand-ins instead, for the tests under Wine. Its
-# version resource marks it as a special build; never ship it.
+# that carries the project's stand-ins and the made-up firmware image instead,
+# for the tests under Wine. Its version resource and its window caption mark
+# it as a test build; never ship it.
 set(HBX_DRIVER_PAYLOAD_DIR "" CACHE PATH "Folder holding the filter driver's files for a real build")
 option(HBX_STANDIN_TEST_PROGRAM "Also build the test program with stand-in driver files (never shipped)" OFF)
 
@@ -56,7 +57,7 @@ else()
 endif()
 set(HBX_PAYLOAD_RC ${CMAKE_CURRENT_BINARY_DIR}/payloads.rc)
 hbx_write_payload_rc(${HBX_PAYLOAD_RC} HBX_PAYLOAD_RC_FILES
-                     ${HBX_OWN_PAYLOAD_ENTRIES} ${driver_entries} ${devcon_entries})
+                     ${HBX_OWN_PAYLOAD_ENTRIES} ${HBX_CARRIED_IMAGE_ENTRIES} ${driver_entries} ${devcon_entries})
 
 if(HBX_STANDIN_TEST_PROGRAM)
   set(standin_entries "")
@@ -67,5 +68,6 @@ if(HBX_STANDIN_TEST_PROGRAM)
   endforeach()
   set(HBX_STANDIN_PAYLOAD_RC ${CMAKE_CURRENT_BINARY_DIR}/payloads_standin.rc)
   hbx_write_payload_rc(${HBX_STANDIN_PAYLOAD_RC} HBX_STANDIN_PAYLOAD_RC_FILES
-                       ${HBX_OWN_PAYLOAD_ENTRIES} ${standin_entries} ${devcon_entries})
+                       ${HBX_OWN_PAYLOAD_ENTRIES} ${HBX_GENERATED_IMAGE_ENTRIES} ${standin_entries}
+                       ${devcon_entries})
 endif()

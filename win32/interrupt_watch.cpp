@@ -8,6 +8,32 @@ namespace {
 
 std::atomic<int> g_interrupts{0};
 std::atomic<bool> g_programEnded{false};
+// Hubs are being written: a shut-down asked for now is refused with a reason
+// the user sees, and the run stops the write-safe way instead.
+std::atomic<bool> g_writingHubs{false};
+std::atomic<HWND> g_watchWindow{nullptr};
+constexpr UINT kWritingChanged = WM_APP + 1;
+constexpr wchar_t kShutdownBlockReason[] = L"Writing hub firmware: do not switch off";
+
+// Looked up at run time: Windows XP has neither.
+using BlockReasonCreateFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+using BlockReasonDestroyFn = BOOL(WINAPI*)(HWND);
+template <class F>
+F userFunction(const char* name) {
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  return user ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user, name))) : nullptr;
+}
+
+// On the watch window's thread, as Windows requires.
+void showShutdownBlock(HWND window, bool writing) {
+  if (writing) {
+    if (const auto create = userFunction<BlockReasonCreateFn>("ShutdownBlockReasonCreate")) {
+      create(window, kShutdownBlockReason);
+    }
+  } else if (const auto destroy = userFunction<BlockReasonDestroyFn>("ShutdownBlockReasonDestroy")) {
+    destroy(window);
+  }
+}
 constexpr wchar_t kWindowClass[] = L"8634FWUpgradeTool.InterruptWatch";
 // The longest a held event waits for the program's clean-up.
 constexpr DWORD kHoldMs = 30000;
@@ -45,6 +71,11 @@ BOOL WINAPI consoleEvent(DWORD event) {
 
 int interruptCount() { return g_interrupts.load(); }
 
+void setWritingHubs(bool writing) {
+  if (g_writingHubs.exchange(writing) == writing) return;
+  if (HWND window = g_watchWindow.load()) PostMessageW(window, kWritingChanged, writing ? 1 : 0, 0);
+}
+
 InterruptWatch::InterruptWatch(HINSTANCE instance, std::function<bool()> dialogShown)
     : instance_(instance), dialogShown_(std::move(dialogShown)), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   SetConsoleCtrlHandler(&consoleEvent, TRUE);
@@ -69,8 +100,10 @@ void InterruptWatch::run() {
   windowClass.lpszClassName = kWindowClass;
   RegisterClassW(&windowClass);
   window_ = CreateWindowExW(0, kWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
+  g_watchWindow = window_;
   if (ready_) SetEvent(ready_);
   if (!window_) return;
+  if (g_writingHubs.load()) showShutdownBlock(window_, true);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
 }
@@ -84,8 +117,13 @@ LRESULT CALLBACK InterruptWatch::windowProc(HWND window, UINT message, WPARAM wP
   switch (message) {
     case WM_QUERYENDSESSION:
       // The session is about to end: no hub starts its writes from here on.
+      // While hubs are being written the answer is no: a hub switched off
+      // between its erase and its read-back may not boot again.
       if (g_interrupts.load() == 0) g_interrupts.fetch_add(1);
-      return TRUE;
+      return g_writingHubs.load() ? FALSE : TRUE;
+    case kWritingChanged:
+      showShutdownBlock(window, wParam != 0);
+      return 0;
     case WM_ENDSESSION:
       if (wParam) {
         countFinalRequest();
@@ -101,6 +139,8 @@ LRESULT CALLBACK InterruptWatch::windowProc(HWND window, UINT message, WPARAM wP
       }
       return 0;
     case WM_DESTROY:
+      g_watchWindow = nullptr;
+      showShutdownBlock(window, false);
       PostQuitMessage(0);
       return 0;
     default:

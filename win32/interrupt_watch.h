@@ -18,6 +18,11 @@ namespace hbx::win32 {
 
 // How many stop requests came since the program started.
 int interruptCount();
+// Hubs are being written from now on (true) or no longer (false): meanwhile
+// Windows is asked not to shut down (ShutdownBlockReasonCreate, FALSE to
+// WM_QUERYENDSESSION), and the first request to end the session stops the
+// run the write-safe way.
+void setWritingHubs(bool writing);
 
 class InterruptWatch {
  public:

@@ -1,8 +1,10 @@
 // Processes: the process-status library loaded at run time, termination, and
 // the commands the program starts and waits for.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
+#include "win32/interrupt_watch.h"
 #include "win32/win32_host.h"
 
 namespace hbx::win32 {
@@ -99,6 +101,8 @@ class Win32Processes final : public platform::ProcessPort {
       return false;
     }
     updateLock_ = mutex;
+    // The lock is held while this copy writes hubs.
+    setWritingHubs(true);
     return true;
   }
 
@@ -107,6 +111,7 @@ class Win32Processes final : public platform::ProcessPort {
     ReleaseMutex(updateLock_);
     CloseHandle(updateLock_);
     updateLock_ = nullptr;
+    setWritingHubs(false);
   }
 
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,
@@ -139,13 +144,19 @@ class Win32Processes final : public platform::ProcessPort {
 
   platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
                                               std::uint32_t waitMs) override {
+    // ShellExecuteExW may hand the start to a shell extension, which needs
+    // COM on the calling thread (a worker thread has none of its own).
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.lpFile = file.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&info)) return {false, GetLastError(), 0};
+    const bool started = ShellExecuteExW(&info) != FALSE;
+    const DWORD startError = started ? 0 : GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (!started) return {false, startError, 0};
     DWORD exitCode = 0;
     if (info.hProcess) {
       WaitForSingleObject(info.hProcess, waitMs);

@@ -3,6 +3,9 @@
 // page, the debug-output channel and the console.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <atomic>
 #include <cstdio>
 #include <vector>
@@ -159,9 +162,19 @@ class Win32System final : public platform::SystemPort {
 
   void outputDebugString(const std::wstring& text) override { OutputDebugStringW(text.c_str()); }
 
+  // Where the console lines go, in this order: the file or pipe a script
+  // made standard output (written byte for byte), the console of the
+  // program that started this one, and only otherwise a console of its own
+  // (which goes when the program ends).
   bool allocConsole() override {
-    if (!AllocConsole()) return false;
-    // Standard output goes to the new console, in text mode and unbuffered.
+    if (standardOutputRedirected()) {
+      _setmode(_fileno(stdout), _O_BINARY);
+      std::setvbuf(stdout, nullptr, _IONBF, 0);
+      consoleBound_ = true;
+      return true;
+    }
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && !AllocConsole()) return false;
+    // Standard output goes to the console, in text mode and unbuffered.
     FILE* stream = nullptr;
     if (_wfreopen_s(&stream, L"CONOUT$", L"w", stdout) != 0) return false;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -195,6 +208,15 @@ class Win32System final : public platform::SystemPort {
   std::uint32_t lastError() override { return GetLastError(); }
 
  private:
+  // Standard output as the process received it is a file or a pipe that the
+  // C library has open.
+  static bool standardOutputRedirected() {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(out);
+    return (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) && _fileno(stdout) >= 0;
+  }
+
   std::atomic<bool> consoleBound_{false};
 };
 

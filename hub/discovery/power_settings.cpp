@@ -23,6 +23,9 @@ constexpr const wchar_t* kEnumRoot = L"System\\CurrentControlSet\\Enum\\";
 // selective-suspend value takes.
 constexpr const wchar_t* kSavedSuffix = L" (before HBX763xFW update)";
 constexpr std::uint32_t kSavedAbsent = 0xFFFFu;
+// Earlier versions kept "absent" as 0xFFFFFFFF, which reached the registry as
+// 0xFFFF too.
+bool savedMeansAbsent(std::uint32_t saved) { return saved == kSavedAbsent || saved == 0xFFFFFFFFu; }
 
 bool contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
@@ -134,7 +137,7 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       std::optional<std::uint32_t> before = read ? std::optional<std::uint32_t>(current) : std::nullopt;
       std::uint32_t saved = 0;
       if (bRegistryReadWrite(s.subKey, savedName, &saved, 0, platform::regtype::kDword)) {
-        before = saved == kSavedAbsent ? std::nullopt : std::optional<std::uint32_t>(saved);
+        before = savedMeansAbsent(saved) ? std::nullopt : std::optional<std::uint32_t>(saved);
       } else {
         saved = before.value_or(kSavedAbsent);
         bRegistryReadWrite(s.subKey, savedName, &saved, 1, platform::regtype::kDword);

@@ -5,6 +5,7 @@
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
 #include "hub/host/driver_package.h"
+#include "hub/host/native_system_view.h"
 #include "hub/hub_utility.h"
 
 namespace hbx {
@@ -16,6 +17,14 @@ std::wstring driverFolderOf(const std::wstring& base) {
 }
 
 }  // namespace
+
+platform::ProcessLaunch CHubUtility::launchSetupCommand(const std::wstring& commandLine,
+                                                        const std::wstring& driverFolder) {
+  // The tools (rundll32, and cmd for the script) are then the 64-bit ones,
+  // whose "%12%" is the real system drivers folder the filter loads from.
+  const NativeSystemView native(ports_.system, IsWow64());
+  return ports_.processes.createProcessAndWait(commandLine, driverFolder, driver::kSetupCommandWaitMs);
+}
 
 int CHubUtility::InstallFilterDriver(const std::wstring& base) {
   HBX_LOG_MSG(L"%s:%d: InstallFilterDriver[%s]", base);
@@ -31,8 +40,7 @@ int CHubUtility::Launch_INF(const std::wstring& driverFolder) {
   // The command names the INF relative to the driver folder.
   const std::wstring previous = ports_.system.currentDirectory();
   ports_.system.setCurrentDirectory(driverFolder);
-  const platform::ProcessLaunch launch =
-      ports_.processes.createProcessAndWait(driver::kInstallCommand, driverFolder, driver::kSetupCommandWaitMs);
+  const platform::ProcessLaunch launch = launchSetupCommand(driver::kInstallCommand, driverFolder);
   // The driver folder must not stay current: a folder in use cannot be
   // removed at the end of the run.
   ports_.system.setCurrentDirectory(previous);
@@ -62,8 +70,7 @@ int CHubUtility::Launch_DelINF(const std::wstring& base) {
     nLoadDelInstall_INF(base);
     ports_.system.setCurrentDirectory(driverFolder);
   }
-  const platform::ProcessLaunch launch =
-      ports_.processes.createProcessAndWait(driver::kUninstallCommand, driverFolder, driver::kSetupCommandWaitMs);
+  const platform::ProcessLaunch launch = launchSetupCommand(driver::kUninstallCommand, driverFolder);
   ports_.system.setCurrentDirectory(previous);
   if (!launch.started) {
     HBX_LOG_ERR(L"%s:%d:   CreateProcess Failed,szCmdLine=%s, szFilterDriver=%s, Erroe=%s",

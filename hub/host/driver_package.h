@@ -31,6 +31,9 @@ inline constexpr wchar_t kUsbClassKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}";
 inline constexpr wchar_t kUpperFilters[] = L"UpperFilters";
 inline constexpr wchar_t kFilterMark[] = L"ZELTFILTER";
+// The filter's service, as the setup information file adds it.
+inline constexpr wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services\\";
+inline constexpr wchar_t kServiceName[] = L"ZeltFilter";
 
 // The installed driver file and the version the program needs.
 inline constexpr wchar_t kDriversFolder[] = L"drivers";

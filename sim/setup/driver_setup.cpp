@@ -317,7 +317,7 @@ bool filterInstalled(SetupHost& host) {
   for (const std::wstring& e : multiStrings(host.registry.value(usb::kUsbClassKey, L"UpperFilters"))) {
     named = named || upper(e).find(kFilterMark) != std::wstring::npos;
   }
-  const auto file = host.paths.toHost(installedDriverPath(host.system));
+  const auto file = host.paths.toHostNative(installedDriverPath(host.system));
   std::error_code ec;
   return named && file && fs::is_regular_file(*file, ec);
 }
@@ -326,7 +326,7 @@ void completeInstalledState(SetupHost& host, const std::optional<std::vector<std
   if (!host.registry.value(usb::kUsbClassKey, L"UpperFilters")) {
     host.registry.setMultiString(usb::kUsbClassKey, L"UpperFilters", {kServiceName});
   }
-  const auto file = host.paths.toHost(installedDriverPath(host.system));
+  const auto file = host.paths.toHostNative(installedDriverPath(host.system));
   std::error_code ec;
   if (!driverFile || !file || fs::exists(*file, ec)) return;
   fs::create_directories(file->parent_path(), ec);

@@ -1,8 +1,12 @@
 // Installing the filter through the setup library and removing it with the
 // uninstall script, on the simulated computer.
 #include <filesystem>
+#include <thread>
 
+#include "hub/host/native_system_view.h"
 #include "sim/sim_processes.h"
+#include "sim/sim_system.h"
+#include "sim/win_paths.h"
 #include "tests/deploy/deploy_fixture.h"
 
 namespace hbx::testing {
@@ -71,13 +75,87 @@ TEST_F(DeployTest, RemovalUninstallsAndLeavesNothingButTheTwoFoldersForTheCaller
   EXPECT_TRUE(fs::is_empty(bench.path() / "drive_c" / "Windows" / "Temp"));
 }
 
+// Windows keeps file-system redirection per thread: the install and the
+// removal of a run are on different threads (start-up, the update thread),
+// and each must start the 64-bit setup tools all the same.
+TEST_F(DeployTest, InstallOnOneThreadAndRemovalOnAnotherLeaveNothing) {
+  CHubUtility& utility = start(kNotInstalledBench);  // 64-bit Windows: the program is a WOW64 process
+  std::thread([&] { EXPECT_EQ(utility.InstallFilterDriver(kTemp), 0); }).join();
+  ASSERT_TRUE(exists(kInstalledDriver));
+  EXPECT_FALSE(exists(L"C:\\Windows\\SysWOW64\\drivers\\zeltufdriver.sys"));
+  std::wstring buffer = kTemp;
+  std::thread([&] { EXPECT_EQ(utility.Remove_FilterDriverAndFiles(buffer, nullptr), 0); }).join();
+  EXPECT_FALSE(exists(kInstalledDriver));
+  EXPECT_FALSE(host->registry().value(kServiceKey, L"ImagePath").has_value());
+  EXPECT_EQ(upperFilters().find(L"ZeltFilter"), std::wstring::npos);
+  EXPECT_EQ(utility.strFilterLeftovers(), L"");
+  // Neither thread keeps redirection off afterwards.
+  EXPECT_FALSE(host->system().fsRedirectionDisabled());
+}
+
+// Starts every setup tool as the 32-bit one, as a program that leaves
+// file-system redirection on for the removal did.
+class ThirtyTwoBitTools final : public platform::ProcessPort {
+ public:
+  ThirtyTwoBitTools(platform::ProcessPort& inner, sim::WinPaths& paths) : inner_(inner), paths_(paths) {}
+  bool processStatusAvailable() override { return inner_.processStatusAvailable(); }
+  std::optional<std::vector<std::uint32_t>> enumProcesses(std::uint32_t capacity) override {
+    return inner_.enumProcesses(capacity);
+  }
+  std::optional<std::wstring> processBaseName(std::uint32_t pid) override { return inner_.processBaseName(pid); }
+  std::uint32_t currentProcessId() override { return inner_.currentProcessId(); }
+  bool terminateProcess(std::uint32_t pid, std::uint32_t code, bool& opened, std::uint32_t& error) override {
+    return inner_.terminateProcess(pid, code, opened, error);
+  }
+  bool tryLockUpdate() override { return inner_.tryLockUpdate(); }
+  void unlockUpdate() override { inner_.unlockUpdate(); }
+  platform::ProcessLaunch createProcessAndWait(const std::wstring& line, const std::wstring& folder,
+                                               std::uint32_t waitMs) override {
+    const bool off = paths_.redirectionOff();
+    paths_.setRedirectionOff(false);
+    const platform::ProcessLaunch r = inner_.createProcessAndWait(line, folder, waitMs);
+    paths_.setRedirectionOff(off);
+    return r;
+  }
+  platform::ProcessLaunch shellExecuteAndWait(const std::wstring& file, const std::wstring& parameters,
+                                              std::uint32_t waitMs) override {
+    return inner_.shellExecuteAndWait(file, parameters, waitMs);
+  }
+
+ private:
+  platform::ProcessPort& inner_;
+  sim::WinPaths& paths_;
+};
+
+TEST_F(DeployTest, RemovalThatLeavesTheDriverFileSaysSo) {
+  CHubUtility& installer = start(kNotInstalledBench);
+  ASSERT_EQ(installer.InstallFilterDriver(kTemp), 0);
+  const platform::Ports ports = host->ports();
+  ThirtyTwoBitTools tools(ports.processes, host->paths());
+  CHubUtility remover(platform::Ports{ports.deviceIo, ports.hubIo, ports.setupApi, ports.registry, tools, ports.system,
+                                      ports.files, ports.payloads, ports.clock, ports.windows, ports.digest});
+  std::wstring buffer = kTemp;
+  EXPECT_EQ(remover.Remove_FilterDriverAndFiles(buffer, nullptr), CHubUtility::kRemovalLeftDriver);
+  // The 32-bit tools took the filter out of the list and the service away,
+  // and looked for the driver file in the 32-bit system folder.
+  EXPECT_TRUE(exists(kInstalledDriver));
+  EXPECT_EQ(remover.strFilterLeftovers(), L"C:\\Windows\\system32\\drivers\\zeltufdriver.sys");
+  EXPECT_NE(debugLog().find("The filter driver was not removed; left: C:\\Windows\\system32\\drivers\\zeltufdriver.sys"),
+            std::string::npos);
+  // The package is deleted all the same.
+  for (const std::wstring& file : packageFiles()) EXPECT_FALSE(exists(std::wstring(kDriverFolder) + L"\\" + file));
+}
+
 // Installed and current at start-up: nothing is in the temporary folder, so
 // the removal extracts the package first to have the script and the INF.
 TEST_F(DeployTest, RemovalWithoutThePackageOnDiskExtractsItFirst) {
   CHubUtility& utility = start();  // the built-in state: installed
   ASSERT_TRUE(utility.bIsInstallZeltFilterDriverFromRegistry());
   ASSERT_TRUE(exists(kInstalledDriver));
-  ASSERT_EQ(utility.vGetFileVersionInfo(kInstalledDriver), L"1.0.7.0");
+  {
+    const NativeSystemView native(host->ports().system, utility.IsWow64());
+    ASSERT_EQ(utility.vGetFileVersionInfo(kInstalledDriver), L"1.0.7.0");
+  }
   ASSERT_FALSE(exists(kDriverFolder));
 
   std::wstring buffer = kTemp;

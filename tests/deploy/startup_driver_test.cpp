@@ -124,6 +124,15 @@ TEST_F(NotInstalledTest, DriverThatCannotBeInstalledEndsWithMinusTwenty) {
   EXPECT_TRUE(fs::is_empty(host_->hostPath(L"C:\\Windows\\Temp")));
 }
 
+TEST_F(NotInstalledTest, ProgramBuiltWithoutTheDriverFilesSaysSo) {
+  for (std::uint32_t id : {154u, 155u, 165u}) host_->payloads().remove(L"SYS", id);
+  const StepResult r = startAndRun(L"/DBG 3");
+  ASSERT_TRUE(r.endsProcess());
+  EXPECT_EQ(r.exitCode(), -20);
+  EXPECT_EQ(boxes(), std::vector<std::wstring>{L"[Error] This program carries no filter driver: it was built without "
+                                               L"the driver files. Use a build that carries them."});
+}
+
 // An install that ran but copied no driver file: unattended start-up ends
 // and takes back what the install did.
 TEST_F(NotInstalledTest, InstallWithoutDriverFileIsTakenBackWhenStartUpEnds) {
@@ -258,6 +267,40 @@ TEST_F(DriverStartupTest, FirmwareFileIsCheckedAndClassified) {
     EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
     EXPECT_TRUE(exists(L"C:\\fw\\Config_bad.bin"));
   }
+}
+
+TEST_F(DriverStartupTest, ProgramWithoutAnImageNeedsANamedFileAndTouchesNothingElse) {
+  const std::string valid = carriedImage();
+  writeFile(L"C:\\fw\\Config_250318_25_01_0C.bin", valid);
+  host_->payloads().remove(L"BIN", 166);
+  host_->payloads().remove(L"INI", 167);
+  const std::wstring text = L"This program carries no firmware: name the firmware file with /U <file>.";
+  struct Case {
+    std::wstring line;
+    int exitCode;  // 0: goes on
+  };
+  for (const Case& c : {Case{L"", -10}, Case{L"/A", -10}, Case{L"/DOS /A", -10}, Case{L"/SILENT /A", -10},
+                        Case{L"/A /U C:\\fw\\Config_250318_25_01_0C.bin", 0}}) {
+    SCOPED_TRACE(c.line);
+    const std::size_t before = boxes().size();
+    const std::size_t errorsBefore = errors().size();
+    newDialog();
+    dialog_->g_strInitCmd = cmdline::strCollect(c.line);
+    const StepResult r = dialog_->OnInitDialog();
+    dialog_->vWaitForRunEnd();
+    EXPECT_EQ(r.endsProcess() ? r.exitCode() : 0, c.exitCode);
+    // A box, or in the unattended modes a line on standard error.
+    const std::vector<std::wstring> shown = boxesSince(before);
+    const bool said = std::find(shown.begin(), shown.end(), L"[Error] " + text) != shown.end() ||
+                      errors().find(toUtf8(text), errorsBefore) != std::string::npos;
+    EXPECT_EQ(said, c.exitCode != 0);
+    if (c.exitCode == 0) continue;
+    // Ended before the device-console tool, the driver or any hub.
+    EXPECT_FALSE(exists(kDevcon));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+    EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
+  }
+  EXPECT_FALSE(logged(kInstallLog));
 }
 
 TEST_F(DriverStartupTest, UnloadableSettingsEndUnattendedRunsWithMinusTen) {

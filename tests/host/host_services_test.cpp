@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "hub/host/native_system_view.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
@@ -294,7 +295,11 @@ TEST_F(UtilityTest, FileVersionText) {
   ASSERT_TRUE(tools::writePeStub(bench.path() / "drive_c" / "Tools" / "none.sys", none));
   bench.write("drive_c/Tools/text.txt", "not a program");
 
-  EXPECT_EQ(u.vGetFileVersionInfo(L"C:\\Windows\\System32\\drivers\\ZELTUFDRIVER.SYS"), L"1.0.7.0");
+  {
+    // The real system folder, as the program looks at it.
+    const NativeSystemView native(host->ports().system, u.IsWow64());
+    EXPECT_EQ(u.vGetFileVersionInfo(L"C:\\Windows\\System32\\drivers\\ZELTUFDRIVER.SYS"), L"1.0.7.0");
+  }
   EXPECT_EQ(u.vGetFileVersionInfo(L"big.exe"), L"10.20.30.65535");
   for (const wchar_t* empty : {L"C:\\Tools\\none.sys", L"C:\\Tools\\text.txt", L"C:\\Tools\\missing.sys", L"C:\\Tools"})
     EXPECT_EQ(u.vGetFileVersionInfo(empty), L"") << toUtf8(empty);

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 
 #include "base/log/format.h"
 #include <nlohmann/json.hpp>
@@ -52,6 +53,38 @@ TEST_F(PathsTest, ResolvesWindowsPathsIgnoringCase) {
     EXPECT_FALSE(paths.toHost(refused).has_value()) << toUtf8(refused);
   }
   EXPECT_EQ(WinPaths::fromHost("/tmp/a/"), L"Z:\\tmp\\a");
+}
+
+TEST_F(PathsTest, SystemFolderIsRedirectedPerThreadUnderWow64) {
+  const fs::path windows = folder.path() / "Windows";
+  struct Case {
+    const wchar_t* path;
+    fs::path redirected;  // on a thread with redirection on
+    fs::path native;      // with it off, and as the 64-bit system sees it
+  } cases[] = {
+      {L"C:\\Windows\\System32\\drivers\\x.sys", windows / "SysWOW64" / "drivers" / "x.sys",
+       windows / "System32" / "drivers" / "x.sys"},
+      {L"C:\\Windows\\SYSTEM32", windows / "SysWOW64", windows / "SYSTEM32"},
+      {L"C:\\Windows\\System32\\drivers\\etc\\hosts", windows / "System32" / "drivers" / "etc" / "hosts",
+       windows / "System32" / "drivers" / "etc" / "hosts"},
+      {L"C:\\Windows\\System32\\spool", windows / "System32" / "spool", windows / "System32" / "spool"},
+      {L"C:\\Windows\\Sysnative\\cmd.exe", windows / "System32" / "cmd.exe", windows / "Sysnative" / "cmd.exe"},
+      {L"C:\\Windows\\Temp", windows / "Temp", windows / "Temp"},
+  };
+  paths.setWow64(true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(c.path));
+    EXPECT_EQ(paths.toHost(c.path), c.redirected);
+    EXPECT_EQ(paths.toHostNative(c.path), c.native);
+    paths.setRedirectionOff(true);
+    EXPECT_EQ(paths.toHost(c.path), c.native);
+    // The switch is this thread's only.
+    std::thread([&] { EXPECT_EQ(paths.toHost(c.path), c.redirected); }).join();
+    paths.setRedirectionOff(false);
+  }
+  // A 32-bit Windows has one system folder.
+  paths.setWow64(false);
+  EXPECT_EQ(paths.toHost(L"C:\\Windows\\System32"), windows / "System32");
 }
 
 class FilesTest : public PathsTest {

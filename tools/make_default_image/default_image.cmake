@@ -1,6 +1,6 @@
 # Build rule for the carried firmware image. Included by payload/ (which needs
 # the image before tools/ is read, and also in core-only builds), it sets
-# HBX_DEFAULT_IMAGE_FILE to the generated file.
+# HBX_GENERATED_IMAGE_FILE to the generated file.
 #
 # The generator is built for the machine that runs the build: as a normal
 # target natively, with the host's own compiler when cross-compiling.
@@ -14,7 +14,7 @@ set(_gen_headers
   ${PROJECT_SOURCE_DIR}/image/default_image.h
   ${PROJECT_SOURCE_DIR}/image/default_config.h
   ${PROJECT_SOURCE_DIR}/image/image_layout.h)
-set(HBX_DEFAULT_IMAGE_FILE ${CMAKE_CURRENT_BINARY_DIR}/Config_250318_25_01_0C.bin)
+set(HBX_GENERATED_IMAGE_FILE ${CMAKE_CURRENT_BINARY_DIR}/Config_250318_25_01_0C.bin)
 
 if(CMAKE_CROSSCOMPILING)
   find_program(HBX_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
@@ -31,8 +31,8 @@ else()
 endif()
 
 add_custom_command(
-  OUTPUT ${HBX_DEFAULT_IMAGE_FILE}
-  COMMAND ${_gen_exe} ${HBX_DEFAULT_IMAGE_FILE}
+  OUTPUT ${HBX_GENERATED_IMAGE_FILE}
+  COMMAND ${_gen_exe} ${HBX_GENERATED_IMAGE_FILE}
   DEPENDS ${_gen_exe}
   COMMENT "Generating the carried firmware image"
   VERBATIM)
