@@ -19,8 +19,8 @@ prefix=$(mktemp -d /tmp/hbx-wine.XXXXXX)
 machine=$(/usr/bin/python3 -c 'import pefile, sys; print(hex(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.Machine))' \
   "$build/8634FWUpgradeTool.exe")
 case $machine in
-  0x14c) wine=/usr/lib/wine/wine arch=win32 ;;
-  0x8664) wine=/usr/lib/wine/wine64 arch=win64 ;;
+  0x14c) wine=/usr/lib/wine/wine arch=win32 mingw_cc=i686-w64-mingw32-gcc ;;
+  0x8664) wine=/usr/lib/wine/wine64 arch=win64 mingw_cc=x86_64-w64-mingw32-gcc ;;
   *) echo "FAIL $build/8634FWUpgradeTool.exe is of machine $machine, neither i386 nor x86-64"; exit 1 ;;
 esac
 export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -90,8 +90,13 @@ program=$build/8634FWUpgradeTool.exe
 # The usage text is a question box, shown also in silent mode.
 expect_box Question 0 "$program" /SILENT /?
 expect 246 "$program" /SILENT /P3 1234 /P2 5678
-# Without the driver files the program cannot install the filter: -20.
-expect 236 "$program" /SILENT /A
+# The program built without a named image carries no firmware: -10 before
+# anything is touched (tools/wine_checks_ship.sh checks the message and the
+# folder, and that a /U run without the driver files ends with -20).
+expect 246 "$program" /SILENT /A
+shipped=0
+WINE=$wine MINGW_CC=$mingw_cc bash "$root/tools/wine_checks_ship.sh" "$build" || shipped=$?
+failures=$((failures + shipped))
 
 # The run report on Windows: a refused source still gets one, with the
 # source's SHA-256 from the system's digest, renamed over an older report.

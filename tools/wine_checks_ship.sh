@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks under Wine what makes the Windows program safe to ship:
 #   tools/wine_checks_ship.sh <Windows build folder>
-# The caller has set up WINEPREFIX (a booted 64-bit prefix) and DISPLAY; WINE
+# The caller has set up WINEPREFIX (a booted prefix of the build's architecture) and DISPLAY; WINE
 # names the loader (default "wine"). Checked:
 # - the program built without a named firmware image carries none: "/DOS /A"
 #   ends with -10 (246), says on standard error that "/U <file>" is needed,
