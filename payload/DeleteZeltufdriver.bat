@@ -5,10 +5,13 @@ rem needs no service ("net session" needs the Server service, which hardened
 rem systems turn off). Without the rights the script asks for elevation once:
 rem the elevated copy gets "/elevated" and does not ask again, whatever its
 rem own test says. Where elevation cannot be asked for (no PowerShell, or
-rem declined) it goes on as it is.
+rem declined) it goes on as it is. Where fltmc itself is missing (9009: not
+rem found), "net session" answers instead.
 set elevated=
 fltmc >nul 2>&1
-if not errorlevel 1 set elevated=1
+set fltmc_status=%errorlevel%
+if "%fltmc_status%"=="0" set elevated=1
+if "%fltmc_status%"=="9009" net session >nul 2>&1 && set elevated=1
 if /i "%~1"=="/elevated" set elevated=1
 if not defined elevated (
   powershell -NoProfile -Command "Start-Process -FilePath '%~f0' -ArgumentList '/elevated' -Verb RunAs -Wait" >nul 2>&1
