@@ -112,6 +112,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   bool m_bSettingsNotLoaded = false;
   // "/REPORT" came without its file.
   bool m_bReportFileMissing = false;
+  // The command line as it came, "/REPORT" and its file included: the help
+  // text's "Your Input:" shows what the user typed.
+  std::wstring m_strReceivedCmd;
 
  private:
 
