@@ -6,6 +6,7 @@
 #include "base/log/system_error.h"
 #include "app/usage_text.h"
 #include "base/log/message_line.h"
+#include "platform/box_answer.h"
 #include "hub/hub_utility.h"
 
 namespace hbx {
@@ -41,7 +42,8 @@ ZAr763ORIdirevaVodoRev::ZAr763ORIdirevaVodoRev(platform::Ports ports, CHubUtilit
 
 StepResult ZAr763ORIdirevaVodoRev::vShowUsage(int exitCode) {
   if (!m_bConsole) {
-    nShowMessage(strUsageText(g_strInitCmd, m_Ini.force_disable_fwupdate), msgkind::kQuestion, platform::mb::kOk);
+    const std::wstring& typed = m_strReceivedCmd.empty() ? g_strInitCmd : m_strReceivedCmd;
+    nShowMessage(strUsageText(typed, m_Ini.force_disable_fwupdate), msgkind::kQuestion, platform::mb::kOk);
   }
   vRemoveBinFiles();
   return StepResult::endProcess(exitCode);
@@ -52,8 +54,9 @@ int ZAr763ORIdirevaVodoRev::nShowMessage(const std::wstring& text, std::uint8_t 
   if (m_bConsole || kind < m_ucMsgBoxLevel) {
     // Standard output belongs to the scripts that parse it; the reason for
     // what the run did goes to standard error instead of a box.
+    // Nobody is there to press a button: the box takes its default answer.
     ports_.system.errorWrite(strSuppressedMessageLine(style.caption, text));
-    return -1;
+    return platform::defaultAnswer(flags);
   }
   return ports_.windows.messageBox(text, style.caption, flags | style.icon);
 }

@@ -40,8 +40,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Shows the help text (not in console mode), deletes the image file of the
   // run and ends the process with `exitCode`.
   StepResult vShowUsage(int exitCode);
-  // The one way to show a message box: caption and icon by kind. -1 when the
-  // box is suppressed (console mode, or kind below the message level).
+  // The one way to show a message box: caption and icon by kind. A box the
+  // run suppresses (console mode, or kind below the message level) goes to
+  // standard error and gives its default answer.
   int nShowMessage(const std::wstring& text, std::uint8_t kind, std::uint32_t flags) override;
   void SetExitcode(int iExitcode) override;
   // Deletes the image files the program wrote for the run. Always true.
@@ -115,6 +116,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   bool m_bSettingsNotLoaded = false;
   // "/REPORT" came without its file.
   bool m_bReportFileMissing = false;
+  // The command line as it came, "/REPORT" and its file included: the help
+  // text's "Your Input:" shows what the user typed.
+  std::wstring m_strReceivedCmd;
 
  private:
 

@@ -202,6 +202,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
 
   // The report's option is no option of the line: its file may hold any text.
   const std::wstring receivedLine = g_strInitCmd;
+  m_strReceivedCmd = receivedLine;
   if (const std::optional<std::wstring> reportFile = cmdline::takeReportFile(g_strInitCmd)) {
     m_bReportFileMissing = reportFile->empty();
     if (!m_bReportFileMissing) m_Report.request(*reportFile, receivedLine);
@@ -257,7 +258,8 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   if (processCount >= 2) {
     if (!ports_.processes.tryLockUpdate()) return vOtherCopyUpdating();
     otherId = utility.GetProcessID(tool::kProgramFileName);
-    if (otherId != 0) utility.KillProcess(otherId, 0);
+    // The ended copy's code says it was stopped: it did not write its hubs.
+    if (otherId != 0) utility.KillProcess(otherId, static_cast<std::uint32_t>(exitcode::kStopped));
     ports_.processes.unlockUpdate();
   }
   HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %s", processCount, otherId,

@@ -230,6 +230,17 @@ class CHubUtility {
   // remembers the value it found; with 1 it writes back what was found (1
   // where nothing was). False only when overwriting a value failed.
   bool bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dwValue);
+  // At the end of a run: puts back every value the walks of the run changed,
+  // for every hub they met, and removes the values kept beside them; with
+  // `keepSettings` ("/UN") the settings stay as the run left them and only the
+  // kept values go. One result per value put back, with its hub connection.
+  struct PowerSettingPutBack {
+    std::wstring hub;
+    bool ok;
+  };
+  std::vector<PowerSettingPutBack> vPutBackPowerSettings(bool keepSettings);
+  // What the walks of the run left of each value they met.
+  std::vector<PowerSettingsMemory::Left> powerSettingsLeft() const { return m_PowerSettingsFound.leftByDiscovery(); }
 
   // The USB topology walk. Fills the records of the walk's target (the hub
   // device object of m_ZeltUSBLib unless a scan names another) with every hub

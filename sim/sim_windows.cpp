@@ -1,21 +1,14 @@
 #include "sim/sim_windows.h"
 
 #include "base/log/format.h"
+#include "platform/box_answer.h"
 
 namespace hbx::sim {
 
 SimWindows::SimWindows(std::function<void(const std::string&)> standardOutput, Ask askUser)
     : standardOutput_(std::move(standardOutput)), askUser_(std::move(askUser)) {}
 
-int SimWindows::defaultAnswer(std::uint32_t flags) {
-  using namespace platform;
-  const bool second = (flags & 0xF00) == mb::kDefButton2;
-  switch (flags & 0xF) {
-    case mb::kOkCancel: return second ? idanswer::kCancel : idanswer::kOk;
-    case mb::kYesNo: return second ? idanswer::kNo : idanswer::kYes;
-    default: return idanswer::kOk;
-  }
-}
+int SimWindows::defaultAnswer(std::uint32_t flags) { return platform::defaultAnswer(flags); }
 
 int SimWindows::messageBox(const std::wstring& text, const std::wstring& caption, std::uint32_t flags) {
   if (standardOutput_) standardOutput_(toUtf8(L"[" + caption + L"] " + text + L"\n"));

@@ -436,8 +436,9 @@ void HubWorker::finish(Outcome outcome) {
   if (success && !resultText_.empty()) display.hubResult(i_, resultText_);
   if (outcome == Outcome::Failure) bResult_ = 0;
   const char* pass = bResult_ == 1 ? "PASS" : "FAIL";
-  display.console(dialog_.m_bCheckFW ? nformat("The Hub[%d] FW Check %s \n", i_, pass)
-                                     : nformat("The Hub[%d] FW Update %s \n", i_, pass));
+  // An export writes no firmware: its line says what the hub did.
+  const char* task = dialog_.m_bCheckFW ? "Check" : dialog_.m_bExport ? "Export" : "Update";
+  display.console(nformat("The Hub[%d] FW %s %s \n", i_, task, pass));
   display.hubBar(i_, 100, success ? kGreen : kRed);
   reportEnd(outcome, bResult_ == 1);
   slot_.ucState = CHILD_THREAD_FINISH;

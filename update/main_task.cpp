@@ -37,19 +37,6 @@ inline constexpr int kExitNoTargetHub = -4;
 inline constexpr int kExitVersionMismatch = -7;
 inline constexpr int kExitTimeOut = -9;
 
-HubInfo hubInfoOf(const DriverInfo& record) {
-  HubInfo hub;
-  hub.strConnectedHubName = record.DriverName;
-  hub.strVID = record.VID;
-  hub.strPID = record.PID;
-  hub.strbcdUSB = record.Speed;
-  std::size_t n = 0;
-  for (; n < 254 && record.HostControllerName[n] != L'\0'; ++n) hub.strHostDesc[n] = record.HostControllerName[n];
-  for (std::size_t c = 0; c < kNameChars && record.InterfacePath[c] != '\0'; ++c)
-    hub.strInterfacePath.push_back(static_cast<wchar_t>(static_cast<unsigned char>(record.InterfacePath[c])));
-  return hub;
-}
-
 }  // namespace
 
 MainTask::MainTask(RunDialog& dialog, CHubUtility& utility, platform::Ports& ports,
@@ -89,7 +76,7 @@ void MainTask::run() {
     info_.ucState = MAIN_THREAD_FINISH;
     ports_.clock.sleepMs(100);
     display.enableOk(true);
-    display.console(nformat("%S\n", text));
+    display.console(nformat("%S", text));
     endOfRun();
     return;
   }
@@ -141,11 +128,9 @@ void MainTask::reportFoundHubs() {
     hub.family = familyOf(dev);
     report.hubFound(hub);
   }
-  if (const CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) {
-    for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r)
-      if (hub->m_DriverInfo[r].bPowerSettingChanged != 0)
-        report.hostChange("power-settings-changed", strField(hub->m_DriverInfo[r].DriverName), true);
-  }
+  // Every setting the walk changed, listed hub or not.
+  for (const PowerSettingsMemory::Left& entry : utility_.powerSettingsLeft())
+    if (entry.changed()) report.hostChange("power-settings-changed", entry.hub, true);
 }
 
 void MainTask::failStaging(const wchar_t* status) {
@@ -587,14 +572,14 @@ void MainTask::endOfRun() {
     ports_.files.removeDirectory(image::tempBinFolder(folder), error);
   }
   if (CZeltHubDev* hub = utility_.m_ZeltUSBLib.hubDev()) {
-    for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r) {
+    for (int r = 0; r < hub->m_DriverNum && r < static_cast<int>(kMaxDriverRecords); ++r)
       HBX_TASK_MSG(L"%s:%d:  Set Power Management registery to be active!!!m_DriverNum=%d", r);
-      if (dialog_.m_bNoUninstall) continue;
-      const bool restored = utility_.bSetHubPowerManagementByRegistry(hubInfoOf(hub->m_DriverInfo[r]), 1);
-      if (hub->m_DriverInfo[r].bPowerSettingChanged != 0)
-        dialog_.m_Report.hostChange("power-settings-restored", strField(hub->m_DriverInfo[r].DriverName), restored);
-    }
   }
+  // Put back by what the walks changed, not by the listed hubs: a hub left
+  // out of the list (another family, beyond the run's limit, a record used
+  // again) had its setting changed too. "/UN" keeps the settings.
+  for (const CHubUtility::PowerSettingPutBack& put : utility_.vPutBackPowerSettings(dialog_.m_bNoUninstall != 0))
+    dialog_.m_Report.hostChange("power-settings-restored", put.hub, put.ok);
 
   if (ending_ == Ending::NoTarget) {
     bAllPass_ = false;
@@ -633,8 +618,12 @@ void MainTask::showFinalStatus() {
     case Ending::Stopped: return display_->status(L"Stopped!!" + code, kStatusRed, 32);
     case Ending::AlreadyLatest: return display_->status(L"The lastest Version!!" + code, kStatusGreen, 30);
     // The side task's own result text ("Output Version File PASS", "The
-    // Serial Number are not same!!!") is what the user came for: it stays.
-    case Ending::SideTask: return;
+    // Serial Number are not same!!!") is what the user came for: it stays,
+    // unless it is a pass the task did not reach (a version file that could
+    // not be written).
+    case Ending::SideTask:
+      if (!bAllPass_ && dialog_.m_bOutputVer) display_->status(L"Failed!!" + code, kStatusRed, 32);
+      return;
     default: break;
   }
   if (!bAllPass_) return display_->status(L"Failed!!" + code, kStatusRed, 32);

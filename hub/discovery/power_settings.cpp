@@ -133,8 +133,9 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
     // killed in between leaves it for the next run instead of losing it.
     const std::wstring savedName = s.keyName + kSavedSuffix;
     std::uint32_t wanted = dwValue;
+    std::optional<std::uint32_t> before;
     if (dwValue == 0) {
-      std::optional<std::uint32_t> before = read ? std::optional<std::uint32_t>(current) : std::nullopt;
+      before = read ? std::optional<std::uint32_t>(current) : std::nullopt;
       std::uint32_t saved = 0;
       if (bRegistryReadWrite(s.subKey, savedName, &saved, 0, platform::regtype::kDword)) {
         before = savedMeansAbsent(saved) ? std::nullopt : std::optional<std::uint32_t>(saved);
@@ -151,6 +152,7 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       if (dev != nullptr && dev->m_DriverNum < kMaxDriverRecords) dev->m_DriverInfo[dev->m_DriverNum].bPowerSettingChanged = 1;
     };
     // The put-back; only once it is done is the kept value removed.
+    std::optional<std::uint32_t> left = read ? std::optional<std::uint32_t>(current) : std::nullopt;
     do {
       std::uint32_t value = wanted;
       if (dwValue != 0 && m_PowerSettingsFound.absentBefore(s.subKey, s.keyName)) {
@@ -160,6 +162,7 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       }
       if (!read) {
         if (bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
+          left = value;
           markChanged();
         } else {
           HBX_LOG_WRN(L"%s:%d: RegCreateKeyEx fail, szSubKeyHub3=%s, dwErrorCode=%s", s.subKey,
@@ -173,10 +176,15 @@ bool CHubUtility::bSetHubPowerManagementByRegistry(HubInfo hub, std::uint32_t dw
       if (!bRegistryReadWrite(s.subKey, s.keyName, &value, 1, platform::regtype::kDword)) {
         HBX_LOG_ERR(L"%s:%d: set registry value fail, szSubKeyHub3=%s, szKeyName=%S, szKeyValue=%d", s.subKey,
                     s.keyName, current);
+        if (dwValue == 0) m_PowerSettingsFound.noteLeft({s.subKey, s.keyName, savedName, hub.strConnectedHubName, before, left});
         return false;
       }
+      left = value;
       markChanged();
     } while (false);
+    // Every value discovery met is put back at the end of the run, whether
+    // or not its hub is listed.
+    if (dwValue == 0) m_PowerSettingsFound.noteLeft({s.subKey, s.keyName, savedName, hub.strConnectedHubName, before, left});
     if (dwValue != 0) bRegistryDeleteValue(s.subKey, savedName);
   }
   return true;

@@ -43,8 +43,25 @@ std::wstring PowerSettingsMemory::driverKeyOf(const std::wstring& interfacePath)
   return it == driverKeys_.end() ? std::wstring() : it->second;
 }
 
+void PowerSettingsMemory::noteLeft(const Left& entry) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto at = slot(entry.key, entry.name);
+  for (Left& known : left_) {
+    if (slot(known.key, known.name) != at) continue;
+    known.left = entry.left;
+    return;
+  }
+  left_.push_back(entry);
+}
+
+std::vector<PowerSettingsMemory::Left> PowerSettingsMemory::leftByDiscovery() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return left_;
+}
+
 void PowerSettingsMemory::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
+  left_.clear();
   values_.clear();
   driverKeys_.clear();
 }

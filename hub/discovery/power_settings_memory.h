@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace hbx {
 
@@ -25,6 +26,21 @@ class PowerSettingsMemory {
   // restore finds the class key of that very hub; empty when never listed.
   void rememberDriverKey(const std::wstring& interfacePath, const std::wstring& driverKey);
   std::wstring driverKeyOf(const std::wstring& interfacePath) const;
+  // What discovery left of one value: the value found before the run, the
+  // one it left in the registry, the value beside it that keeps the first
+  // until the end of the run, and the hub connection it belongs to. One
+  // entry per value; a later walk only updates what is left.
+  struct Left {
+    std::wstring key;
+    std::wstring name;
+    std::wstring keptName;
+    std::wstring hub;
+    std::optional<std::uint32_t> before;
+    std::optional<std::uint32_t> left;
+    bool changed() const { return before != left; }
+  };
+  void noteLeft(const Left& entry);
+  std::vector<Left> leftByDiscovery() const;
   void clear();
 
  private:
@@ -33,6 +49,7 @@ class PowerSettingsMemory {
   mutable std::mutex mutex_;
   std::map<std::pair<std::wstring, std::wstring>, std::optional<std::uint32_t>> values_;
   std::map<std::wstring, std::wstring> driverKeys_;
+  std::vector<Left> left_;
 };
 
 }  // namespace hbx

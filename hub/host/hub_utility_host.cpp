@@ -70,13 +70,13 @@ void CHubUtility::setUnattendedMode(bool silent, bool console) {
 }
 
 int CHubUtility::nShowPlainMessage(const std::wstring& text) {
-  const bool console = m_bConsoleMode.load();
-  if (!console && !m_bSilentMode.load()) {
+  if (!m_bConsoleMode.load() && !m_bSilentMode.load()) {
     return ports_.windows.messageBox(text, kProgramName, platform::mb::kOk);
   }
+  // Unattended: nobody would press the button, and standard output carries
+  // only the console lines scripts parse.
   HBX_LOG_ERR(L"%s:%d: %s", text);
-  if (console) ports_.system.consoleWrite(nformat("%S\n", text));
-  else ports_.system.errorWrite(strSuppressedMessageLine(kProgramName, text));
+  ports_.system.errorWrite(strSuppressedMessageLine(kProgramName, text));
   return platform::idanswer::kOk;
 }
 

@@ -328,6 +328,8 @@ TEST_F(OptionTest, HiddenModesWriteWhatTheyDoNotShowToStandardError) {
   const Case cases[] = {
       {L"/DOS /C 12345", {"[Error] Please Input Correctly FW Version!!! \n"}},
       {L"/DOS /P3 1234 /P2 5678", {"[Error] You can not check /P3 /P2 at the same time!!! \n"}},
+      {L"/DOS /U missing.bin",
+       {"[8634FWUpgradeTool] C:\\HBX\\MISSING.BIN File/Path Not Exist\n", "[Error] Input FW File is not exist!!! \n"}},
       {L"/SILENT /U missing.bin",
        {"[8634FWUpgradeTool] C:\\HBX\\MISSING.BIN File/Path Not Exist\n", "[Error] Input FW File is not exist!!! \n",
         "[Question] 8634FWUpgradeTool.exe 3, 2, 2, 0 Your Input: /SILENT /U missing.bin Usage: "}},
@@ -377,6 +379,13 @@ TEST_F(OptionTest, NoUpdateLineWhenUpdatingIsForbidden) {
   EXPECT_TRUE(start(L"/?").endsProcess());
   EXPECT_EQ(boxes().back(), L"[Question] " + strUsageText(L"/?", 2));
   EXPECT_EQ(boxes().back().find(L"/U [file]"), std::wstring::npos);
+}
+
+// The help text shows the line as typed: its "/REPORT" too, which it explains.
+TEST_F(OptionTest, HelpShowsTheReportOptionAsTyped) {
+  dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+  EXPECT_TRUE(start(L"/? /REPORT C:\\r.json").endsProcess());
+  EXPECT_NE(boxes().back().find(L"Your Input: /? /REPORT C:\\r.json\r\n"), std::wstring::npos) << toUtf8(boxes().back());
 }
 
 TEST(UsageText, IsTheHelpOfTheTool) {

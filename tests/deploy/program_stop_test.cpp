@@ -136,14 +136,15 @@ TEST_F(ProgramStopTest, ASecondCopyNeverEndsOneThatWritesHubs) {
     const char* name;
     const char* moment;
     int secondCode;
+    int firstCode;
   };
   const Case cases[] = {
-      // Not yet writing: the first copy is ended (with the code 0 it is
-      // given) and the second does the update.
-      {"during the search", kSearch, 0},
+      // Not yet writing: the first copy is ended, with the code of a stopped
+      // run (never 0: it wrote nothing), and the second does the update.
+      {"during the search", kSearch, 0, -12},
       // Writing: the second copy ends itself and the first finishes.
-      {"as the first hub begins its writes", kFirstHubWrites, -11},
-      {"once the first hub passed", kFirstHubPassed, -11},
+      {"as the first hub begins its writes", kFirstHubWrites, -11, 0},
+      {"once the first hub passed", kFirstHubPassed, -11, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -154,7 +155,7 @@ TEST_F(ProgramStopTest, ASecondCopyNeverEndsOneThatWritesHubs) {
     ASSERT_TRUE(reach("first", c.moment));
     const auto second = startUpdate("second");
     EXPECT_EQ(second->wait(), c.secondCode) << readText(logOf("second"));
-    EXPECT_EQ(first->wait(), 0) << readText(logOf("first"));
+    EXPECT_EQ(first->wait(), c.firstCode) << readText(logOf("first"));
     if (c.secondCode != 0) {
       EXPECT_NE(readText(errorsOf("second")).find("[Error] Another copy of this tool is writing hubs"),
                 std::string::npos);

@@ -19,6 +19,7 @@
 #include "app/program.h"
 #include "sim/hub/hub_bench.h"
 #include "sim/hub/hub_chip.h"
+#include "sim/registry_file.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_host.h"
 #include "sim/sim_payloads.h"
@@ -85,6 +86,12 @@ class E2eRun {
     writeBench(roots);
     startHost();
   }
+  // The next run on a computer with the faults of bench.json's "host"
+  // section `hostSection` (a JSON object).
+  void withHostFaults(const std::string& hostSection, const std::vector<Hub>& roots) {
+    hostSection_ = hostSection;
+    nextRun(roots);
+  }
   // The same computer started again with `roots` (their faults, say, gone)
   // after a power cycle: the hubs boot from the flash the runs so far left.
   void reopen(const std::vector<Hub>& roots) {
@@ -113,7 +120,8 @@ class E2eRun {
       describe(roots[p], static_cast<int>(p + 1), static_cast<int>(p + 11), pdo, hubs, usb3, usb2);
     }
     // The filter driver is installed: these runs are about the update.
-    const std::string bench = R"({"hubs": {"driverInstalled": true, "devices": [)" + hubs + R"(]},
+    const std::string host = hostSection_.empty() ? "" : R"("host": )" + hostSection_ + ",";
+    const std::string bench = "{" + host + R"("hubs": {"driverInstalled": true, "devices": [)" + hubs + R"(]},
       "usb": {"controllers": [{"path": "\\\\?\\PCI#VEN_3A7F&DEV_7630#4&1&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
         "description": "Corvane Host", "ports": 20, "devices": [)" + usb3 + (usb2.empty() ? "" : "," + usb2) + "]}]}}";
     folder_.write("bench.json", bench);
@@ -168,6 +176,12 @@ class E2eRun {
     return output_;
   }
   std::string debugLog() { return readText(folder_.path() / "debug.log"); }
+  // The registry as the bench folder keeps it between runs.
+  sim::RegistryKeys registry() {
+    auto keys = sim::loadRegistryFile(folder_.path() / "registry.json");
+    EXPECT_TRUE(keys.has_value());
+    return keys.value_or(sim::RegistryKeys());
+  }
   std::string file(const std::wstring& windowsPath) { return readText(host_->hostPath(windowsPath)); }
 
   std::vector<std::uint8_t> carriedImage() {
@@ -289,6 +303,7 @@ class E2eRun {
   }
 
   double timeScale_;
+  std::string hostSection_;
   std::vector<Hub> hubs_;
   TempFolder folder_;
   std::mutex outputMutex_;

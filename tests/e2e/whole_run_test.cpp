@@ -214,10 +214,36 @@ TEST(WholeRun, ExportWritesEachHubsTableAndFirmwareArea) {
     })) << k;
   }
   EXPECT_EQ(run.host().system().restartRequests(), 0);
+  // Each hub's console line says it was exported, none that it was updated.
+  run.nextRun({hub("a"), hub("b")});
+  EXPECT_EQ(run.run(L"/E /DOS /DBG 3"), 0) << run.debugLog();
+  for (int k = 0; k < 2; ++k)
+    EXPECT_NE(run.output().find("The Hub[" + std::to_string(k) + "] FW Export PASS \n"), std::string::npos) << run.output();
+  EXPECT_EQ(run.output().find("FW Update"), std::string::npos) << run.output();
 }
 
 // Hub faults on the bench: the verdict fails with its own code and only the
 // hubs that could be written are.
+// Without a hub the console gets the dialog's text as it is, nothing after it.
+TEST(WholeRun, ConsoleLineOfARunWithoutHubIsTheTextAlone) {
+  E2eRun run({});
+  EXPECT_NE(run.run(L"/DOS /DBG 3"), 0) << run.debugLog();
+  const std::string text = "Can't Find HBX763x Hub Controller in current platform";
+  const std::string output = run.output();
+  ASSERT_NE(output.find(text), std::string::npos) << output;
+  EXPECT_EQ(output.substr(output.find(text) + text.size()), "") << output;
+}
+
+// A version file another program holds open is not written: the run fails
+// and the dialog says so, not the task's pass.
+TEST(WholeRun, VersionFileThatCannotBeWrittenFailsTheRun) {
+  const std::vector<Hub> hubs = {hub("a")};
+  E2eRun run(hubs);
+  run.withHostFaults(R"({"sharingViolationOn": "HbxHubVersion.txt"})", hubs);
+  EXPECT_EQ(run.run(L"/O /DBG 3"), -1) << run.debugLog();
+  EXPECT_EQ(run.status(), L"Failed!!(-1)");
+}
+
 TEST(WholeRun, FailingRuns) {
   Hub otherFamily = hub("other", "250115150000");
   otherFamily.family = "HBX863x";

@@ -99,20 +99,25 @@ TEST_F(UtilityTest, PathTest) {
 TEST_F(UtilityTest, PlainBoxIsShownOnlyInInteractiveMode) {
   CHubUtility& u = start();
   host->system().allocConsole();
+  // Unattended, the box goes to standard error and standard output keeps
+  // only the console lines scripts parse.
   struct Case {
     bool silent, console;
     const char* output;
+    const char* error;
   } cases[] = {
-      {false, false, "[8634FWUpgradeTool] C:\\x File/Path Not Exist\n"},
-      {true, false, ""},
-      {false, true, "C:\\x File/Path Not Exist\n"},
-      {true, true, "C:\\x File/Path Not Exist\n"},
+      {false, false, "[8634FWUpgradeTool] C:\\x File/Path Not Exist\n", ""},
+      {true, false, "", "[8634FWUpgradeTool] C:\\x File/Path Not Exist\n"},
+      {false, true, "", "[8634FWUpgradeTool] C:\\x File/Path Not Exist\n"},
+      {true, true, "", "[8634FWUpgradeTool] C:\\x File/Path Not Exist\n"},
   };
   for (const Case& c : cases) {
     output.clear();
+    errors.clear();
     u.setUnattendedMode(c.silent, c.console);
     EXPECT_FALSE(u.bCheckFilePathExists(L"C:\\x", 1));
     EXPECT_EQ(standardOutput(), c.output) << c.silent << c.console;
+    EXPECT_EQ(standardError(), c.error) << c.silent << c.console;
   }
   // Three unattended calls put the text into the log, the interactive one did not.
   const std::string log = debugLog();

@@ -45,6 +45,10 @@ class UtilityTest : public ::testing::Test {
       std::lock_guard<std::mutex> lock(outputMutex);
       output += text;
     };
+    options.standardError = [this](const std::string& text) {
+      std::lock_guard<std::mutex> lock(outputMutex);
+      errors += text;
+    };
     host = std::make_unique<sim::SimHost>(options);
     EXPECT_EQ(host->benchError(), "");
     log::setDebugOutput(&host->system());
@@ -58,12 +62,17 @@ class UtilityTest : public ::testing::Test {
     std::lock_guard<std::mutex> lock(outputMutex);
     return output;
   }
+  std::string standardError() {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    return errors;
+  }
 
   TempFolder bench;
   std::unique_ptr<sim::SimHost> host;
   std::unique_ptr<CHubUtility> utility;
   std::mutex outputMutex;
   std::string output;
+  std::string errors;
 };
 
 }  // namespace hbx::testing
