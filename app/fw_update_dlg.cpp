@@ -73,6 +73,11 @@ bool ZAr763ORIdirevaVodoRev::vRemoveBinFiles() {
     ports_.files.deleteFile(*path, error);
     HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", *path, systemErrorText(error));
   }
+  // The note that claimed the copy goes after it (see vExtractBinFiles).
+  if (!m_strCarriedImageCopy.empty() && !utility_.bCheckFilePathExists(m_strCarriedImageCopy, 0)) {
+    std::uint32_t error = 0;
+    ports_.files.deleteFile(strCarriedCopyNote(), error);
+  }
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "update/thread_info.h"
 
@@ -53,7 +54,7 @@ class MainTask {
   bool bAnyTargetChipType() const;
   bool bVersionGatesEndRun();
   bool bStageImage();
-  bool bStageExportedImage(std::wstring& path);
+  bool bStageExportedImage(const std::vector<std::uint8_t>& file);
   void runWorkers();
   void lowerResetTier(std::size_t workers);
   // Ends the workers still running at once (the time-out, a second stop
