@@ -71,7 +71,6 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   std::uint32_t error = 0;
   int crtErrno = 0;
   std::wstring target = inProgramFolder;
-  files.createDirectory(workFolder, error);  // an existing folder is fine
   if (files.access(inProgramFolder, 0, crtErrno, error) == 0) {
     std::vector<std::uint8_t> existing;
     const image::SourceRead read = image::readSourceFile(files, inProgramFolder, image::kSourceFileMax, existing);
@@ -81,9 +80,11 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
       HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);
       return true;
     }
+    files.createDirectory(workFolder, error);  // an existing folder is fine
     target = workFolder + L"\\" + m_strDefaultFWFile;
     HBX_LOG_WRN(L"%s:%d: %s is a file of the user's; it stays, the carried image goes to %s", inProgramFolder, target);
   } else {
+    files.createDirectory(workFolder, error);  // an existing folder is fine; removed with the note
     const OpenResult claimed = files.createFile(note, access::kGenericWrite, 0, creation::kCreateAlways, 0);
     if (claimed.handle == kInvalidHandle) {
       // Without the note a copy left by a killed run would pass for a

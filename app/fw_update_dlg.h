@@ -104,7 +104,7 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // the wrong size for its type, 0xF6 a firmware file over 0xFEF8 bytes, 0xFF
   // not a firmware source (name, unreadable, too short, major type above 3).
   std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath) override;
-  std::uint8_t vClassifySource(const image::LoadedSource& source) override;
+  std::uint8_t vIsValidHubFirmware(const image::LoadedSource& source) override;
   // Stages a configuration file: its table into the utility object's
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) override;

@@ -14,10 +14,10 @@
 namespace hbx {
 
 std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& strFilePath) {
-  return vClassifySource(utility_.readSource(strFilePath));
+  return vIsValidHubFirmware(utility_.readSource(strFilePath));
 }
 
-std::uint8_t ZAr763ORIdirevaVodoRev::vClassifySource(const image::LoadedSource& source) {
+std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const image::LoadedSource& source) {
   const std::wstring& strFilePath = source.path;
   std::uint32_t error = 0;
   try {

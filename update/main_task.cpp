@@ -327,7 +327,7 @@ bool MainTask::bStageImage() {
   // Checked again, on the very bytes that are staged, for every kind of
   // source: nothing reaches a hub that no hub of the run's chip type boots.
   const image::LoadedSource& source = utility_.runSource();
-  const std::uint8_t type = dialog_.vClassifySource(source);
+  const std::uint8_t type = dialog_.vIsValidHubFirmware(source);
   if (type != dialog_.m_bMajorType) {
     HBX_TASK_ERR(L"%s:%d: [%s] is no firmware for chip type [%d]: 0x%02X", path, dialog_.m_bMajorType, type);
     display_->status(L"The FW is not valide, Please check again!!", kStatusRed, 32);

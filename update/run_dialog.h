@@ -107,8 +107,8 @@ class RunDialog {
   // Classifies a firmware source: its major type (0 to 3), or 0xF2, 0xF6 or
   // 0xFF for a source no hub may be given.
   virtual std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath) = 0;
-  // The same for a source already read (vIsValidHubFirmware reads the file).
-  virtual std::uint8_t vClassifySource(const image::LoadedSource& source) = 0;
+  // The same for a source already read (the other reads the file).
+  virtual std::uint8_t vIsValidHubFirmware(const image::LoadedSource& source) = 0;
   // Stages a configuration file: its table into the utility object's
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   virtual bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) = 0;

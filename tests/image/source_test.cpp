@@ -105,6 +105,7 @@ TEST_F(SourceFiles, ExportedImageIsCheckedAsTheImageItsTrailerNames) {
   // type 2: it is checked as the whole image its trailer says it is.
   std::vector<std::uint8_t> file = bootableImage(32768, 0x05);
   file[0x203] = 0x25;
+  file[259 + 0x5000] = image::byteSum(std::span<const std::uint8_t>(file).subspan(258, 0x5000));
   std::vector<std::uint8_t> trailer(57, 0);
   trailer[6] = 1;
   std::vector<std::uint8_t> asFirmware = file;
