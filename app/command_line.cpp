@@ -148,6 +148,8 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
   cmdline::FirmwareArgument firmware;
   firmware.setAside(S);
   std::size_t at = 0;
+  // "/DOS" and blanks only ("/DOS \"\"" once the quotes are gone).
+  const bool dosAlone = text::trim(S) == L"/DOS";
 
   if (S.find(L"/?") != std::wstring::npos) {
     m_bHelp = 1;
@@ -167,7 +169,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     ports_.system.allocConsole();
     // "/DOS" alone is a request for help; with "/REPORT" and no file it is
     // the error below.
-    if (text::trim(S).empty() && !m_bReportFileMissing) {
+    if ((S.empty() || dosAlone) && !m_bReportFileMissing) {
       m_bHelp = 1;
       return vShowUsage(exitcode::kOk);
     }
