@@ -89,11 +89,28 @@ std::optional<ArgumentSpan> firmwareSpan(const std::wstring& s) {
   if (option == std::wstring::npos) return std::nullopt;
   const std::size_t bin = s.find(L".BIN", option + 2);
   if (bin == std::wstring::npos) return std::nullopt;
-  // The file name is the word that ends in ".BIN": an option written as a
-  // word of its own between "/U" and the name is still an option.
-  const std::size_t blank = s.find_last_of(L' ', bin);
-  const std::size_t begin = blank == std::wstring::npos || blank < option + 2 ? option + 2 : blank + 1;
-  return ArgumentSpan{begin, bin + 4};
+  // The file name is the word that holds ".BIN", to its end ("CONFIG.BIN.BAK"
+  // is no "CONFIG.BIN"): an option written as a word of its own between "/U"
+  // and the name is still an option. Words before it that are pieces of a
+  // path (a folder with a blank in its name) belong to the name.
+  const std::size_t from = option + 2;
+  std::size_t begin = from;
+  for (std::size_t blank = s.find_last_of(L' ', bin); blank != std::wstring::npos && blank >= from;) {
+    begin = blank + 1;
+    const std::size_t before = s.find_last_not_of(L' ', blank);
+    if (before == std::wstring::npos || before < from) break;
+    const std::size_t previous = std::max(from, s.find_last_of(L' ', before) == std::wstring::npos
+                                                    ? from
+                                                    : s.find_last_of(L' ', before) + 1);
+    const std::wstring_view word = std::wstring_view(s).substr(previous, before + 1 - previous);
+    const bool pathPiece = word.find_first_of(L"/\\") != std::wstring_view::npos &&
+                           !(word.front() == L'/' && word.find_first_of(L"/\\.", 1) == std::wstring_view::npos);
+    if (!pathPiece) break;
+    begin = previous;
+    blank = previous > from ? s.find_last_of(L' ', previous - 1) : std::wstring::npos;
+  }
+  const std::size_t end = std::min(s.find_first_of(L" /", bin + 4), s.size());
+  return ArgumentSpan{begin, end};
 }
 
 void FirmwareArgument::setAside(std::wstring& s) {
@@ -131,6 +148,8 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
   cmdline::FirmwareArgument firmware;
   firmware.setAside(S);
   std::size_t at = 0;
+  // "/DOS" and blanks only ("/DOS \"\"" once the quotes are gone).
+  const bool dosAlone = text::trim(S) == L"/DOS";
 
   if (S.find(L"/?") != std::wstring::npos) {
     m_bHelp = 1;
@@ -150,7 +169,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     ports_.system.allocConsole();
     // "/DOS" alone is a request for help; with "/REPORT" and no file it is
     // the error below.
-    if (S.empty() && !m_bReportFileMissing) {
+    if ((S.empty() || dosAlone) && !m_bReportFileMissing) {
       m_bHelp = 1;
       return vShowUsage(exitcode::kOk);
     }

@@ -17,13 +17,12 @@ namespace hbx {
 using namespace platform;
 
 bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strConfig_File) {
-  FilePort& files = ports_.files;
   HBX_LOG_MSG(L"%s:%d:  11::strConfig_File[%s]", strConfig_File);
   utility_.m_ucMConfigInfo.fill(0xFF);
   utility_.m_TempBinDigest.clear();
 
-  std::vector<std::uint8_t> content;
-  const image::SourceRead read = image::readSourceFile(files, strConfig_File, image::kSourceFileMax, content);
+  const image::LoadedSource& source = utility_.readSource(strConfig_File);
+  const image::SourceRead& read = source.read;
   switch (read.step) {
     case image::ReadStep::Open:
       HBX_LOG_ERR(L"%s:%d: CreateFile failed to open [%s]. ErrorCode[%s]", strConfig_File, systemErrorText(read.error));
@@ -43,6 +42,13 @@ bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strCon
     HBX_LOG_ERR(L"%s:%d: ReadFile failed. ErrorCode[%s]", systemErrorText(read.error));
     return false;
   }
+  return bStageConfigImage(source.bytes);
+}
+
+bool ZAr763ORIdirevaVodoRev::bStageConfigImage(std::span<const std::uint8_t> content) {
+  FilePort& files = ports_.files;
+  utility_.m_ucMConfigInfo.fill(0xFF);
+  utility_.m_TempBinDigest.clear();
   const std::optional<std::span<const std::uint8_t>> area = image::firmwareAreaOfImage(content);
   if (!area) {
     // A file shorter than its configuration table has no firmware area.
@@ -52,7 +58,7 @@ bool ZAr763ORIdirevaVodoRev::bConfig_File2TempBinFile(const std::wstring& strCon
   // Only an image that the classification accepts is staged: a hub given
   // anything else is left with no firmware it boots.
   if (image::checkSource(image::SourceKind::Configuration, content).verdict != image::SourceVerdict::Accepted) {
-    HBX_LOG_ERR(L"%s:%d: [%s] is not a firmware image a hub boots", strConfig_File);
+    HBX_LOG_ERR(L"%s:%d: [%s] is not a firmware image a hub boots", utility_.m_strFWBinFilePath);
     return false;
   }
   std::copy_n(content.begin(), image::kConfigTableSize, utility_.m_ucMConfigInfo.begin());

@@ -19,6 +19,10 @@ using namespace platform;
 
 namespace {
 
+// In the work folder while a copy of the carried image lies in the program
+// folder: it tells the copy from a user's file of the same name.
+constexpr wchar_t kCarriedCopyNote[] = L"carried_image_copy.note";
+
 // ERROR_RESOURCE_NAME_NOT_FOUND, what FindResourceW reports for a missing entry.
 constexpr std::uint32_t kResourceNotFound = 1814;
 
@@ -35,6 +39,10 @@ std::wstring fileNameFromText(std::wstring text) {
 }
 
 }  // namespace
+
+std::wstring ZAr763ORIdirevaVodoRev::strCarriedCopyNote() const {
+  return ports_.system.tempPath() + driver::kWorkFolder + L"\\" + kCarriedCopyNote;
+}
 
 bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   const auto nameText = ports_.payloads.payload(image::kDefaultImageNameType, image::kDefaultImageNameId);
@@ -53,27 +61,40 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
     return false;
   }
   // The copy goes into the program folder, unless a file of that name is
-  // there already: one with other content is the user's own and is left
-  // alone, the copy then goes into the work folder in the temporary path. A
-  // byte-identical one is a copy an earlier run left behind (a process
-  // ended from outside), and is taken as this run's.
+  // there already: that one is the user's own, whatever it holds, and is
+  // left alone; the copy then goes into the work folder in the temporary
+  // path. Only a byte-identical file that the note of an earlier run claims
+  // (a run ended from outside before it removed its copy) is taken as this
+  // run's. The note is written before the copy and removed after it.
   FilePort& files = ports_.files;
   const std::wstring inProgramFolder = utility_.strProgramFolder() + L"\\" + m_strDefaultFWFile;
+  const std::wstring workFolder = ports_.system.tempPath() + driver::kWorkFolder;
+  const std::wstring note = strCarriedCopyNote();
   std::uint32_t error = 0;
   int crtErrno = 0;
   std::wstring target = inProgramFolder;
   if (files.access(inProgramFolder, 0, crtErrno, error) == 0) {
     std::vector<std::uint8_t> existing;
     const image::SourceRead read = image::readSourceFile(files, inProgramFolder, image::kSourceFileMax, existing);
-    if (read.step == image::ReadStep::Done && std::ranges::equal(existing, *imageBytes)) {
+    const bool leftByARun = files.access(note, 0, crtErrno, error) == 0;
+    if (leftByARun && read.step == image::ReadStep::Done && std::ranges::equal(existing, *imageBytes)) {
       m_strCarriedImageCopy = inProgramFolder;
       HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);
       return true;
     }
-    const std::wstring workFolder = ports_.system.tempPath() + driver::kWorkFolder;
-    files.createDirectory(workFolder, error);
+    files.createDirectory(workFolder, error);  // an existing folder is fine
     target = workFolder + L"\\" + m_strDefaultFWFile;
-    HBX_LOG_WRN(L"%s:%d: %s is not the carried image; it stays, the carried image goes to %s", inProgramFolder, target);
+    HBX_LOG_WRN(L"%s:%d: %s is a file of the user's; it stays, the carried image goes to %s", inProgramFolder, target);
+  } else {
+    files.createDirectory(workFolder, error);  // an existing folder is fine; removed with the note
+    const OpenResult claimed = files.createFile(note, access::kGenericWrite, 0, creation::kCreateAlways, 0);
+    if (claimed.handle == kInvalidHandle) {
+      // Without the note a copy left by a killed run would pass for a
+      // user's file: the copy goes where no user file is.
+      target = workFolder + L"\\" + m_strDefaultFWFile;
+    } else {
+      files.closeFile(claimed.handle);
+    }
   }
   const OpenResult out = files.createFile(target, access::kGenericWrite, 0, creation::kCreateAlways, 0);
   bool written = out.handle != kInvalidHandle;

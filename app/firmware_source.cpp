@@ -1,5 +1,6 @@
 // Choosing the firmware source of an update run from what the option parser
 // left of the command line.
+#include "app/command_line.h"
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
@@ -37,17 +38,28 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
 
   m_bUpdate = 1;
   const std::size_t option = S.find(L"/U");
+  const std::optional<cmdline::ArgumentSpan> named = cmdline::firmwareSpan(S);
   std::wstring file;
   if (option != std::wstring::npos) {
-    file = S.substr(option + 2);
+    file = named ? S.substr(named->begin, named->end - named->begin) : S.substr(option + 2);
   } else if (!S.empty()) {
     file = S.substr(1);
   }
   text::removeAll(S, L"/U");
   const std::size_t bin = file.find(L".BIN");
-  if (bin != std::wstring::npos) {
+  if (option != std::wstring::npos && text::trim(file).empty()) {
+    // "/U" with no name: a script that lost its file name must not flash the
+    // carried image instead.
+    HBX_LOG_ERR(L"%s:%d: /U without a file name");
+    vReportSource(L"", L"no file name after /U");
+    nShowMessage(L"Please Input FW File!!! ", msgkind::kError, platform::mb::kOk);
+    return vShowUsage(exitcode::kCommandLineError);
+  }
+  if (named) {
+    // The whole word: its extension is checked by the classification below.
+  } else if (bin != std::wstring::npos) {
     file = file.substr(0, bin + 4);
-  } else if (option != std::wstring::npos && !text::trim(file).empty()) {
+  } else if (option != std::wstring::npos) {
     // "/U" names a file that is no firmware image: writing the carried image
     // instead would flash what the user did not ask for.
     HBX_LOG_ERR(L"%s:%d: not a .BIN file [%s]", text::trim(file));
@@ -77,6 +89,8 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   // folder. Both are checked and classified alike.
   const bool absolute = file.find(L':') != std::wstring::npos;
   utility.m_strFWBinFilePath = absolute ? file : utility.strProgramFolder() + L"\\" + file;
+  // Before any refusal below, which would write the report over the source.
+  if (const StepResult report = vRefuseReportOverRunFiles(); report.endsProcess()) return report;
   // The source is only read: a read-only file or share is fine, a folder,
   // pipe or device is no source.
   if (!utility.bCheckSourceFileExists(utility.m_strFWBinFilePath, 1)) {
@@ -96,7 +110,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
 
   // The version of the run is the one the file holds; a name that carries
   // another one was refused by the classification above.
-  m_strCurFileFWVer = image::readSourceVersion(ports_.files, utility.m_strFWBinFilePath);
+  m_strCurFileFWVer = image::sourceVersionText(utility.runSource());
   vReportSource(utility.m_strFWBinFilePath);
   return StepResult::goOn();
 }

@@ -76,6 +76,14 @@ bool ZAr763ORIdirevaVodoRev::vRemoveBinFiles() {
     ports_.files.deleteFile(*path, error);
     HBX_LOG_MSG(L"%s:%d: bCheckFilePathExists(%s) fail, GetLastError() %s", *path, systemErrorText(error));
   }
+  // The note that claimed the copy goes after it (see vExtractBinFiles).
+  // With it the work folder, unless the driver's files are still in it.
+  if (!m_strCarriedImageCopy.empty() && !utility_.bCheckFilePathExists(m_strCarriedImageCopy, 0)) {
+    std::uint32_t error = 0;
+    const std::wstring note = strCarriedCopyNote();
+    ports_.files.deleteFile(note, error);
+    ports_.files.removeDirectory(note.substr(0, note.rfind(L'\\')), error);
+  }
   return true;
 }
 

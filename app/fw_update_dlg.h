@@ -40,6 +40,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Shows the help text (not in console mode), deletes the image file of the
   // run and ends the process with `exitCode`.
   StepResult vShowUsage(int exitCode);
+  // Ends start-up (-10) when "/REPORT" names the source, the program or a
+  // file the run writes.
+  StepResult vRefuseReportOverRunFiles();
   // The one way to show a message box: caption and icon by kind. A box the
   // run suppresses (console mode, or kind below the message level) goes to
   // standard error and gives its default answer.
@@ -47,6 +50,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   void SetExitcode(int iExitcode) override;
   // Deletes the image files the program wrote for the run. Always true.
   bool vRemoveBinFiles() override;
+  // The note in the work folder that claims the copy of the carried image in
+  // the program folder as the program's own.
+  std::wstring strCarriedCopyNote() const;
   void OnBnClickedButtonOk();
   // The close box. During a run it asks the run to stop the write-safe way
   // (as an interrupt does) and the dialog closes when the run has ended and
@@ -99,9 +105,11 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // the wrong size for its type, 0xF6 a firmware file over 0xFEF8 bytes, 0xFF
   // not a firmware source (name, unreadable, too short, major type above 3).
   std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath) override;
+  std::uint8_t vIsValidHubFirmware(const image::LoadedSource& source) override;
   // Stages a configuration file: its table into the utility object's
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) override;
+  bool bStageConfigImage(std::span<const std::uint8_t> content) override;
   // The firmware source of the run for its report, read and digested only
   // when a report was asked for; `refusal`: why start-up refused it.
   void vReportSource(const std::wstring& path, const std::wstring& refusal = L"");

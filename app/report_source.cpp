@@ -3,8 +3,9 @@
 
 #include "app/fw_update_dlg.h"
 #include "base/log/format.h"
+#include "hub/hub_utility.h"
 #include "image/source_check.h"
-#include "platform/files.h"
+#include "image/source_file.h"
 
 namespace hbx {
 
@@ -31,10 +32,11 @@ void ZAr763ORIdirevaVodoRev::vReportSource(const std::wstring& path, const std::
   if (refusal.empty()) source.version = m_strCurFileFWVer;
   // The classification's value, once the file was classified.
   if (refusal.empty() || m_bMajorType > 3) source.chipType = m_bMajorType;
-  std::vector<std::uint8_t> content;
-  std::uint32_t error = 0;
+  // The bytes the run checked and wrote, not the file as it is now.
+  const image::LoadedSource& loaded = utility_.sourceOf(path);
+  const std::vector<std::uint8_t>& content = loaded.bytes;
   platform::Sha256Digest digest{};
-  if (platform::bIsRegularFile(ports_.files, path, error) && platform::readWholeFile(ports_.files, path, content, error)) {
+  if (loaded.read.step == image::ReadStep::Done) {
     source.size = static_cast<std::int64_t>(content.size());
     if (ports_.digest.sha256(content.data(), content.size(), digest)) {
       for (std::uint8_t byte : digest) source.sha256 += nformat("%02x", byte);

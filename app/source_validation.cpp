@@ -4,6 +4,8 @@
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
 #include "base/log/system_error.h"
+#include "hub/hub_utility.h"
+#include "update/exported_image.h"
 #include "image/source_check.h"
 #include "image/source_file.h"
 #include "image/version_rules.h"
@@ -12,20 +14,21 @@
 namespace hbx {
 
 std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& strFilePath) {
+  return vIsValidHubFirmware(utility_.readSource(strFilePath));
+}
+
+std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const image::LoadedSource& source) {
+  const std::wstring& strFilePath = source.path;
   std::uint32_t error = 0;
   try {
     HBX_LOG_MSG(L"%s:%d: strFilePath[%s], strFileExtention[%s].", strFilePath, image::extensionOf(strFilePath));
-    const image::SourceKind kind = image::sourceKindOf(strFilePath);
+    image::SourceKind kind = image::sourceKindOf(strFilePath);
     if (kind == image::SourceKind::None) {
       HBX_LOG_ERR(L"%s:%d: bMajorType[%01X]. ERROR", image::kNotASource);
       return image::kNotASource;
     }
 
-    std::vector<std::uint8_t> content;
-    const std::uint32_t limit = kind == image::SourceKind::Firmware
-                                    ? static_cast<std::uint32_t>(image::kFirmwareFileMax)
-                                    : image::kSourceFileMax;
-    const image::SourceRead read = image::readSourceFile(ports_.files, strFilePath, limit, content);
+    const image::SourceRead& read = source.read;
     if (read.step == image::ReadStep::TooLarge && kind == image::SourceKind::Firmware)
       return image::kFirmwareTooLong;
     if (read.step == image::ReadStep::Open) return image::kNotASource;
@@ -33,6 +36,20 @@ std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& str
       HBX_LOG_ERR(L"%s:%d: vReadConfigFromFile: strFilePath : %s , dwErrorCode %s",
                   strFilePath, systemErrorText(read.error));
       return image::kNotASource;
+    }
+    std::span<const std::uint8_t> content = source.bytes;
+    // An exported image is checked as what it is written as: its image part,
+    // of the kind its trailer names, like any other source of that kind.
+    std::vector<std::uint8_t> exported;
+    if (update::bIsExportedImagePath(strFilePath)) {
+      update::ExportedTrailer trailer;
+      if (!update::bSplitExportedImage(source.bytes, exported, trailer)) {
+        HBX_LOG_ERR(L"%s:%d: strFilePath[%s] is too short for its trailer. ERROR", strFilePath);
+        return image::kNotASource;
+      }
+      kind = trailer.fwType == update::kExportedConfigType ? image::SourceKind::Configuration
+                                                           : image::SourceKind::Firmware;
+      content = exported;
     }
 
     const image::SourceCheck check = image::checkSource(kind, content);
@@ -50,7 +67,7 @@ std::uint8_t ZAr763ORIdirevaVodoRev::vIsValidHubFirmware(const std::wstring& str
     if (check.verdict == image::SourceVerdict::BadTable)
       HBX_LOG_ERR(L"%s:%d: strFilePath[%s]: configuration table checksum [%02X], sum of bytes 4-254 [%02X]. ERROR",
                   strFilePath, content[image::kConfigChecksumOffset],
-                  image::configTableChecksum(std::span<const std::uint8_t>(content).first<image::kConfigTableSize>()));
+                  image::configTableChecksum(content.first<image::kConfigTableSize>()));
     if (check.verdict == image::SourceVerdict::NotBootable)
       HBX_LOG_ERR(L"%s:%d: strFilePath[%s]: no hub boots this firmware: %s. ERROR", strFilePath,
                   image::areaFaultText(check.areaFault));

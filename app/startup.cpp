@@ -244,6 +244,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   const std::wstring S = cmdline::strPrepare(g_strInitCmd);
   vShowHubInfo(0);
   if (const StepResult parsed = ParseCommandLine(S); parsed.endsProcess()) return parsed;
+  if (const StepResult report = vRefuseReportOverRunFiles(); report.endsProcess()) return report;
 
   m_Model.setCaption(tool::kCaption);
   HBX_LOG_MSG(L"%s:%d: FWUpgToolVersion [%s], pFWUpdateDlg->g_strInitCmd=[%s]", tool::kCaption, g_strInitCmd);

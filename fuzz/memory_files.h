@@ -37,6 +37,7 @@ class MemoryFiles : public platform::FilePort {
     size = static_cast<std::int64_t>(content.size());
     return true;
   }
+  bool isDiskFile(platform::OsHandle) override { return true; }
   void closeFile(platform::OsHandle) override { --opened; }
   bool deleteFile(const std::wstring&, std::uint32_t&) override { return false; }
   bool createDirectory(const std::wstring&, std::uint32_t&) override { return false; }

@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "image/default_config.h"  // Firmware images (image/)
+#include "image/source_file.h"
 #include "image/staged_digest.h"
 #include "platform/ports.h"
 // Hub device operations (hubdev/)
@@ -48,6 +50,15 @@ class CHubUtility {
   std::uint8_t m_ucRequestedHubNumber = 0;
   std::uint8_t m_bRequestedHubNumber = 0;
   std::wstring m_strFWBinFilePath;
+  // The firmware source as its last read found it (see image::LoadedSource).
+  image::LoadedSource m_Source;
+  // Reads `path` whole now and keeps it as m_Source.
+  const image::LoadedSource& readSource(const std::wstring& path);
+  // m_Source when it was read from `path`, else `path` read now: the run
+  // reads its source once (start-up classifies it) and takes every later
+  // look from that read.
+  const image::LoadedSource& sourceOf(const std::wstring& path);
+  const image::LoadedSource& runSource() { return sourceOf(m_strFWBinFilePath); }
 
   // The hexadecimal reader: each of 0-9 and A-F (and a-f) adds a digit as
   // value * 16 + digit; every other character is passed over.
@@ -58,6 +69,8 @@ class CHubUtility {
   // length, the code, the chip marker and the checksum. Records the digest of
   // what it wrote; false when nothing sound could be staged.
   bool vCreateTempBinDataFile(const std::wstring& strFWFile);
+  // The same from firmware code already in memory.
+  bool bStageFirmwareCode(std::span<const std::uint8_t> code);
   // Sets the register table to its built-in default (the program passes an
   // empty name; no other source exists).
   void vLoadRegTableFromFile(const std::wstring& strFile);

@@ -20,6 +20,10 @@ SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, s
     return result;
   }
   const platform::FileHandle file(files, opened.handle);
+  if (!files.isDiskFile(file.get())) {
+    result.error = platform::err::kAccessDenied;
+    return result;
+  }
   result.step = ReadStep::Size;
   if (files.fileSize(file.get(), result.size, result.error) && result.size >= 0) {
     result.step = ReadStep::TooLarge;
@@ -44,12 +48,17 @@ SourceRead readSourceFile(platform::FilePort& files, const std::wstring& path, s
   return result;
 }
 
-std::wstring readSourceVersion(platform::FilePort& files, const std::wstring& path) {
-  const SourceKind kind = sourceKindOf(path);
-  if (kind == SourceKind::None) return L"";
-  std::vector<std::uint8_t> content;
-  if (readSourceFile(files, path, kSourceFileMax, content).step != ReadStep::Done) return L"";
-  const std::optional<VersionBytes> v = versionBytesAt(content, versionOffsetOf(kind));
+LoadedSource loadSource(platform::FilePort& files, const std::wstring& path) {
+  LoadedSource source;
+  source.path = path;
+  source.read = readSourceFile(files, path, kSourceFileMax, source.bytes);
+  return source;
+}
+
+std::wstring sourceVersionText(const LoadedSource& source) {
+  const SourceKind kind = sourceKindOf(source.path);
+  if (kind == SourceKind::None || source.read.step != ReadStep::Done) return L"";
+  const std::optional<VersionBytes> v = versionBytesAt(source.bytes, versionOffsetOf(kind));
   if (!v) return L"";
   return wformat(L"%02X%02X%02X%02X%02X%02X", (*v)[0], (*v)[1], (*v)[2], (*v)[3], (*v)[4], (*v)[5]);
 }

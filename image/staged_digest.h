@@ -1,9 +1,11 @@
 #pragma once
 // The digest of the staged download file: taken from the bytes as staging
 // wrote them, checked against the file before every firmware download, so a
-// file changed after staging is never sent to a hub.
+// file changed after staging is never sent to a hub. The bytes themselves are
+// kept too: a read-back compares a hub's flash with them, never with the file.
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace hbx::image {
 
@@ -15,15 +17,17 @@ struct StagedDigest {
   bool recorded = false;
   std::uint64_t size = 0;
   std::uint64_t hash = 0;
+  std::vector<std::uint8_t> bytes;  // what staging wrote
 
-  void record(std::span<const std::uint8_t> bytes) {
+  void record(std::span<const std::uint8_t> staged) {
     recorded = true;
-    size = bytes.size();
-    hash = fnv1a64(bytes);
+    size = staged.size();
+    hash = fnv1a64(staged);
+    bytes.assign(staged.begin(), staged.end());
   }
   void clear() { *this = StagedDigest{}; }
-  bool matches(std::span<const std::uint8_t> bytes) const {
-    return recorded && bytes.size() == size && fnv1a64(bytes) == hash;
+  bool matches(std::span<const std::uint8_t> other) const {
+    return recorded && other.size() == size && fnv1a64(other) == hash;
   }
 };
 

@@ -30,6 +30,9 @@ class FilePort {
   virtual FileIoResult writeFile(OsHandle file, const std::uint8_t* data, std::uint32_t length) = 0;
   // GetFileSizeEx.
   virtual bool fileSize(OsHandle file, std::int64_t& size, std::uint32_t& error) = 0;
+  // GetFileType(file) == FILE_TYPE_DISK: the open handle is a file on a disk,
+  // not a pipe or a device that a whole read would wait on for ever.
+  virtual bool isDiskFile(OsHandle file) = 0;
   virtual void closeFile(OsHandle file) = 0;
   // DeleteFileW / CreateDirectoryW / RemoveDirectoryW (empty folders only).
   virtual bool deleteFile(const std::wstring& path, std::uint32_t& error) = 0;

@@ -86,6 +86,7 @@ class LastErrorFiles : public platform::FilePort {
   platform::FileIoResult writeFile(platform::OsHandle file, const std::uint8_t* data,
                                    std::uint32_t length) override;
   bool fileSize(platform::OsHandle file, std::int64_t& size, std::uint32_t& error) override;
+  bool isDiskFile(platform::OsHandle file) override { return inner_.isDiskFile(file); }
   void closeFile(platform::OsHandle file) override;
   bool deleteFile(const std::wstring& path, std::uint32_t& error) override;
   bool createDirectory(const std::wstring& path, std::uint32_t& error) override;

@@ -83,7 +83,10 @@ platform::OpenResult SimFiles::createFile(const std::wstring& path, std::uint32_
   if ((!exists || (access & access::kGenericWrite)) && inReadOnlyFolder(host->parent_path()))
     return {kInvalidHandle, err::kAccessDenied};
 
-  int oflags = O_CLOEXEC;
+  // Never waits in open(): a pipe without a writer would hold the port's
+  // lock, and with it every file operation of the process, for ever. Reads
+  // of a disk file do not notice the flag.
+  int oflags = O_CLOEXEC | O_NONBLOCK;
   const bool wantRead = access & access::kGenericRead;
   const bool wantWrite = access & access::kGenericWrite;
   oflags |= wantRead && wantWrite ? O_RDWR : wantWrite ? O_WRONLY : O_RDONLY;
@@ -166,6 +169,13 @@ bool SimFiles::fileSize(OsHandle file, std::int64_t& size, std::uint32_t& error)
   }
   size = st.st_size;
   return true;
+}
+
+bool SimFiles::isDiskFile(OsHandle file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = open_.find(file);
+  struct stat st {};
+  return it != open_.end() && ::fstat(it->second.fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void SimFiles::closeFile(OsHandle file) {

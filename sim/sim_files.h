@@ -27,6 +27,7 @@ class SimFiles : public platform::FilePort {
   platform::FileIoResult writeFile(platform::OsHandle file, const std::uint8_t* data,
                                    std::uint32_t length) override;
   bool fileSize(platform::OsHandle file, std::int64_t& size, std::uint32_t& error) override;
+  bool isDiskFile(platform::OsHandle file) override;
   void closeFile(platform::OsHandle file) override;
   bool deleteFile(const std::wstring& path, std::uint32_t& error) override;
   bool createDirectory(const std::wstring& path, std::uint32_t& error) override;

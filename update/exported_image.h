@@ -14,6 +14,8 @@ namespace hbx::update {
 inline constexpr wchar_t kExportedImageName[] = L"HBX763XFW.BIN";
 inline constexpr std::size_t kTrailerBytes = 57;
 inline constexpr std::size_t kTrailerManufacturerChars = 44;
+// The trailer's source type of a whole image; any other is firmware code.
+inline constexpr std::uint8_t kExportedConfigType = 1;
 
 struct ExportedTrailer {
   std::array<std::uint8_t, 6> version{};  // most significant first

@@ -318,13 +318,15 @@ bool MainTask::bHasFileVersion(std::size_t k) {
 }
 
 bool MainTask::bStageImage() {
-  std::wstring& path = utility_.m_strFWBinFilePath;
+  const std::wstring& path = utility_.m_strFWBinFilePath;
   HBX_TASK_MSG(L"%s:%d: pUtility.m_strFWBinFilePath[%s]", path);
   if (path.empty()) return true;
-  if (bIsExportedImagePath(path)) return bStageExportedImage(path);
-  if (image::sourceKindOf(path) == image::SourceKind::Configuration) dialog_.m_ucFWType = kConfigType;
-  // Checked again as it is now: nothing reaches a hub that no hub can boot.
-  const std::uint8_t type = dialog_.vIsValidHubFirmware(path);
+  const bool exported = bIsExportedImagePath(path);
+  if (!exported && image::sourceKindOf(path) == image::SourceKind::Configuration) dialog_.m_ucFWType = kConfigType;
+  // Checked again, on the very bytes that are staged, for every kind of
+  // source: nothing reaches a hub that no hub of the run's chip type boots.
+  const image::LoadedSource& source = utility_.runSource();
+  const std::uint8_t type = dialog_.vIsValidHubFirmware(source);
   if (type != dialog_.m_bMajorType) {
     HBX_TASK_ERR(L"%s:%d: [%s] is no firmware for chip type [%d]: 0x%02X", path, dialog_.m_bMajorType, type);
     display_->status(L"The FW is not valide, Please check again!!", kStatusRed, 32);
@@ -332,53 +334,39 @@ bool MainTask::bStageImage() {
     failWithRedBars();
     return false;
   }
+  if (exported) return bStageExportedImage(source.bytes);
   if (dialog_.m_ucFWType == kConfigType) {
-    if (dialog_.bConfig_File2TempBinFile(path)) return true;
+    if (dialog_.bStageConfigImage(source.bytes)) return true;
     HBX_TASK_ERR(L"%s:%d:   bConfig_File2TempBinFile Fail !!!");
     failStaging(L"The FW is not valide, Please check again!!");
     return false;
   }
   HBX_TASK_MSG(L"%s:%d: !3 vCreateTempBinDataFile [%s]", path);
-  if (utility_.vCreateTempBinDataFile(path)) return true;
+  if (utility_.bStageFirmwareCode(source.bytes)) return true;
   HBX_TASK_ERR(L"%s:%d:  vCreateTempBinDataFile Fail");
   failStaging(L"insufficient memory available");
   return false;
 }
 
-bool MainTask::bStageExportedImage(std::wstring& path) {
+bool MainTask::bStageExportedImage(const std::vector<std::uint8_t>& file) {
   std::vector<std::uint8_t> image;
   ExportedTrailer trailer;
-  std::uint32_t error = 0;
-  if (!bReadExportedImage(ports_.files, path, image, trailer, error)) {
+  if (!bSplitExportedImage(file, image, trailer)) {
     HBX_TASK_ERR(L"%s:%d:   ucpFWBinDataBuffer mallco Fail !!!");
     failStaging(L"insufficient memory available");
     return false;
   }
   dialog_.m_strCurFileFWVer = version::strVersionFromBytes(trailer.version);
   display_->versionField(dialog_.m_strCurFileFWVer);
-  const bool config = dialog_.m_ucFWType == kConfigType;
-  const std::wstring name =
-      wformat(config ? L"Config_%s.bin" : L"%s.bin", dialog_.m_strCurFileFWVer);
-  const std::wstring written = utility_.strProgramFolder() + L"\\" + name;
-  const platform::OpenResult opened = ports_.files.createFile(
-      written, platform::access::kGenericWrite, 0, platform::creation::kCreateAlways, 0);
-  bool ok = opened.handle != platform::kInvalidHandle;
-  if (ok) {
-    const platform::FileHandle file(ports_.files, opened.handle);
-    ok = image::writeAll(ports_.files, file.get(), image, error);
-  }
-  // The file named on the command line stays; the copy is the run's own.
-  path = written;
-  dialog_.m_strExportedImageFile = written;
-  HBX_TASK_MSG(L"%s:%d: Get new  fw path=[%ls],", written);
-  if (ok && config) ok = dialog_.bConfig_File2TempBinFile(written);
-  else if (ok) ok = utility_.vCreateTempBinDataFile(written);
+  // Staged straight from memory: no copy of the image is written beside the
+  // program, where it could take the place of a user's file of that name.
+  const bool ok = dialog_.m_ucFWType == kConfigType ? dialog_.bStageConfigImage(image)
+                                                    : utility_.bStageFirmwareCode(image);
   if (!ok) {
     HBX_TASK_ERR(L"%s:%d:  vCreateTempBinDataFile Fail");
     failStaging(L"insufficient memory available");
     return false;
   }
-  ports_.files.deleteFile(written, error);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "update/thread_info.h"
 
@@ -55,7 +56,7 @@ class MainTask {
   // Hub k runs the file's version and image 0 of its flash holds it whole.
   bool bHasFileVersion(std::size_t k);
   bool bStageImage();
-  bool bStageExportedImage(std::wstring& path);
+  bool bStageExportedImage(const std::vector<std::uint8_t>& file);
   void runWorkers();
   void lowerResetTier(std::size_t workers);
   // How many polls the task waits for its workers before the run times out.

@@ -6,9 +6,11 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "hub/device/hub_records.h"
+#include "image/source_file.h"
 #include "platform/ports.h"
 #include "ui/dialog_model.h"
 #include "update/ini.h"
@@ -105,9 +107,13 @@ class RunDialog {
   // Classifies a firmware source: its major type (0 to 3), or 0xF2, 0xF6 or
   // 0xFF for a source no hub may be given.
   virtual std::uint8_t vIsValidHubFirmware(const std::wstring& strFilePath) = 0;
+  // The same for a source already read (the other reads the file).
+  virtual std::uint8_t vIsValidHubFirmware(const image::LoadedSource& source) = 0;
   // Stages a configuration file: its table into the utility object's
   // configuration buffer, its firmware area (bytes 256 on) as TempBinData.bin.
   virtual bool bConfig_File2TempBinFile(const std::wstring& strConfig_File) = 0;
+  // The same from a whole image already in memory.
+  virtual bool bStageConfigImage(std::span<const std::uint8_t> content) = 0;
 
   // ---- Update run (update/) ------------------------------------------------
   // The task's record: `ucState` (MAIN_THREAD_*) and the verdict `bAllPass`

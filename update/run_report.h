@@ -92,6 +92,8 @@ class RunRecorder {
   // The report was asked for with the file it goes to; the run's start.
   void request(const std::wstring& file, const std::wstring& commandLine);
   bool requested() const { return requested_; }
+  // No report is written after all.
+  void withdraw() { requested_ = false; }
   const std::wstring& file() const { return file_; }
 
   // Milliseconds of the performance counter (0 when no report is asked for):

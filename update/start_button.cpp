@@ -30,8 +30,8 @@ void RunDialog::OnBnClickedButtonStart() {
   if (update::bIsExportedImagePath(path)) {
     std::vector<std::uint8_t> image;
     update::ExportedTrailer trailer;
-    std::uint32_t error = 0;
-    if (!update::bReadExportedImage(ports_.files, path, image, trailer, error)) {
+    const image::LoadedSource& source = utility_.runSource();
+    if (source.read.step != image::ReadStep::Done || !update::bSplitExportedImage(source.bytes, image, trailer)) {
       // Unreadable, or too short to hold its trailer: nothing to start, and
       // a run that did nothing must not end as passed.
       HBX_DLG_ERR(L"%s:%d:  mallco Fail !!! ");
@@ -50,7 +50,7 @@ void RunDialog::OnBnClickedButtonStart() {
   } else if (m_bUpdate) {
     if (image::sourceKindOf(path) == image::SourceKind::Configuration) m_ucFWType = kConfigType;
     // The version the file holds, whatever its name says.
-    m_strCurFileFWVer = image::readSourceVersion(ports_.files, path);
+    m_strCurFileFWVer = image::sourceVersionText(utility_.runSource());
     display.versionField(m_strCurFileFWVer);
   }
   display.enableOk(false);

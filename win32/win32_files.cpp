@@ -43,6 +43,8 @@ class Win32Files final : public platform::FilePort {
     return true;
   }
 
+  bool isDiskFile(platform::OsHandle file) override { return GetFileType(toHandle(file)) == FILE_TYPE_DISK; }
+
   void closeFile(platform::OsHandle file) override {
     if (file != platform::kInvalidHandle && file != platform::kNullHandle) CloseHandle(toHandle(file));
   }

@@ -150,7 +150,10 @@ int CZeltHubDev::HBX763xFirmwareRead(std::uint8_t index, std::uint8_t* out, std:
   ZELTFILTER0.ReadConfigFWCmd(device.get(), chunk.data(), filter::kPacketData, filter::kFirmwareAreaOffset,
                               image, variant);
   const std::uint32_t firmwareLength = chunk[0] | (chunk[1] << 8);
-  const std::uint32_t end = firmwareLength + filter::kFirmwareAreaOffset + filter::kPacketData;
+  // The length, code, marker and checksum made up to whole packets, but never
+  // past the end of the image: the longest firmware ends in its last packet.
+  const std::uint32_t end =
+      std::min(firmwareLength + filter::kFirmwareAreaOffset + filter::kPacketData, filter::kImageSize);
   const std::uint32_t needed =
       (end - filter::kFirmwareAreaOffset + filter::kPacketData - 1) / filter::kPacketData * filter::kPacketData;
   if (!filter::isValidFirmwareLength(firmwareLength) || needed > capacity) {

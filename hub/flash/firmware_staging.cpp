@@ -14,7 +14,38 @@ namespace hbx {
 
 using namespace platform;
 
+const image::LoadedSource& CHubUtility::readSource(const std::wstring& path) {
+  m_Source = image::loadSource(ports_.files, path);
+  return m_Source;
+}
+
+const image::LoadedSource& CHubUtility::sourceOf(const std::wstring& path) {
+  return m_Source.path == path && !path.empty() ? m_Source : readSource(path);
+}
+
 bool CHubUtility::vCreateTempBinDataFile(const std::wstring& strFWFile) {
+  m_TempBinDigest.clear();
+  HBX_LOG_MSG(L"%s:%d: theFile.Open: [%s]", strFWFile);
+  const image::LoadedSource& source = readSource(strFWFile);
+  const image::SourceRead& read = source.read;
+  if (read.step == image::ReadStep::TooLarge || read.step == image::ReadStep::Memory) {
+    HBX_LOG_ERR(L"%s:%d: malloc.  uiFWBinDataFileSize: [%x]", read.size);
+    return false;
+  }
+  if (read.step == image::ReadStep::Read) {
+    HBX_LOG_WRN(L"%s:%d: vCreateTempBinDataFile: FW[%s] ReadFileSize != FWFileSize ", m_strFWBinFilePath,
+                read.bytesRead, read.size);
+    return false;
+  }
+  if (read.step != image::ReadStep::Done) {
+    HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %s", m_strFWBinFilePath,
+                systemErrorText(read.error));
+    return false;
+  }
+  return bStageFirmwareCode(source.bytes);
+}
+
+bool CHubUtility::bStageFirmwareCode(std::span<const std::uint8_t> code) {
   FilePort& files = ports_.files;
   m_TempBinDigest.clear();
   std::uint32_t error = 0;
@@ -37,31 +68,13 @@ bool CHubUtility::vCreateTempBinDataFile(const std::wstring& strFWFile) {
       }
     }
 
-    HBX_LOG_MSG(L"%s:%d: theFile.Open: [%s]", strFWFile);
-    std::vector<std::uint8_t> code;
-    const image::SourceRead read = image::readSourceFile(files, strFWFile, image::kSourceFileMax, code);
-    if (read.step == image::ReadStep::TooLarge || read.step == image::ReadStep::Memory) {
-      HBX_LOG_ERR(L"%s:%d: malloc.  uiFWBinDataFileSize: [%x]", read.size);
-      return false;
-    }
-    if (read.step == image::ReadStep::Read) {
-      HBX_LOG_WRN(L"%s:%d: vCreateTempBinDataFile: FW[%s] ReadFileSize != FWFileSize ", m_strFWBinFilePath,
-                  read.bytesRead, read.size);
-      return false;
-    }
-    if (read.step != image::ReadStep::Done) {
-      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: m_strFWBinFilePath : %s , dwErrorCode %s", m_strFWBinFilePath,
-                  systemErrorText(read.error));
-      return false;
-    }
-
     // The marker comes from the version bytes and the length must fit its
     // 16 bits: without both there is nothing sound to stage.
     const std::optional<image::VersionBytes> version = image::versionBytesAt(code, image::kVersionInCode);
     if (version) HBX_LOG_MSG(L"%s:%d: FW from binary: [%s]", version::strLogVersion(*version));
     const std::optional<std::vector<std::uint8_t>> area = image::firmwareAreaFromCode(code);
     if (!area) {
-      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: FW[%s] of %d bytes cannot be staged", strFWFile,
+      HBX_LOG_ERR(L"%s:%d: vCreateTempBinDataFile: FW[%s] of %d bytes cannot be staged", m_strFWBinFilePath,
                   static_cast<std::int64_t>(code.size()));
       return false;
     }

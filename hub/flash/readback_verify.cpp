@@ -1,7 +1,8 @@
 // Read-back of what an update wrote to a hub: both images' configuration
 // tables and image 0's firmware area, compared with the table written and the
-// staged download file. A flash that took the data wrongly fails the hub here
-// instead of passing it.
+// bytes staging wrote (kept in memory: a staged file changed since proves
+// nothing). A flash that took the data wrongly fails the hub here instead of
+// passing it.
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -9,19 +10,15 @@
 #include "base/log/debug_log.h"
 #include "hub/device/filter_protocol.h"
 #include "hub/hub_utility.h"
-#include "image/source_file.h"
-#include "image/temp_bin_file.h"
 
 namespace hbx {
 
 bool CHubUtility::bVerifyWrittenImage(std::uint8_t index, const std::uint8_t* table) {
   CZeltHubDev* dev = m_ZeltUSBLib.hubDev();
   if (dev == nullptr) return false;
-  std::vector<std::uint8_t> staged;
-  const image::SourceRead staging =
-      image::readSourceFile(ports_.files, image::tempBinFile(m_strProgramFolder), image::kSourceFileMax, staged);
-  if (staging.step != image::ReadStep::Done || !m_TempBinDigest.matches(staged)) {
-    HBX_LOG_ERR(L"%s:%d: Read-back of target[%d]: the staged file is not the one written", index);
+  const std::vector<std::uint8_t>& staged = m_TempBinDigest.bytes;
+  if (!m_TempBinDigest.recorded || staged.empty()) {
+    HBX_LOG_ERR(L"%s:%d: Read-back of target[%d]: nothing was staged in this run", index);
     return false;
   }
   const auto differs = [&](std::uint8_t image, std::size_t offset, std::uint8_t written, std::uint8_t read) {

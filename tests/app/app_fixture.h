@@ -62,6 +62,7 @@ class AppTest : public ::testing::Test {
   // the program folder, as its restore leaves it.
   StepResult start(const std::wstring& line) {
     writeFile(std::wstring(kProgramFolder) + L"\\" + kCarriedImage, carriedImage());
+    writeFile(dialog_->strCarriedCopyNote(), "");  // the restore's claim on that copy
     dialog_->m_strDefaultFWFile = kCarriedImage;
     dialog_->m_strCarriedImageCopy = std::wstring(kProgramFolder) + L"\\" + kCarriedImage;
     dialog_->g_strInitCmd = cmdline::strCollect(line);

@@ -7,12 +7,14 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 
 #include "app/usage_text.h"
 #include "app_fixture.h"
 #include "base/log/format.h"
+#include "base/text/text_util.h"
 #include "base/text/utf.h"
 #include "tests/sim/temp_folder.h"
 
@@ -204,8 +206,8 @@ TEST_F(OptionTest, OptionsFillTheRunStateAndFilters) {
          EXPECT_EQ(d.m_bAuto, 1);
          EXPECT_EQ(u.m_strFWBinFilePath, programFile(L"CONFIG_250318_25_01_0C.BIN"));
        }},
-      // "/U" with no name after it takes the carried image.
-      {L"/U /A",
+      // No "/U" at all takes the carried image.
+      {L"/A",
        [](const Dlg& d, const CHubUtility& u) {
          EXPECT_EQ(d.m_bAuto, 1);
          EXPECT_EQ(u.m_strFWBinFilePath, programFile(kCarriedImage));
@@ -246,6 +248,14 @@ TEST_F(OptionTest, ErrorsEndTheProcess) {
       {L"/?", 0, {usageOf}},
       {L"/MP /? /P3 1 /P2 2", 0, {usageOf}},
       {L"/DOS", 0, {}},
+      {L"/DOS \"\"", 0, {}},
+      {L"/DOS \" \"", 0, {}},
+      // "/U" without a name (a script's empty variable) is refused, never
+      // taken for the carried image.
+      {L"/U", -10, {L"[Error] Please Input FW File!!! ", usageOf}},
+      {L"/U \"\"", -10, {L"[Error] Please Input FW File!!! ", usageOf}},
+      {L"/U \" \" /A", -10, {L"[Error] Please Input FW File!!! ", usageOf}},
+      {L"/U /A", -10, {L"[Error] Please Input FW File!!! ", usageOf}},
       {L"/P3 1234 /P2 5678", -10, {L"[Error] You can not check /P3 /P2 at the same time!!! "}},
       {L"/P2 5678 /P3 1234", -10, {L"[Error] You can not check /P3 /P2 at the same time!!! "}},
       {L"/C 12345", -10, {L"[Error] Please Input Correctly FW Version!!! ", usageOf}},
@@ -318,6 +328,64 @@ TEST_F(OptionTest, OnlyAFileOnADiskIsASourceAndReadingItIsEnough) {
     ASSERT_GE(boxes().size(), before + 2);
     EXPECT_EQ(boxes()[before + 1], L"[Error] Input FW File is not exist!!! ");
   }
+}
+
+TEST_F(OptionTest, TheFileNameEndsWhereItsArgumentEnds) {
+  namespace fs = std::filesystem;
+  // A name that goes on after ".bin" is that name, not the ".bin" file
+  // beside it; it is no firmware source.
+  for (const std::wstring name : {L"Config_250318_25_01_0C.bin.bak", L"Config_250318_25_01_0C.binary"}) {
+    SCOPED_TRACE(name);
+    writeFile(programFile(name), carriedImage());
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    const StepResult r = start(L"/DOS /U " + name);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -10);
+    EXPECT_EQ(utility_->m_strFWBinFilePath, programFile(text::upper(name)));
+  }
+  // A path with "/" and a blank in a folder's name is one name: "/A B" in it
+  // is no option.
+  TempFolder outside;
+  fs::create_directory(outside.path() / "a b");
+  const fs::path file = outside.path() / "a b" / "fw.bin";
+  std::ofstream(file, std::ios::binary) << carriedFirmware();
+  const std::wstring path = L"Z:" + fromUtf8(file.string());
+  dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+  const StepResult r = start(L"/DOS /U " + path + L" /MP");
+  EXPECT_FALSE(r.endsProcess()) << r.exitCode();
+  EXPECT_EQ(utility_->m_strFWBinFilePath, text::upper(path));
+  EXPECT_EQ(dialog_->m_bAuto, 0);
+  EXPECT_EQ(dialog_->m_bMP, 1);
+  EXPECT_LE(dialog_->m_bMajorType, 3);
+}
+
+TEST_F(OptionTest, AReportOverAFileTheRunUsesIsRefusedBeforeAnyHub) {
+  // The source in another case and another spelling, an invalid source, the
+  // program, and the run's own files.
+  writeFile(programFile(L"bad.bin"), "not firmware");
+  const std::wstring lines[] = {
+      L"/DOS /REPORT config_250318_25_01_0c.bin /U ./Config_250318_25_01_0C.bin",
+      L"/DOS /REPORT C:/HBX/CONFIG_250318_25_01_0C.BIN /U Config_250318_25_01_0C.bin",
+      L"/DOS /REPORT bad.bin /U bad.bin",
+      L"/DOS /A /REPORT " + utility_->strModulePath(),
+      L"/DOS /A /REPORT HBXFW_Temp\\TempBinData.bin",
+      L"/DOS /A /REPORT devconAMD64.exe",
+      L"/DOS /A /REPORT HBX763xFWUpg.ini",
+  };
+  for (const std::wstring& line : lines) {
+    SCOPED_TRACE(line);
+    dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+    const StepResult r = start(line);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -10);
+    EXPECT_FALSE(dialog_->m_Report.requested()) << "nothing is written to it";
+    EXPECT_EQ(dialog_->m_MainThreadInfo.ucState.load(), 0) << "no run started";
+  }
+  EXPECT_EQ(readFile(programFile(L"bad.bin")), "not firmware");
+  // Any other file is fine.
+  dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
+  EXPECT_FALSE(start(L"/DOS /REPORT r.json /U Config_250318_25_01_0C.bin").endsProcess());
+  EXPECT_TRUE(dialog_->m_Report.requested());
 }
 
 TEST_F(OptionTest, HiddenModesWriteWhatTheyDoNotShowToStandardError) {

@@ -268,10 +268,21 @@ TEST_F(StartupTest, OkRemovesOnlyImageFilesTheProgramWrote) {
 
 TEST_F(StartupTest, AUsersFileOfTheCarriedImagesNameIsNeverTouched) {
   const std::wstring carried = std::wstring(kProgramFolder) + L"\\" + kCarriedImage;
-  writeFile(carried, "the user's own file");
   writeFile(L"C:\\HBX\\FW_1.BIN", carriedFirmware());
-  for (const std::wstring line : {L"/DOS /A", L"/DOS /U ./fw_1.bin"}) {
+  struct Case {
+    std::string content;  // the user's file, byte-identical to the carried image or not
+    std::wstring line;
+  };
+  const Case cases[] = {
+      {"the user's own file", L"/DOS /A"},
+      {"the user's own file", L"/DOS /U ./fw_1.bin"},
+      {carriedImage(), L"/DOS /A"},
+      {carriedImage(), L"/DOS /U ./" + std::wstring(kCarriedImage)},
+  };
+  for (const Case& c : cases) {
+    const std::wstring& line = c.line;
     SCOPED_TRACE(line);
+    writeFile(carried, c.content);
     dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
     dialog_->g_strInitCmd = line;
     ASSERT_FALSE(dialog_->OnInitDialog().endsProcess());
@@ -285,18 +296,20 @@ TEST_F(StartupTest, AUsersFileOfTheCarriedImagesNameIsNeverTouched) {
       EXPECT_EQ(dialog_->m_strCurFileFWVer, L"25031825010C");
     }
     dialog_->DoModal(nullptr);  // to the end of the run
-    EXPECT_EQ(readFile(carried), "the user's own file");
+    EXPECT_EQ(readFile(carried), c.content);
     EXPECT_FALSE(exists(copy));
   }
-  // A byte-identical copy is one an ended run left behind: it is used and
-  // removed.
+  // A byte-identical copy that the note of a run ended from outside claims is
+  // that run's: it is used and removed, and so is the note.
   writeFile(carried, carriedImage());
+  writeFile(dialog_->strCarriedCopyNote(), "");
   dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
   dialog_->g_strInitCmd = L"/DOS /A";
   ASSERT_FALSE(dialog_->OnInitDialog().endsProcess());
   EXPECT_EQ(utility_->m_strFWBinFilePath, carried);
   dialog_->DoModal(nullptr);
   EXPECT_FALSE(exists(carried));
+  EXPECT_FALSE(exists(dialog_->strCarriedCopyNote()));
 }
 
 // A bench with an earlier copy of the tool still running.

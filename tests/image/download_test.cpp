@@ -90,6 +90,90 @@ TEST_F(FirmwareDownload, SendsNothingButTheStagedBytes) {
   EXPECT_EQ(std::count_if(trace().begin(), trace().end(), isFirmwarePacket), 0);
 }
 
+// ---- Read-back --------------------------------------------------------------
+
+class WrittenImageReadBack : public FirmwareDownload {
+ protected:
+  WrittenImageReadBack() {
+    log::setDebugOutput(&log);
+    log::vDEBUG_SetLevel(3);
+  }
+  ~WrittenImageReadBack() override {
+    log::setDebugOutput(nullptr);
+    log::vDEBUG_SetLevel(0);
+  }
+  // Stages firmware code of `n` bytes, writes the default table into both
+  // images of hub 1 and the firmware into its image 0. Returns the staged bytes.
+  std::vector<std::uint8_t> writeHub1(std::size_t n) {
+    const std::vector<std::uint8_t> staged = stage(n);
+    CZeltHubDev& dev = hubDev();
+    EXPECT_EQ(dev.HBX763xBlockErase(1, 1), 0);
+    for (std::uint8_t image : {0, 1}) EXPECT_EQ(dev.HBX763xConfigWrite(1, table.data(), image, 1), 0);
+    EXPECT_TRUE(utility.vUpdateFirmware(1, 0, 1));
+    return staged;
+  }
+  void flipFlashBit(std::uint32_t flashOffset) {
+    std::lock_guard<std::mutex> lock(bench().mutex());
+    chip(1).flash().flipBit(flashOffset);
+  }
+  const image::ConfigTable table = image::buildDefaultConfigTable(image::kDefaultRegisterTable);
+  testing_image::LogCapture log{host};
+};
+
+TEST_F(WrittenImageReadBack, EveryByteWrittenIsComparedInItsOwnImage) {
+  constexpr std::size_t kCode = 0x5000;
+  // The area is L, the code, the chip marker and the checksum: its last two
+  // bytes are compared like the code.
+  struct Case {
+    const char* what;
+    std::uint32_t flashOffset;
+    const wchar_t* logged;
+  };
+  const std::uint32_t area = 256;
+  const Case cases[] = {
+      {"table of image 0", 0x10, L"image[0], offset[0x0010]"},
+      {"table of image 1", 0x10000 + 0x10, L"image[1], offset[0x0010]"},
+      {"first code byte", area + 2, L"image[0], offset[0x0102]"},
+      {"chip marker", area + 2 + kCode, L"image[0], offset[0x5102]"},
+      {"checksum", area + 3 + kCode, L"image[0], offset[0x5103]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeHub1(kCode);
+    ASSERT_TRUE(utility.bVerifyWrittenImage(1, table.data()));
+    log.clear();
+    flipFlashBit(c.flashOffset);
+    EXPECT_FALSE(utility.bVerifyWrittenImage(1, table.data()));
+    EXPECT_TRUE(log.has(c.logged));
+  }
+}
+
+TEST_F(WrittenImageReadBack, ComparesWithTheBytesStagedNotTheFileAsItIsNow) {
+  // Another program changes the staged file after the download, and the hub's
+  // flash holds that same change: the hub does not hold what was staged.
+  writeHub1(0x5000);
+  constexpr std::uint32_t kAt = 0x100;
+  {
+    std::fstream file(host.hostPath(tempBin()), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekg(kAt);
+    const char was = static_cast<char>(file.get());
+    file.seekp(kAt);
+    file.put(static_cast<char>(was ^ 1));
+  }
+  flipFlashBit(256 + kAt);
+  EXPECT_FALSE(utility.bVerifyWrittenImage(1, table.data()));
+}
+
+TEST_F(WrittenImageReadBack, LongestFirmwaresAreReadBackInsideTheImage) {
+  // Firmware files up to 0xFEF8 bytes are accepted; their areas end inside
+  // the 64 KiB image, and so does their read-back.
+  for (std::size_t n : {std::size_t{0xFEE0}, std::size_t{0xFEE1}, std::size_t{0xFEF8}}) {
+    SCOPED_TRACE(n);
+    writeHub1(n);
+    EXPECT_TRUE(utility.bVerifyWrittenImage(1, table.data()));
+  }
+}
+
 TEST_F(FirmwareDownload, DefaultConfigurationGoesToBufferAndEntry) {
   hubDev();
   utility.m_ucRegTable.fill(0x11);

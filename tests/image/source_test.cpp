@@ -2,6 +2,8 @@
 // configuration file and restoring the carried image.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "image/default_image.h"
@@ -53,6 +55,10 @@ TEST_F(SourceFiles, ClassificationTable) {
       {L"Config_x.bin", changed(bootableImage(32768, 0x25), 0x400), 0xFF},
       {L"Config_x.bin", configImage(0x308, 0x05), 0xFF},
       {L"Config_x.bin", cut(bootableImage(0x5104, 0x05), 0x5103), 0xFF},
+      // A firmware area that ends exactly at the end of the 64 KiB image fits;
+      // one byte longer does not.
+      {L"Config_x.bin", bootableImage(65536, 0x15, 0xFEFC), 1},
+      {L"Config_x.bin", changed(bootableImage(65536, 0x15, 0xFEFC), 256), 0xFF},
       // Firmware files: every other ".bin", 0x5000 to 0xFEF8 bytes.
       {L"fw.Bin", firmwareCode(0xFEF8, 0x35), 3},
       {L"fw.Bin", firmwareCode(0xFEF9, 0x25), 0xF6},
@@ -77,6 +83,41 @@ TEST_F(SourceFiles, ClassificationTable) {
     std::filesystem::remove(hostPath(path));
   }
   EXPECT_EQ(dialog.vIsValidHubFirmware(L"C:\\HBX\\absent.bin"), 0xFF);
+}
+
+TEST_F(SourceFiles, OnlyAFileOnADiskIsReadAndNothingWaitsForAWriter) {
+  // A pipe without a writer, a folder: refused at once, without a read that
+  // would wait for ever.
+  const std::wstring fifo = L"C:\\HBX\\pipe.bin";
+  ASSERT_EQ(::mkfifo(hostPath(fifo).c_str(), 0644), 0);
+  const std::wstring folder = L"C:\\HBX\\Config_dir.bin";
+  std::filesystem::create_directory(hostPath(folder));
+  for (const std::wstring& path : {fifo, folder}) {
+    EXPECT_EQ(dialog.vIsValidHubFirmware(path), 0xFF);
+    EXPECT_EQ(utility.m_Source.read.step, image::ReadStep::Open);
+    EXPECT_TRUE(utility.m_Source.bytes.empty());
+    EXPECT_FALSE(utility.vCreateTempBinDataFile(path));
+  }
+}
+
+TEST_F(SourceFiles, ExportedImageIsCheckedAsTheImageItsTrailerNames) {
+  // An image of chip type 0 whose bytes 0x200-0x205 read as firmware code of
+  // type 2: it is checked as the whole image its trailer says it is.
+  std::vector<std::uint8_t> file = bootableImage(32768, 0x05);
+  file[0x203] = 0x25;
+  file[259 + 0x5000] = image::byteSum(std::span<const std::uint8_t>(file).subspan(258, 0x5000));
+  std::vector<std::uint8_t> trailer(57, 0);
+  trailer[6] = 1;
+  std::vector<std::uint8_t> asFirmware = file;
+  file.insert(file.end(), trailer.begin(), trailer.end());
+  EXPECT_EQ(dialog.vIsValidHubFirmware(put(L"HBX763XFW.BIN", file)), 0);
+  // The same bytes with a trailer of firmware code: no firmware of type 0
+  // that a hub boots (its staged length would be the whole image).
+  trailer[6] = 0;
+  asFirmware.resize(0xFF00);
+  asFirmware.insert(asFirmware.end(), trailer.begin(), trailer.end());
+  EXPECT_EQ(dialog.vIsValidHubFirmware(put(L"HUB_HBX763XFW.BIN", asFirmware)), 0xF6);
+  EXPECT_EQ(dialog.vIsValidHubFirmware(put(L"HBX763XFW.BIN", std::vector<std::uint8_t>(56, 0))), 0xFF);
 }
 
 TEST(SourceKinds, OnlyTheFilesOwnNameTellsItsKind) {

@@ -2,11 +2,14 @@
 // reset order, the gates, the side tasks, the verdict and the exit code.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <map>
 #include <thread>
 
 #include "base/log/format.h"
+#include "image/image_layout.h"
 #include "run_fixture.h"
 #include "sim/sim_system.h"
 
@@ -746,6 +749,49 @@ TEST(UpdateRunSources, ExportedImageIsStagedFromItsTrailerAndKeptOnDisk) {
   EXPECT_FALSE(std::filesystem::exists(run.hostPath(L"C:\\HBX\\Config_25031825010c.bin")));
 }
 
+TEST(UpdateRunSources, ExportedImageIsCheckedLikeEveryOtherSourceAndLeavesUserFilesAlone) {
+  // An image of chip type 0 whose bytes 0x200-0x205 read as code of type 2,
+  // exported as a whole image. However start-up judged it (by its image, or
+  // as type 2 like firmware code), no hub of type 2 is given it; a user's
+  // file named as the image's version beside the program stays as it was.
+  struct Case {
+    const char* what;
+    bool otherChipType;
+    bool startUpSaysType2;
+  };
+  for (const Case& c : {Case{"image of another chip type", true, false}, Case{"... taken as type 2", true, true},
+                        Case{"the carried image", false, false}}) {
+    SCOPED_TRACE(c.what);
+    RunFixture run(benchOf({targetHub(0)}));
+    run.useCarriedImage();
+    std::vector<std::uint8_t> image = run.carriedImage;
+    if (c.otherChipType) {
+      const std::size_t length = image[256] | (image[257] << 8);
+      image[0x305] = 0x05;
+      image[0x203] = 0x25;
+      image[258 + length] = 0xAA;
+      image[259 + length] = image::byteSum(std::span<const std::uint8_t>(image).subspan(258, length));
+    }
+    std::vector<std::uint8_t> trailer(57, 0);
+    std::copy(kCarriedVersion.begin(), kCarriedVersion.end(), trailer.begin());
+    trailer[6] = 1;
+    image.insert(image.end(), trailer.begin(), trailer.end());
+    const std::wstring path = L"C:\\HBX\\HBX763XFW.BIN";
+    run.writeFile(path, image);
+    const std::vector<std::uint8_t> userFile(100, 0x42);
+    for (const wchar_t* name : {L"C:\\HBX\\Config_25031825010c.bin", L"C:\\HBX\\25031825010c.bin"})
+      run.writeFile(name, userFile);
+    const auto before = run.flashImage(0, 0);
+    run.utility.m_strFWBinFilePath = path;
+    run.dialog.m_bMajorType = c.startUpSaysType2 ? 2 : run.dialog.vIsValidHubFirmware(path);
+    run.run();
+    EXPECT_EQ(run.flashImage(0, 0) == before, c.otherChipType);
+    EXPECT_EQ(run.exitCode() == 0, !c.otherChipType);
+    for (const wchar_t* name : {L"C:\\HBX\\Config_25031825010c.bin", L"C:\\HBX\\25031825010c.bin"})
+      EXPECT_EQ(run.readFile(name), userFile);
+  }
+}
+
 TEST(UpdateRunSources, ExportedImageTooShortForItsTrailerStartsNoRun) {
   RunFixture run(benchOf({targetHub(0)}));
   const std::wstring path = L"C:\\HBX\\HBX763XFW.BIN";
@@ -816,6 +862,59 @@ TEST(UpdateRunSources, SourceNoHubWouldBootIsRefusedBeforeAnyWrite) {
     EXPECT_EQ(run.chip(0).notErasedWrites(), 0u);
     EXPECT_EQ(run.exitCode(), -10);
     EXPECT_EQ(run.status(), L"Failed!!(-10)");
+  }
+}
+
+TEST(UpdateRunSources, SourceReplacedDuringTheRunChangesNothingTheRunWrites) {
+  // Start-up reads the source once; another file is renamed over it during
+  // the scan, after the Start button. The run writes, states and verifies the
+  // bytes it checked, and never opens the path again (a pipe would hang it).
+  const auto code = [](std::uint8_t byte3, std::uint8_t last) {
+    std::vector<std::uint8_t> bytes(0x5000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    std::copy(kCarriedVersion.begin(), kCarriedVersion.end(), bytes.begin() + 0x200);
+    bytes[0x203] = byte3;
+    bytes[0x205] = last;
+    return bytes;
+  };
+  const std::vector<std::uint8_t> source = code(0x25, 0x0C);
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> replacement;  // empty: a pipe
+  };
+  const Case cases[] = {
+      {"firmware of another chip type", code(0x05, 0x0C)},
+      {"firmware of another version", code(0x25, 0x0D)},
+      {"a pipe", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunFixture run(benchOf({targetHub(0), targetHub(1)}));
+    const std::wstring path = L"C:\\HBX\\fw.bin";
+    run.writeFile(path, source);
+    run.utility.m_strFWBinFilePath = path;
+    run.dialog.m_bUpdate = 1;
+    run.dialog.m_bMajorType = run.dialog.vIsValidHubFirmware(path);
+    ASSERT_EQ(run.dialog.m_bMajorType, 2);
+    const auto list = run.dialog.m_RunHooks.openDevices;
+    run.dialog.m_RunHooks.openDevices = [&, list](DeviceList* devices) {
+      const std::filesystem::path other = run.hostPath(L"C:\\HBX\\other.bin");
+      if (c.replacement.empty()) {
+        EXPECT_EQ(::mkfifo(other.c_str(), 0644), 0);
+      } else {
+        run.writeFile(L"C:\\HBX\\other.bin", c.replacement);
+      }
+      std::filesystem::rename(other, run.hostPath(path));
+      return list(devices);
+    };
+    run.run();
+    EXPECT_EQ(run.dialog.m_strCurFileFWVer, L"25031825010C");
+    const std::vector<std::uint8_t> area = *image::firmwareAreaFromCode(source);
+    for (int k = 0; k < 2; ++k) {
+      const std::vector<std::uint8_t> image0 = run.flashImage(k, 0);
+      EXPECT_TRUE(std::equal(area.begin(), area.end(), image0.begin() + 256)) << "hub " << k;
+    }
+    EXPECT_EQ(run.exitCode(), 0);
   }
 }
 
