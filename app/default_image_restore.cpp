@@ -88,13 +88,10 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   } else {
     files.createDirectory(workFolder, error);  // an existing folder is fine; removed with the note
     const OpenResult claimed = files.createFile(note, access::kGenericWrite, 0, creation::kCreateAlways, 0);
-    if (claimed.handle == kInvalidHandle) {
-      // Without the note a copy left by a killed run would pass for a
-      // user's file: the copy goes where no user file is.
-      target = workFolder + L"\\" + m_strDefaultFWFile;
-    } else {
-      files.closeFile(claimed.handle);
-    }
+    // Without the note (no work folder can be made) the copy still goes into
+    // the program folder: a copy a killed run leaves there is then taken for
+    // a user's file and left alone, never deleted.
+    if (claimed.handle != kInvalidHandle) files.closeFile(claimed.handle);
   }
   const OpenResult out = files.createFile(target, access::kGenericWrite, 0, creation::kCreateAlways, 0);
   bool written = out.handle != kInvalidHandle;
