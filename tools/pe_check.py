@@ -49,7 +49,9 @@ def resources(pe):
         return found
     for type_entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         rtype = str(type_entry.name) if type_entry.name is not None else type_entry.id
-        for id_entry in getattr(type_entry, "directory", None) and type_entry.directory.entries or []:
+        if not hasattr(type_entry, "directory"):
+            continue
+        for id_entry in type_entry.directory.entries:
             rid = str(id_entry.name) if id_entry.name is not None else id_entry.id
             for lang in id_entry.directory.entries:
                 data = lang.data.struct
