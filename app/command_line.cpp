@@ -153,7 +153,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
 
   if (S.find(L"/?") != std::wstring::npos) {
     m_bHelp = 1;
-    return vShowUsage(exitcode::kOk);
+    return vShowUsage(exitValue(ExitCode::kOk));
   }
 
   if ((at = S.find(L"/DBG")) != std::wstring::npos) {
@@ -171,7 +171,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     // the error below.
     if ((S.empty() || dosAlone) && !m_bReportFileMissing) {
       m_bHelp = 1;
-      return vShowUsage(exitcode::kOk);
+      return vShowUsage(exitValue(ExitCode::kOk));
     }
   }
   if (text::removeAll(S, L"/MP") > 0) m_bMP = 1;
@@ -206,7 +206,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     target = text::trim(value);
     if (S.find(other) == std::wstring::npos) return StepResult::goOn();
     nShowMessage(L"You can not check /P3 /P2 at the same time!!! ", msgkind::kError, platform::mb::kOk);
-    return StepResult::endProcess(exitcode::kCommandLineError);
+    return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
   };
   if (S.find(L"/P3") != std::wstring::npos) {
     if (const StepResult r = takeProductId(L"/P3", L"/P2", utility.m_strPID30_Indetify); r.endsProcess()) return r;
@@ -253,7 +253,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
     m_Model.setItemText(ui::ctrl::kVersionCaption, L"Check FW Version:");
     if (version.size() != 12) {
       nShowMessage(L"Please Input Correctly FW Version!!! ", msgkind::kError, platform::mb::kOk);
-      return vShowUsage(exitcode::kCommandLineError);
+      return vShowUsage(exitValue(ExitCode::kCommandLineError));
     }
     m_strChkFWVer = version;
     // In the groups the run shows it in later.
@@ -264,7 +264,7 @@ StepResult ZAr763ORIdirevaVodoRev::ParseCommandLine(std::wstring S) {
   // like a check without its version.
   if (m_bReportFileMissing) {
     nShowMessage(L"Please Input Report File!!! ", msgkind::kError, platform::mb::kOk);
-    return vShowUsage(exitcode::kCommandLineError);
+    return vShowUsage(exitValue(ExitCode::kCommandLineError));
   }
 
   firmware.restore(S);

@@ -27,13 +27,13 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     nShowMessage(L"Export FW  and Update FW can not be enabled at the same time!!", msgkind::kError,
                  platform::mb::kOk);
     vRemoveBinFiles();
-    return StepResult::endProcess(exitcode::kCommandLineError);
+    return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
   }
   if (m_Ini.force_disable_fwupdate == 1) {
     nShowMessage(L"This tool version cannot do FW udpate !!Please contact Corvane when you want to do FW udpate ",
                  msgkind::kError, platform::mb::kOk);
     vRemoveBinFiles();
-    return StepResult::endProcess(exitcode::kCommandLineError);
+    return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
   }
 
   m_bUpdate = 1;
@@ -53,7 +53,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     HBX_LOG_ERR(L"%s:%d: /U without a file name");
     vReportSource(L"", L"no file name after /U");
     nShowMessage(L"Please Input FW File!!! ", msgkind::kError, platform::mb::kOk);
-    return vShowUsage(exitcode::kCommandLineError);
+    return vShowUsage(exitValue(ExitCode::kCommandLineError));
   }
   if (named) {
     // The whole word: its extension is checked by the classification below.
@@ -65,14 +65,14 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     HBX_LOG_ERR(L"%s:%d: not a .BIN file [%s]", text::trim(file));
     vReportSource(text::trim(file), L"not a firmware image file (.bin)");
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
-    return vShowUsage(exitcode::kCommandLineError);
+    return vShowUsage(exitValue(ExitCode::kCommandLineError));
   } else if (m_bCarriesNoImage) {
     // Nothing to fall back on: no hub is touched without a named file.
     const std::wstring text = L"This program carries no firmware: name the firmware file with /U <file>.";
     HBX_LOG_ERR(L"%s:%d: %s", text);
     vReportSource(L"", L"the program carries no firmware image and no /U file was given");
     nShowMessage(text, msgkind::kError, platform::mb::kOk);
-    return StepResult::endProcess(exitcode::kCommandLineError);
+    return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
   } else {
     // The copy of the carried image, wherever its restore had to put it.
     file = m_strCarriedImageCopy.empty() ? m_strDefaultFWFile : m_strCarriedImageCopy;
@@ -81,7 +81,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   file = text::trim(file);
   if (file.empty()) {
     nShowMessage(L"Please Input FW File!!! ", msgkind::kError, platform::mb::kOk);
-    return vShowUsage(exitcode::kCommandLineError);
+    return vShowUsage(exitValue(ExitCode::kCommandLineError));
   }
   if (file.starts_with(L"./")) text::removeAll(file, L"./");
 
@@ -96,7 +96,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
   if (!utility.bCheckSourceFileExists(utility.m_strFWBinFilePath, 1)) {
     vReportSource(utility.m_strFWBinFilePath, L"the file does not exist or cannot be read");
     nShowMessage(L"Input FW File is not exist!!! ", msgkind::kError, platform::mb::kOk);
-    return vShowUsage(exitcode::kCommandLineError);
+    return vShowUsage(exitValue(ExitCode::kCommandLineError));
   }
   m_bMajorType = vIsValidHubFirmware(utility.m_strFWBinFilePath);
   if (m_bMajorType > kHighestMajorType) {
@@ -105,7 +105,7 @@ StepResult ZAr763ORIdirevaVodoRev::SelectFirmwareSource(std::wstring S) {
     vReportSource(utility.m_strFWBinFilePath, L"no hub could boot this firmware source");
     nShowMessage(L"The FW is not valide, Please check again!!", msgkind::kError, platform::mb::kOk);
     vRemoveBinFiles();
-    return StepResult::endProcess(exitcode::kCommandLineError);
+    return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
   }
 
   // The version of the run is the one the file holds; a name that carries

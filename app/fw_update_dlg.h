@@ -27,7 +27,7 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // The dialog's initialisation: the whole start-up sequence.
   StepResult OnInitDialog();
   // Start-up finds another copy writing hubs: a message, and this copy ends
-  // with exitcode::kOtherCopyUpdating, deleting nothing.
+  // with exitValue(ExitCode::kOtherCopyUpdating), deleting nothing.
   StepResult vOtherCopyUpdating();
 
   // ---- Options (command_line.cpp, firmware_source.cpp) ---------------------------

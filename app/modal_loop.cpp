@@ -67,7 +67,7 @@ int ZAr763ORIdirevaVodoRev::DoModal(ui::DialogView* view) {
     } else if (m_bSettingsNotLoaded) {
       // An idle dialog that nobody can read or close: the settings failure is
       // the result.
-      SetExitcode(exitcode::kCommandLineError);
+      SetExitcode(exitValue(ExitCode::kCommandLineError));
       OnBnClickedButtonOk();
     } else if (runEnded) {
       // Nobody can press OK: the dialog ends as through it once the run is over.

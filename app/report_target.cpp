@@ -54,7 +54,7 @@ StepResult ZAr763ORIdirevaVodoRev::vRefuseReportOverRunFiles() {
     nShowMessage(L"The report file must not be the firmware file, the program or a file the program uses: " +
                      m_Report.file(),
                  msgkind::kError, platform::mb::kOk);
-    return vShowUsage(exitcode::kCommandLineError);
+    return vShowUsage(exitValue(ExitCode::kCommandLineError));
   }
   return StepResult::goOn();
 }

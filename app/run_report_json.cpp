@@ -6,6 +6,7 @@
 
 #include "app/tool_identity.h"
 #include "base/log/format.h"
+#include "base/run/exit_code.h"
 #include "base/text/text_util.h"
 #include "base/text/utf.h"
 #include "hub/device/hub_records.h"
@@ -77,22 +78,10 @@ std::string strUtcTime(std::int64_t seconds) {
 }
 
 const char* exitCodeMeaning(int exitCode, const std::string& mode) {
-  if (exitCode == -1 && mode == "serial-comparison") return "the two hubs' serial numbers differ, or not exactly two hubs were found";
-  if (exitCode == -1 && mode == "version-file") return "the version file could not be written";
-  switch (exitCode) {
-    case 0: return "every target hub holds the new firmware (or already ran it); for other modes: passed";
-    case -1: return "a hub was not written completely, or could not be opened or read";
-    case -4: return "no target hub was found";
-    case -5: return "the device-console tool could not be placed in the program folder";
-    case -7: return "a hub read back wrong, its reset failed or it came back with another version; check mode: a version did not match";
-    case -9: return "a hub's reset turn or the whole run timed out";
-    case -10: return "refused before any hub was touched: command line, firmware source or too many hubs";
-    case -11: return "another copy of the program was writing hubs";
-    case -12: return "the run was stopped before every hub was done";
-    case -20: return "the filter driver could not be installed or found";
-    default: break;
-  }
-  return "unknown";
+  if (exitCode == exitValue(ExitCode::kFailed) && mode == "serial-comparison") return "the two hubs' serial numbers differ, or not exactly two hubs were found";
+  if (exitCode == exitValue(ExitCode::kFailed) && mode == "version-file") return "the version file could not be written";
+  const std::optional<ExitCodeEntry> entry = findExitCode(exitCode);
+  return entry ? entry->meaning : "unknown";
 }
 
 std::string strRunReportJson(const report::RunFacts& facts, const ReportEnding& ending) {

@@ -128,7 +128,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
   bool installTried = false;
   auto failure = [&](const std::wstring& text) {
     if (installTried) vRemoveDriverOfEndedStart(dialog, utility, ports);
-    return vStartupFailure(dialog, utility, text, exitcode::kFilterDriverMissing);
+    return vStartupFailure(dialog, utility, text, exitValue(ExitCode::kFilterDriverMissing));
   };
 
   const auto install = [&](std::size_t pathChars) {
@@ -148,7 +148,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
     dialog.vShowHubInfo(0);
     dialog.nShowMessage(L"Can not find Corvane Filter Driver !!", msgkind::kError, kIconWarningFlags);
     dialog.vShowUpddateResult(L"Failed!!", kStatusRed, kStatusHeight);
-    dialog.SetExitcode(exitcode::kFilterDriverMissing);
+    dialog.SetExitcode(exitValue(ExitCode::kFilterDriverMissing));
     const bool silent = dialog.m_bSilent || dialog.m_bAuto || dialog.m_bHelp;
     if (silent || dialog.m_bConsole) {
       if (installTried) vRemoveDriverOfEndedStart(dialog, utility, ports);
@@ -157,7 +157,7 @@ StepResult vMakeSureFilterDriver(ZAr763ORIdirevaVodoRev& dialog, CHubUtility& ut
         system.consoleWrite("\n");
         system.focusConsole();
       }
-      return StepResult::endProcess(exitcode::kFilterDriverMissing);
+      return StepResult::endProcess(exitValue(ExitCode::kFilterDriverMissing));
     }
     // The interactive dialog installs once more and runs: the image file of
     // the run stays, as the run reads it.
@@ -189,11 +189,11 @@ StepResult ZAr763ORIdirevaVodoRev::vOtherCopyUpdating() {
   const std::wstring text = L"Another copy of this tool is writing hubs: this copy ends. Run again when it has ended.";
   HBX_LOG_ERR(L"%s:%d: %s", text);
   nShowMessage(text, msgkind::kError, platform::mb::kOk);
-  SetExitcode(exitcode::kOtherCopyUpdating);
+  SetExitcode(exitValue(ExitCode::kOtherCopyUpdating));
   // The files in the program folder are the writing copy's as well (the
   // carried image it may have taken over, say): this copy deletes none.
   m_strCarriedImageCopy.clear();
-  return StepResult::endProcess(exitcode::kOtherCopyUpdating);
+  return StepResult::endProcess(exitValue(ExitCode::kOtherCopyUpdating));
 }
 
 StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
@@ -228,7 +228,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
     m_Ini.vDeleteINIFile(folder);
     if (cmdline::bAsksSilent(g_strInitCmd) || consoleAsked) {
       ports_.system.errorWrite(strSuppressedMessageLine(L"Error", L"vLoadINIFile Failed[" + iniPath + L"]"));
-      return StepResult::endProcess(exitcode::kCommandLineError);
+      return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
     }
     m_bSettingsNotLoaded = true;
     return StepResult::goOn();
@@ -260,7 +260,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
     if (!ports_.processes.tryLockUpdate()) return vOtherCopyUpdating();
     otherId = utility.GetProcessID(tool::kProgramFileName);
     // The ended copy's code says it was stopped: it did not write its hubs.
-    if (otherId != 0) utility.KillProcess(otherId, static_cast<std::uint32_t>(exitcode::kStopped));
+    if (otherId != 0) utility.KillProcess(otherId, static_cast<std::uint32_t>(exitValue(ExitCode::kStopped)));
     ports_.processes.unlockUpdate();
   }
   HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %s", processCount, otherId,
@@ -303,7 +303,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
 
   if (utility.nADD_Delete_DevconFile(folder, true) != 0) {
     HBX_LOG_ERR(L"%s:%d: nADD_Delete_DevconFile Failed[%s]", folder);
-    return vStartupFailure(*this, utility, L"extra necessary files failed!!", exitcode::kExtraFilesFailed);
+    return vStartupFailure(*this, utility, L"extra necessary files failed!!", exitValue(ExitCode::kExtraFilesFailed));
   }
 
   utility.vLoadRegTableFromFile(L"");

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   pUtility = nullptr;
 
   if (r.endsProcess()) {
-    REQUIRE(r.exitCode() == exitcode::kOk || r.exitCode() == exitcode::kCommandLineError);
+    REQUIRE(r.exitCode() == exitValue(ExitCode::kOk) || r.exitCode() == exitValue(ExitCode::kCommandLineError));
     return 0;
   }
   // A run that goes on has a version of twelve characters to check, or a

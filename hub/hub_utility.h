@@ -24,6 +24,7 @@
 // Hub discovery (discovery/)
 #include "hub/discovery/power_settings_memory.h"
 #include "hub/discovery/usb_layouts.h"
+#include "hub/discovery/walk_context.h"
 
 namespace hbx {
 
@@ -251,7 +252,7 @@ class CHubUtility {
     std::wstring hub;
     bool ok;
   };
-  std::vector<PowerSettingPutBack> vPutBackPowerSettings(bool keepSettings);
+  std::vector<PowerSettingPutBack> putBackPowerSettings(bool keepSettings);
   // What the walks of the run left of each value they met.
   std::vector<PowerSettingsMemory::Left> powerSettingsLeft() const { return m_PowerSettingsFound.leftByDiscovery(); }
 
@@ -261,8 +262,9 @@ class CHubUtility {
   // False when no host controller is present or the enumeration broke off.
   bool GetDeviceList();
   void EnumerateHost(platform::OsHandle hHostController, const std::wstring& strHostDesc, bool bCorvaneHost);
-  void GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, std::uint32_t ulLevel,
-                  const std::wstring& strRootHubName, const std::wstring& strHostDesc, bool bCorvaneHost);
+  // Searches the ports of one hub (the root hub at tier 0) and descends into
+  // every hub found; `walk` says where the walk stands.
+  void GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, WalkContext& walk);
   // The hub device object whose records the walk fills.
   CZeltHubDev* walkTarget();
   // Makes `target` the walk's target for the life of the object (a rebuild
@@ -351,10 +353,18 @@ class CHubUtility {
   // and how many of them this walk has filled so far (overwrites are logged).
   CZeltHubDev* m_pWalkTarget = nullptr;
   std::uint8_t m_ucWalkRecordsFilled = 0;
-  // The ports from the root hub down to the hub being scanned, and the names
-  // of the hubs on that way (root hub first, in the form walkNameKey gives).
-  std::vector<std::uint8_t> m_walkPortChain;
-  std::vector<std::wstring> m_walkHubNames;
+
+  // The walk's steps for one hub found on a port (discovery/topology_walk.cpp).
+  Examined examineHub(WalkPort& at, const WalkContext& walk, CZeltHubDev& dev);
+  void fetchWalkHubName(WalkPort& at, const WalkContext& walk);
+  bool passesSpeedMode();
+  bool passesIdentityFilters(const WalkPort& at, const CZeltHubDev& dev);
+  DriverInfo* takeWalkRecord(const std::wstring& changedName, CZeltHubDev& dev, bool& overflow);
+  bool readWalkVersion(const WalkPort& at, const WalkContext& walk, const HubInfo& hub, DriverInfo& record,
+                       CZeltHubDev& dev);
+  bool listedByFamily(const DriverInfo& record);
+  void fillWalkRecord(DriverInfo& record, const WalkPort& at, const WalkContext& walk);
+  void descendInto(const WalkPort& at, WalkContext& walk, const std::wstring& path);
 };
 
 // The process-wide utility object (set by the program at start).

@@ -57,10 +57,10 @@ bool HubWorker::step(const char* phase, Action action) {
   return ok;
 }
 
-void HubWorker::failure(const std::wstring& reason, int code) {
+void HubWorker::failure(const std::wstring& reason, ExitCode code) {
   if (!reason_.empty()) return;
   reason_ = cancelled() ? L"the run gave up on the hub (a second stop request)" : reason;
-  code_ = code;
+  code_ = exitValue(code);
 }
 
 bool HubWorker::pause(std::uint32_t ms) {
@@ -152,7 +152,7 @@ HubWorker::Outcome HubWorker::checkVersion() {
   dev_.m_strFWVersion = text::upper(dev_.m_strFWVersion);
   if (!version::bVersionEquals(dev_.m_strFWVersion, dialog_.m_strChkFWVer)) {
     bResult_ = 0;
-    failure(L"the hub runs another version than the one checked for", -7);
+    failure(L"the hub runs another version than the one checked for", ExitCode::kVerifyFailed);
     HBX_WORKER_WRN(
         L"%s:%d: ucTargetNumber[%d],  check FW version fail pFWUpdateDlg->m_strChkFWVer[%s], m_strFWVersion[%s]", i_,
         dialog_.m_strChkFWVer, dev_.m_strFWVersion);
@@ -273,8 +273,8 @@ HubWorker::Outcome HubWorker::updateHub() {
   if (cancelled() ||
       !step("read-back", [&] { return utility_.bVerifyWrittenImage(i_, dev_.m_ucConfigTable.data()); })) {
     HBX_WORKER_ERR(L"%s:%d: Read-back verification Failed , pChildThreadInfo->ucTargetNumber[%d]", i_);
-    failure(L"the read-back failed or differs from what was written", -7);
-    dialog_.m_iRet = -7;
+    failure(L"the read-back failed or differs from what was written", ExitCode::kVerifyFailed);
+    dialog_.m_iRet = exitValue(ExitCode::kVerifyFailed);
     bResult_ = 0;
     return Outcome::Failure;
   }
@@ -307,8 +307,8 @@ HubWorker::Outcome HubWorker::waitForResetTurn() {
     bResult_ = 0;
     if (elapsed > limit) {
       HBX_WORKER_ERR(L"%s:%d: %s", wformat(L"Hub[%d] No responesed, Time out!!!", i_));
-      failure(L"the hub's reset turn did not come in time", -9);
-      dialog_.m_iRet = -9;
+      failure(L"the hub's reset turn did not come in time", ExitCode::kTimeOut);
+      dialog_.m_iRet = exitValue(ExitCode::kTimeOut);
       return Outcome::Failure;
     }
     if (!pause(500)) return stopBeforeReset();
@@ -333,8 +333,8 @@ void HubWorker::resetHub() {
   step("reset", [&] { return (result = utility_.vCPURST(i_, longWait_)) == 0; });
   if (result != 0) {
     HBX_WORKER_ERR(L"%s:%d:  ucTargetNumber[%d], vCPURST Failed, Error = %d", i_, result);
-    failure(L"the hub's processor reset failed", -7);
-    dialog_.m_iRet = -7;
+    failure(L"the hub's processor reset failed", ExitCode::kVerifyFailed);
+    dialog_.m_iRet = exitValue(ExitCode::kVerifyFailed);
   }
   slot_.ucState = CHILD_THREAD_RST_DONE;
   display.hubBar(i_, 70);
@@ -356,8 +356,8 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
     if (elapsed > kReloadSeconds) {
       HBX_WORKER_ERR(L"%s:%d: ucTargetNumber[%d], reload Hub Time Out!!! , dwErrorCode : %s", i_,
                      systemErrorText(ports_.system.lastError()));
-      failure(L"the hub did not come back in time after its reset", -7);
-      dialog_.m_iRet = -7;
+      failure(L"the hub did not come back in time after its reset", ExitCode::kVerifyFailed);
+      dialog_.m_iRet = exitValue(ExitCode::kVerifyFailed);
       return Outcome::Failure;
     }
     if (!pause(500)) return stopBeforeReload();
@@ -407,8 +407,8 @@ HubWorker::Outcome HubWorker::reloadAndVerify() {
           L"%s:%d: try iRetry = %d, ucTargetNumber[%d], Reload Version Check Failed[%s] fail, "
           L"pFWUpdateDlg->m_strCurFileFWVer[%s], dwErrorCode : %s",
           iRetry_, i_, dev_.m_strFWVersion, dialog_.m_strCurFileFWVer, systemErrorText(ports_.system.lastError()));
-      failure(L"the hub came back running another version than the one written", -7);
-      dialog_.m_iRet = -7;
+      failure(L"the hub came back running another version than the one written", ExitCode::kVerifyFailed);
+      dialog_.m_iRet = exitValue(ExitCode::kVerifyFailed);
       return Outcome::Failure;
     }
     HBX_WORKER_WRN(L"%s:%d: ucTargetNumber[%d], iRetry = %d, Reload Version Check Failed[%s] fail , dwErrorCode : %s",

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/run/exit_code.h"
 #include "update/thread_info.h"
 
 namespace hbx {
@@ -57,7 +58,7 @@ class HubWorker {
   template <typename Action>
   bool step(const char* phase, Action action);
   // Why the hub failed, and the run's code for it, for the report.
-  void failure(const std::wstring& reason, int code = -1);
+  void failure(const std::wstring& reason, ExitCode code = ExitCode::kFailed);
   void reportEnd(Outcome outcome, bool success);
 
   // A wait of the worker; false when the run was cancelled.

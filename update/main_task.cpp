@@ -31,11 +31,6 @@ inline constexpr wchar_t kDriverWorkFolder[] = L"HBX763xFW";
 inline constexpr int kLockTries = 100;
 inline constexpr std::uint32_t kLockTryMs = 100;
 
-// Exit codes of failed verdicts that no step set a code for.
-inline constexpr int kExitFailed = -1;
-inline constexpr int kExitNoTargetHub = -4;
-inline constexpr int kExitVersionMismatch = -7;
-inline constexpr int kExitTimeOut = -9;
 
 }  // namespace
 
@@ -159,7 +154,7 @@ bool MainTask::bLockUpdate() {
   const std::wstring text = L"Another copy of this tool is writing hubs: no hub was written. Run again when it has ended.";
   HBX_TASK_ERR(L"%s:%d: %s", text);
   dialog_.nShowMessage(text, msgkind::kError, 0x10);
-  dialog_.m_iRet = exitcode::kOtherCopyUpdating;
+  dialog_.m_iRet = exitValue(ExitCode::kOtherCopyUpdating);
   leftReason_ = L"another copy of the program was writing hubs";
   failWithRedBars();
   return false;
@@ -179,7 +174,7 @@ bool MainTask::bRefuseTooManyHubs(std::size_t hubs) {
   display_->console(nformat("%S\n", text));
   dialog_.nShowMessage(text, msgkind::kError, 0x10);
   display_->status(text, kStatusRed, 20);
-  dialog_.m_iRet = exitcode::kCommandLineError;
+  dialog_.m_iRet = exitValue(ExitCode::kCommandLineError);
   leftReason_ = L"the run found more hubs than it serves: none was written";
   failWithRedBars();
   return true;
@@ -330,7 +325,7 @@ bool MainTask::bStageImage() {
   if (type != dialog_.m_bMajorType) {
     HBX_TASK_ERR(L"%s:%d: [%s] is no firmware for chip type [%d]: 0x%02X", path, dialog_.m_bMajorType, type);
     display_->status(L"The FW is not valide, Please check again!!", kStatusRed, 32);
-    dialog_.m_iRet = exitcode::kCommandLineError;
+    dialog_.m_iRet = exitValue(ExitCode::kCommandLineError);
     failWithRedBars();
     return false;
   }
@@ -422,7 +417,7 @@ void MainTask::runWorkers() {
     ports_.clock.sleepMs(kPollMs);
   }
   if (stoppedNow) {
-    cancelWorkers(n, exitcode::kStopped);
+    cancelWorkers(n, exitValue(ExitCode::kStopped));
     ending_ = Ending::Stopped;
   } else {
     for (std::size_t k = 0; k < n; ++k) threads_.joinWorker(k);
@@ -436,7 +431,7 @@ void MainTask::runWorkers() {
   // last ones finished their writes after the time-out); else it ends -9.
   if (timedOut && !stoppedNow && !bAllPass_) {
     ending_ = Ending::TimeOut;
-    dialog_.m_iRet = kExitTimeOut;
+    dialog_.m_iRet = exitValue(ExitCode::kTimeOut);
   }
 }
 
@@ -566,22 +561,22 @@ void MainTask::endOfRun() {
   // Put back by what the walks changed, not by the listed hubs: a hub left
   // out of the list (another family, beyond the run's limit, a record used
   // again) had its setting changed too. "/UN" keeps the settings.
-  for (const CHubUtility::PowerSettingPutBack& put : utility_.vPutBackPowerSettings(dialog_.m_bNoUninstall != 0))
+  for (const CHubUtility::PowerSettingPutBack& put : utility_.putBackPowerSettings(dialog_.m_bNoUninstall != 0))
     dialog_.m_Report.hostChange("power-settings-restored", put.hub, put.ok);
 
   if (ending_ == Ending::NoTarget) {
     bAllPass_ = false;
-    dialog_.m_iRet = kExitNoTargetHub;
+    dialog_.m_iRet = exitValue(ExitCode::kNoHubFound);
   }
   reportUnreadHubs();
   // A run stopped before every hub was done says so, whatever else failed.
   if (threads_.stopRequested() && (!bAllPass_ || ending_ == Ending::Stopped)) {
     ending_ = Ending::Stopped;
     bAllPass_ = false;
-    dialog_.m_iRet = exitcode::kStopped;
+    dialog_.m_iRet = exitValue(ExitCode::kStopped);
   }
   // A failed run never ends with 0.
-  if (!bAllPass_ && dialog_.m_iRet == 0) dialog_.m_iRet = bVersionMismatch_ ? kExitVersionMismatch : kExitFailed;
+  if (!bAllPass_ && dialog_.m_iRet == 0) dialog_.m_iRet = bVersionMismatch_ ? exitValue(ExitCode::kVerifyFailed) : exitValue(ExitCode::kFailed);
   dialog_.m_Report.hubsLeft("not-written",
                             leftReason_.empty() ? L"the run ended before the hub was written" : leftReason_);
   info_.bAllPass = bAllPass_ ? 1 : 0;

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "base/run/exit_code.h"
 #include "hub/device/hub_records.h"
 #include "image/source_file.h"
 #include "platform/ports.h"
@@ -32,19 +33,6 @@ inline constexpr std::uint8_t kWarning = 3;
 inline constexpr std::uint8_t kInformation = 4;
 inline constexpr std::uint8_t kQuestion = 5;
 }  // namespace msgkind
-
-// Exit codes the frame itself ends the process with.
-namespace exitcode {
-inline constexpr int kOk = 0;
-inline constexpr int kNoHubFound = -4;
-inline constexpr int kExtraFilesFailed = -5;
-inline constexpr int kCommandLineError = -10;
-inline constexpr int kFilterDriverMissing = -20;
-// Another copy of the program was writing hubs: this copy wrote none.
-inline constexpr int kOtherCopyUpdating = -11;
-// The run was stopped (an interrupt, the close box) before every hub was done.
-inline constexpr int kStopped = -12;
-}  // namespace exitcode
 
 class RunDialog {
  public:

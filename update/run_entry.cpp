@@ -62,7 +62,7 @@ bool RunDialog::vScanUSBPort() {
       m_Model.setItemText(ui::ctrl::kHubCount, L"0");
       m_Model.setItemText(ui::ctrl::kSpareVersion, L"");
       HBX_DLG_ERR(L"%s:%d: Can not found Corvane hubs:  , retry [%d]", attempt);
-      m_iRet = exitcode::kNoHubFound;
+      m_iRet = exitValue(ExitCode::kNoHubFound);
       ports_.clock.sleepMs(100);
     }
     return true;

@@ -35,7 +35,7 @@ void RunDialog::OnBnClickedButtonStart() {
       // Unreadable, or too short to hold its trailer: nothing to start, and
       // a run that did nothing must not end as passed.
       HBX_DLG_ERR(L"%s:%d:  mallco Fail !!! ");
-      SetExitcode(-1);
+      SetExitcode(exitValue(ExitCode::kFailed));
       return;
     }
     if (trailer.vid != 0) utility_.m_strVID_Indetify = upperHex4(trailer.vid);

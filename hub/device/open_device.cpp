@@ -15,6 +15,7 @@
 #include "hub/device/device_handle.h"
 #include "hub/device/filter_protocol.h"
 #include "hub/device/zelt_hub_dev.h"
+#include "hub/discovery/usb_layouts.h"
 
 namespace hbx {
 
@@ -209,22 +210,17 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
     unread();
     return;
   }
-  const std::uint16_t bcdUSB = static_cast<std::uint16_t>(d[2] | (d[3] << 8));
-  const std::uint16_t idVendor = static_cast<std::uint16_t>(d[8] | (d[9] << 8));
-  const std::uint16_t idProduct = static_cast<std::uint16_t>(d[10] | (d[11] << 8));
-  const std::uint16_t bcdDevice = static_cast<std::uint16_t>(d[12] | (d[13] << 8));
-  const std::uint8_t iManufacturer = d[14];
-  const std::uint8_t iProduct = d[15];
-  const std::uint8_t iSerialNumber = d[16];
+  const UsbDeviceDescriptor descriptor = UsbDeviceDescriptor::parse(std::vector<std::uint8_t>(d, d + sizeof d), 0);
 
-  m_strSN = iSerialNumber == 0 ? std::wstring(L"----")
-                               : readDeviceString(ZELTFILTER0, device.get(), kSerialChars, iSerialNumber);
-  m_strManufacturer = readDeviceString(ZELTFILTER0, device.get(), kManufacturerChars, iManufacturer);
-  m_strProduct = readDeviceString(ZELTFILTER0, device.get(), kProductChars, iProduct);
-  m_strPID = hex4(idProduct);
-  m_strVID = hex4(idVendor);
-  m_strBcdDevice = hex4(bcdDevice);
-  m_strBcdUSB = hex4(bcdUSB);
+  m_strSN = descriptor.iSerialNumber == 0
+                ? std::wstring(L"----")
+                : readDeviceString(ZELTFILTER0, device.get(), kSerialChars, descriptor.iSerialNumber);
+  m_strManufacturer = readDeviceString(ZELTFILTER0, device.get(), kManufacturerChars, descriptor.iManufacturer);
+  m_strProduct = readDeviceString(ZELTFILTER0, device.get(), kProductChars, descriptor.iProduct);
+  m_strPID = hex4(descriptor.idProduct);
+  m_strVID = hex4(descriptor.idVendor);
+  m_strBcdDevice = hex4(descriptor.bcdDevice);
+  m_strBcdUSB = hex4(descriptor.bcdUSB);
   const bool usb2 = m_strBcdUSB.compare(0, 2, L"02") == 0;
 
   // Second connection of a hub already listed: it only adds its pair fields.

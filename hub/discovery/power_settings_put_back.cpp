@@ -6,7 +6,7 @@
 
 namespace hbx {
 
-std::vector<CHubUtility::PowerSettingPutBack> CHubUtility::vPutBackPowerSettings(bool keepSettings) {
+std::vector<CHubUtility::PowerSettingPutBack> CHubUtility::putBackPowerSettings(bool keepSettings) {
   std::vector<PowerSettingPutBack> results;
   for (const PowerSettingsMemory::Left& entry : m_PowerSettingsFound.leftByDiscovery()) {
     bool ok = true;

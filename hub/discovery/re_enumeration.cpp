@@ -15,6 +15,7 @@
 #include "hub/hub_utility.h"
 #include "hub/device/device_handle.h"
 #include "hub/device/zelt_hub_dev.h"
+#include "hub/discovery/usb_layouts.h"
 
 namespace hbx {
 
@@ -87,17 +88,18 @@ bool CHubUtility::ReEnumrationTargetHub(std::uint8_t ucTargetNumber) {
           ports_.clock.sleepMs(kSlotFailedPauseMs);
           continue;
         }
+        const UsbDeviceDescriptor descriptor = UsbDeviceDescriptor::parse(std::vector<std::uint8_t>(d, d + sizeof d), 0);
         std::wstring serial = L"----";
-        if (d[16] != 0) {
+        if (descriptor.iSerialNumber != 0) {
           std::uint8_t text[kSerialChars + 1] = {};
-          filter.Get_StringDescriptor(device.get(), text, kSerialChars, d[16]);
+          filter.Get_StringDescriptor(device.get(), text, kSerialChars, descriptor.iSerialNumber);
           serial.clear();
           for (std::size_t i = 0; i < kSerialChars && text[i] != 0; ++i) serial += static_cast<wchar_t>(text[i]);
         }
-        const std::wstring bcdUSB = wformat(L"%04x", static_cast<unsigned>(d[2] | (d[3] << 8)));
+        const std::wstring bcdUSB = wformat(L"%04x", static_cast<unsigned>(descriptor.bcdUSB));
         target.m_strBcdUSB = bcdUSB;
-        target.m_strVID = text::upper(wformat(L"%04x", static_cast<unsigned>(d[8] | (d[9] << 8))));
-        const std::wstring pid = text::upper(wformat(L"%04x", static_cast<unsigned>(d[10] | (d[11] << 8))));
+        target.m_strVID = text::upper(wformat(L"%04x", static_cast<unsigned>(descriptor.idVendor)));
+        const std::wstring pid = text::upper(wformat(L"%04x", static_cast<unsigned>(descriptor.idProduct)));
         (text::equalsNoCase(bcdUSB.substr(0, 2), L"03") ? target.m_strPID30 : target.m_strPID20) = pid;
         target.m_strSN = text::upper(serial);
         target.m_strObjectName = objectName;

@@ -65,8 +65,6 @@ bool CHubUtility::GetDeviceList() {
   const platform::Guid& hostClass = platform::kGuidDevinterfaceUsbHostController;
   m_ucWalkRecordsFilled = walkTarget() != nullptr ? walkTarget()->m_DriverNum : 0;
   if (walkTarget() != nullptr) walkTarget()->m_bRecordsOverflow = 0;
-  m_walkPortChain.clear();
-  m_walkHubNames.clear();
   const platform::DeviceInfoList list(setupApi, setupApi.getClassDevs(hostClass));
   if (!list.valid()) return false;
   bool result = true;
@@ -134,23 +132,24 @@ void CHubUtility::EnumerateHost(platform::OsHandle hHostController, const std::w
     }
     // The root hub name is handed down as it is now: every record of this
     // controller carries it, whatever the scratch copy holds later.
-    const std::wstring rootHubName = m_strRootHubName;
-    m_walkHubNames.assign(1, walkNameKey(rootHubName));
-    GetHubPort(rootHub.get(), portCount, 0, rootHubName, strHostDesc, bCorvaneHost);
-    m_walkHubNames.clear();
+    WalkContext walk;
+    walk.rootHubName = m_strRootHubName;
+    walk.hostDesc = strHostDesc;
+    walk.corvaneHost = bCorvaneHost;
+    walk.hubNames.assign(1, walkNameKey(walk.rootHubName));
+    GetHubPort(rootHub.get(), portCount, walk);
   } catch (...) {
     HBX_LOG_ERR(L"%s:%d: EnumerateHostController: dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
 }
 
-void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, std::uint32_t ulLevel,
-                             const std::wstring& strRootHubName, const std::wstring& strHostDesc, bool bCorvaneHost) {
+void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount, WalkContext& walk) {
   CZeltHubDev* dev = walkTarget();
   if (dev == nullptr) return;
   std::wstring lastDescent;
   try {
     for (std::uint32_t port = 1; port <= ulPortCount; ++port) {
-      HBX_LOG_MSG(L"%s:%d: Search Hub port[%d]/[%d] of host[%s]\n", port, ulPortCount, strHostDesc);
+      HBX_LOG_MSG(L"%s:%d: Search Hub port[%d]/[%d] of host[%s]\n", port, ulPortCount, walk.hostDesc);
       std::vector<std::uint8_t> info;
       try {
         if (!bGetConnectionInformation(hHub, port, info)) continue;
@@ -160,238 +159,285 @@ void CHubUtility::GetHubPort(platform::OsHandle hHub, std::uint32_t ulPortCount,
       }
       if (read32(info, kConnectionStatus) != kDeviceConnected || info[kDeviceIsHub] == 0) continue;
 
-      if (ulLevel + 1 > kMaxHubDepth) {
+      if (walk.level + 1 > kMaxHubDepth) {
         HBX_LOG_ERR(L"%s:%d:  Hub on port[%d] would be on tier %d, deeper than USB allows: not searched", port,
-                    ulLevel + 1);
+                    walk.level + 1);
         continue;
       }
-      const auto ucHubPortIndex = static_cast<std::uint8_t>((ulLevel + 1) * ulPortCount + port);
-      HBX_LOG_MSG(L"%s:%d:  There is a hub be found , port number[%d], ucHubPortIndex[%d]", port, ucHubPortIndex);
+      WalkPort at;
+      at.parent = hHub;
+      at.port = port;
+      at.positionIndex = static_cast<std::uint8_t>((walk.level + 1) * ulPortCount + port);
+      HBX_LOG_MSG(L"%s:%d:  There is a hub be found , port number[%d], ucHubPortIndex[%d]", port, at.positionIndex);
       // The manufacturer text belongs to this hub alone: a hub without one at
       // the index read must not pass the manufacturer test with the text of
       // the hub examined before.
       strIManufacture.clear();
       GetDeviceDescriptor(hHub, port, 0, UsbDeviceDescriptor::parse(info, kDeviceDescriptor));
 
-      std::wstring hubName;
-      // A name that is one of the hubs above this port is a loop in the tree
-      // the platform reports: that hub is neither listed nor searched.
-      bool placed = true;
-      const auto fetchName = [&] {
-        hubName = strGetExternalHubName(hHub, static_cast<std::uint8_t>(port));
-        const std::wstring key = walkNameKey(hubName);
-        if (!hubName.empty() && std::find(m_walkHubNames.begin(), m_walkHubNames.end(), key) != m_walkHubNames.end()) {
-          HBX_LOG_ERR(L"%s:%d:  Hub on port[%d] is named [%s], a hub above it: not searched", port, hubName);
-          placed = false;
-        }
-      };
-      // One examination; `break` leaves it for the descent.
-      do {
-        // A hub of the other speed is not listed, but the hubs below it are
-        // still visited: the descent needs its name.
-        if (m_ucUsbMode == kUsbModeUsb3Only && !speedIs(strbcdUSB, L"03")) {
-          HBX_LOG_WRN(L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
-          fetchName();
-          break;
-        }
-        if (m_ucUsbMode == kUsbModeUsb2Only && !speedIs(strbcdUSB, L"02")) {
-          HBX_LOG_WRN(L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
-          fetchName();
-          break;
-        }
-        HBX_LOG_MSG(L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
-        fetchName();
-        if (hubName.empty()) {
-          HBX_LOG_ERR(L"%s:%d:  strGetExternalHubName failed, strHubName=%s, ulPortIndex=%d", strRootHubName, port);
-          ports_.clock.sleepMs(kNameFailedPauseMs);
-          break;
-        }
-        if (!placed) break;
-        if (m_bAllHubCheck4ReEnum.load() == 0) {
-          HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == FALSE");
-          if (!m_strVID_Indetify.empty() && !text::equalsNoCase(strVID, L"2E8B") &&
-              !text::equalsNoCase(strVID, m_strVID_Indetify)) {
-            HBX_LOG_WRN(L"%s:%d:  VID compare Error, this->strVID=%s, this->m_strVID_Indetify=%s", strVID,
-                        m_strVID_Indetify);
-            break;
-          }
-        } else {
-          const int devNums = dev->m_pDevList != nullptr ? dev->m_pDevList->DevNums : 0;
-          HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == TRUE, ulHubPortIndex=%d, DevNums=%d", ucHubPortIndex,
-                      devNums);
-          for (std::size_t i = 0; i < m_ulOldPositionIndex.size(); ++i) {
-            if (m_ulOldPositionIndex[i] == 0xFFFFFFFFu) continue;
-            HBX_LOG_MSG(L"%s:%d: m_ulOldPositionIndex[%d]=%d", static_cast<int>(i), m_ulOldPositionIndex[i]);
-            if (m_ulOldPositionIndex[i] == ucHubPortIndex) {
-              HBX_LOG_MSG(L"%s:%d:  [%d]Found current hub port index[%d]=m_ulOldPositionIndex[%d], ulPortIndex=%ld",
-                          static_cast<int>(i), ucHubPortIndex, static_cast<int>(i), static_cast<long>(port));
-              break;
-            }
-          }
-        }
-        HBX_LOG_MSG(L"%s:%d:  get ExternalHubName, strConnectedHubName=%s, ulPortIndex=%d", hubName, port);
-        // The filter value comes upper-cased from the command line; the hub's
-        // text is as the maker wrote it.
-        if (m_bCheckManuString == 1 && !text::equalsNoCase(strIManufacture, m_strManuString_Indetify)) {
-          HBX_LOG_WRN(L"%s:%d:  Manufactory compare Error, this->strIManufacture=%s, this->m_strManuString_Indetify=%s",
-                      strIManufacture, m_strManuString_Indetify);
-          break;
-        }
-        if (!m_strPID30_Indetify.empty()) {
-          if (!speedIs(strbcdUSB, L"03")) {
-            HBX_LOG_WRN(L"%s:%d:  Current connection is not USB3.0, this->strbcdUSB=%s", strbcdUSB);
-            break;
-          }
-          if (!text::equalsNoCase(strPID, m_strPID30_Indetify)) {
-            HBX_LOG_WRN(L"%s:%d:  USB3.0 PID compare Error, this->strPID=%s, this->m_strPID30_Indetify=%s,", strPID,
-                        m_strPID30_Indetify);
-            break;
-          }
-        }
-        if (!m_strPID20_Indetify.empty()) {
-          if (!speedIs(strbcdUSB, L"02")) {
-            HBX_LOG_WRN(L"%s:%d:  Current connection is not USB2.0, this->strbcdUSB=%s", strbcdUSB);
-            break;
-          }
-          if (!text::equalsNoCase(strPID, m_strPID20_Indetify)) {
-            HBX_LOG_WRN(L"%s:%d:  USB2.0 PID compare Error, this->strPID=%s, this->m_strPID20_Indetify=%s,", strPID,
-                        m_strPID20_Indetify);
-            break;
-          }
-        }
-        if (text::equalsNoCase(strVID, L"8087")) break;
-
-        const std::wstring changedName = strChangeDeviceNameForMCCI(hubName);
-        HBX_LOG_MSG(L"%s:%d:  strChangeDeviceNameForMCCI=%s", changedName);
-        DriverInfo scratch;
-        vClearDriverInfo(scratch);
-        vSetField(scratch.DriverName, changedName);
-        if (GetObjecNameFromDriverName(&scratch, true, false) != 0) {
-          HBX_LOG_ERR(L"%s:%d: GetObjecNameFromDriverName Failed, str763xDriverName=%s", changedName);
-          break;
-        }
-        DriverInfo& record = dev->m_DriverInfo[dev->m_DriverNum];
-        if (dev->m_DriverNum < m_ucWalkRecordsFilled) {
-          // The count limit below starts the list again from record 1; say
-          // which hub is dropped so the user can see it.
-          HBX_LOG_WRN(L"%s:%d: Record[%d] of hub [%s] is overwritten by hub [%s]", dev->m_DriverNum,
-                      strField(record.DriverName), changedName);
-        }
-        vClearDriverInfo(record);
-        vSetField(record.DeviceObjectName, strField(scratch.DeviceObjectName));
-        vSetField(record.DriverName, strField(scratch.DriverName));
-        if (dev->m_DriverNum >= kMaxRecordsPerWalk) {
-          HBX_LOG_WRN(L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
-                      dev->m_DriverNum);
-          dev->m_bRecordsOverflow = 1;
-          dev->m_DriverNum = 1;
-          return;
-        }
-        HBX_LOG_MSG(L"%s:%d:  Get the ObjecName =%s", strField(record.DeviceObjectName));
-
-        HubInfo hub;
-        hub.strConnectedHubName = changedName;
-        hub.strVID = strVID;
-        hub.strPID = strPID;
-        hub.strbcdUSB = strbcdUSB;
-        const std::size_t descChars = std::min(strHostDesc.size(), std::size(hub.strHostDesc) - 1);
-        std::copy_n(strHostDesc.begin(), descChars, hub.strHostDesc);
-        hub.bCorvaneHost = bCorvaneHost ? 1 : 0;
-        if (GetPortStatus(hubName, 0xFF) == 0 || ucOSCode() > kOsWindows7) {
-          bSetHubPowerManagementByRegistry(hub, 0);
-        }
-
-        if (bGet763xFWVersion(record)) {
-          std::wstring version;
-          for (int i = 0; i < 6; ++i) version += wformat(L"%02X", record.FWVersion[i]);
-          // Versions are hexadecimal texts: case does not matter.
-          if (!m_strFW_Indetify.empty() && !text::containsNoCase(m_strFW_Indetify, version)) {
-            HBX_LOG_MSG(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
-                        m_strFW_Indetify, version);
-            break;
-          }
-        } else {
-          HBX_LOG_WRN(L"%s:%d:  bGet763xFWVersion Failed, ucPositionIndex[%d]", ucHubPortIndex);
-          bool read = false;
-          for (int retry = 1; retry <= 2 && !read; ++retry) {
-            HBX_LOG_ERR(L"%s:%d:  bGet763xFWVersion Failed, Retry[%d], Restart Hub[%s]", retry, changedName);
-            HubInterfacePaths paths;
-            ucGetHubInterfaces(hub, paths, true);
-            read = bGet763xFWVersion(record);
-          }
-          std::wstring version;
-          for (int i = 0; i < 6; ++i) version += wformat(L"%02X", record.FWVersion[i]);
-          HBX_LOG_ERR(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
-                      m_strFW_Indetify, version);
-          if (!read) {
-            // Matched by every filter so far but never read: it may be a
-            // target, so it is reported, not left out without a word.
-            std::vector<std::uint8_t> chain = m_walkPortChain;
-            chain.push_back(static_cast<std::uint8_t>(port));
-            dev->vNoteUnreadHub(changedName, strRootHubName, chain, strbcdUSB);
-          }
-        }
-
-        const std::uint8_t family = record.FWVersion[3];
-        if ((family >> 4) == 1) {
-          HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 863 ??", family);
-        } else if ((family >> 4) == 2) {
-          HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 773 ??", family);
-        } else {
-          HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 763", family);
-          break;
-        }
-
-        vSetField(record.VID, strVID);
-        vSetField(record.PID, strPID);
-        vSetField(record.Speed, strbcdUSB);
-        vSetField(record.RootHubName, strRootHubName);
-        vSetField(record.HostControllerName, strHostDesc);
-        record.ExtraText[0] = L'\0';
-        record.ucPortIndex = static_cast<std::uint8_t>(port);
-        record.ucDepth = static_cast<std::uint8_t>(ulLevel + 1);
-        record.ucPositionIndex = ucHubPortIndex;
-        record.ucPortChainLength = 0;
-        for (const std::uint8_t at : m_walkPortChain)
-          if (record.ucPortChainLength < kMaxPortChain) record.ucPortChain[record.ucPortChainLength++] = at;
-        if (record.ucPortChainLength < kMaxPortChain)
-          record.ucPortChain[record.ucPortChainLength++] = static_cast<std::uint8_t>(port);
-        HBX_LOG_MSG(L"%s:%d:  Find HBX763x Hub, VID[%s], PID[%s], Speed[%s], ucPositionIndex[%d]", strVID, strPID,
-                    strbcdUSB, ucHubPortIndex);
-        ++dev->m_DriverNum;
-        m_ucWalkRecordsFilled = std::max(m_ucWalkRecordsFilled, dev->m_DriverNum);
-      } while (false);
-
-      if (!placed) continue;
-      // Descend through the hub, listed or not.
-      lastDescent = descentPath(hubName);
-      const platform::OpenResult opened =
-          ports_.hubIo.openHub(lastDescent, platform::access::kGenericWrite, platform::share::kWrite);
-      if (opened.handle == platform::kInvalidHandle) {
-        HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", lastDescent, systemErrorText(opened.error));
-        continue;
-      }
-      // Closed when this port is done, also when the descent throws.
-      const platform::HubHandle child(ports_.hubIo, opened.handle);
-      std::uint32_t childPorts = 0;
-      std::uint32_t error = 0;
-      if (!bGetHubPortCount(child.get(), childPorts, error)) {
-        HBX_LOG_ERR(L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %s",
-                    lastDescent, systemErrorText(error));
-      } else {
-        HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", lastDescent);
-        // GetHubPort catches everything, so the chain is always popped.
-        m_walkPortChain.push_back(static_cast<std::uint8_t>(port));
-        m_walkHubNames.push_back(walkNameKey(hubName));
-        GetHubPort(child.get(), childPorts, ulLevel + 1, strRootHubName, strHostDesc, bCorvaneHost);
-        m_walkHubNames.pop_back();
-        m_walkPortChain.pop_back();
-      }
+      if (examineHub(at, walk, *dev) == Examined::RecordsOverflow) return;
+      if (!at.placed) continue;
+      lastDescent = descentPath(at.hubName);
+      descendInto(at, walk, lastDescent);
     }
     if (!lastDescent.empty()) HBX_LOG_MSG(L"%s:%d:  End of Hub[%s] search", lastDescent);
   } catch (...) {
     HBX_LOG_ERR(L"%s:%d:  dwErrorCode %s", systemErrorText(ports_.system.lastError()));
   }
+}
+
+// A name that is one of the hubs above this port is a loop in the tree the
+// platform reports: that hub is neither listed nor searched.
+void CHubUtility::fetchWalkHubName(WalkPort& at, const WalkContext& walk) {
+  at.hubName = strGetExternalHubName(at.parent, static_cast<std::uint8_t>(at.port));
+  const std::wstring key = walkNameKey(at.hubName);
+  if (!at.hubName.empty() && std::find(walk.hubNames.begin(), walk.hubNames.end(), key) != walk.hubNames.end()) {
+    HBX_LOG_ERR(L"%s:%d:  Hub on port[%d] is named [%s], a hub above it: not searched", at.port, at.hubName);
+    at.placed = false;
+  }
+}
+
+// A hub of the other speed is not listed, but the hubs below it are still
+// visited: the descent needs its name.
+bool CHubUtility::passesSpeedMode() {
+  if (m_ucUsbMode == kUsbModeUsb3Only && !speedIs(strbcdUSB, L"03")) {
+    HBX_LOG_WRN(L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+    return false;
+  }
+  if (m_ucUsbMode == kUsbModeUsb2Only && !speedIs(strbcdUSB, L"02")) {
+    HBX_LOG_WRN(L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+    return false;
+  }
+  return true;
+}
+
+// The run's filters on the hub's descriptor: vendor (outside re-enumeration),
+// manufacturer text, the product id of either speed; hubs of the platform's
+// own vendor are never ours.
+bool CHubUtility::passesIdentityFilters(const WalkPort& at, const CZeltHubDev& dev) {
+  if (m_bAllHubCheck4ReEnum.load() == 0) {
+    HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == FALSE");
+    if (!m_strVID_Indetify.empty() && !text::equalsNoCase(strVID, L"2E8B") &&
+        !text::equalsNoCase(strVID, m_strVID_Indetify)) {
+      HBX_LOG_WRN(L"%s:%d:  VID compare Error, this->strVID=%s, this->m_strVID_Indetify=%s", strVID,
+                  m_strVID_Indetify);
+      return false;
+    }
+  } else {
+    const int devNums = dev.m_pDevList != nullptr ? dev.m_pDevList->DevNums : 0;
+    HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == TRUE, ulHubPortIndex=%d, DevNums=%d", at.positionIndex, devNums);
+    for (std::size_t i = 0; i < m_ulOldPositionIndex.size(); ++i) {
+      if (m_ulOldPositionIndex[i] == 0xFFFFFFFFu) continue;
+      HBX_LOG_MSG(L"%s:%d: m_ulOldPositionIndex[%d]=%d", static_cast<int>(i), m_ulOldPositionIndex[i]);
+      if (m_ulOldPositionIndex[i] == at.positionIndex) {
+        HBX_LOG_MSG(L"%s:%d:  [%d]Found current hub port index[%d]=m_ulOldPositionIndex[%d], ulPortIndex=%ld",
+                    static_cast<int>(i), at.positionIndex, static_cast<int>(i), static_cast<long>(at.port));
+        break;
+      }
+    }
+  }
+  HBX_LOG_MSG(L"%s:%d:  get ExternalHubName, strConnectedHubName=%s, ulPortIndex=%d", at.hubName, at.port);
+  // The filter value comes upper-cased from the command line; the hub's text
+  // is as the maker wrote it.
+  if (m_bCheckManuString == 1 && !text::equalsNoCase(strIManufacture, m_strManuString_Indetify)) {
+    HBX_LOG_WRN(L"%s:%d:  Manufactory compare Error, this->strIManufacture=%s, this->m_strManuString_Indetify=%s",
+                strIManufacture, m_strManuString_Indetify);
+    return false;
+  }
+  if (!m_strPID30_Indetify.empty()) {
+    if (!speedIs(strbcdUSB, L"03")) {
+      HBX_LOG_WRN(L"%s:%d:  Current connection is not USB3.0, this->strbcdUSB=%s", strbcdUSB);
+      return false;
+    }
+    if (!text::equalsNoCase(strPID, m_strPID30_Indetify)) {
+      HBX_LOG_WRN(L"%s:%d:  USB3.0 PID compare Error, this->strPID=%s, this->m_strPID30_Indetify=%s,", strPID,
+                  m_strPID30_Indetify);
+      return false;
+    }
+  }
+  if (!m_strPID20_Indetify.empty()) {
+    if (!speedIs(strbcdUSB, L"02")) {
+      HBX_LOG_WRN(L"%s:%d:  Current connection is not USB2.0, this->strbcdUSB=%s", strbcdUSB);
+      return false;
+    }
+    if (!text::equalsNoCase(strPID, m_strPID20_Indetify)) {
+      HBX_LOG_WRN(L"%s:%d:  USB2.0 PID compare Error, this->strPID=%s, this->m_strPID20_Indetify=%s,", strPID,
+                  m_strPID20_Indetify);
+      return false;
+    }
+  }
+  return !text::equalsNoCase(strVID, L"8087");
+}
+
+// Ties the hub to the filter driver's device object and takes the next
+// record for it. Null when the hub has no device object; `overflow` when the
+// walk has more records than it can hold (the list starts again at record 1).
+DriverInfo* CHubUtility::takeWalkRecord(const std::wstring& changedName, CZeltHubDev& dev, bool& overflow) {
+  DriverInfo scratch;
+  vClearDriverInfo(scratch);
+  vSetField(scratch.DriverName, changedName);
+  if (GetObjecNameFromDriverName(&scratch, true, false) != 0) {
+    HBX_LOG_ERR(L"%s:%d: GetObjecNameFromDriverName Failed, str763xDriverName=%s", changedName);
+    return nullptr;
+  }
+  DriverInfo& record = dev.m_DriverInfo[dev.m_DriverNum];
+  if (dev.m_DriverNum < m_ucWalkRecordsFilled) {
+    // The count limit below starts the list again from record 1; say which
+    // hub is dropped so the user can see it.
+    HBX_LOG_WRN(L"%s:%d: Record[%d] of hub [%s] is overwritten by hub [%s]", dev.m_DriverNum,
+                strField(record.DriverName), changedName);
+  }
+  vClearDriverInfo(record);
+  vSetField(record.DeviceObjectName, strField(scratch.DeviceObjectName));
+  vSetField(record.DriverName, strField(scratch.DriverName));
+  if (dev.m_DriverNum >= kMaxRecordsPerWalk) {
+    HBX_LOG_WRN(L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
+                dev.m_DriverNum);
+    dev.m_bRecordsOverflow = 1;
+    dev.m_DriverNum = 1;
+    overflow = true;
+    return nullptr;
+  }
+  HBX_LOG_MSG(L"%s:%d:  Get the ObjecName =%s", strField(record.DeviceObjectName));
+  return &record;
+}
+
+// Reads the hub's firmware version into its record, restarting the hub up to
+// twice when the read fails. False when the version filter leaves it out. A
+// hub never read is noted, not dropped without a word: it may be a target.
+bool CHubUtility::readWalkVersion(const WalkPort& at, const WalkContext& walk, const HubInfo& hub,
+                                  DriverInfo& record, CZeltHubDev& dev) {
+  const auto versionText = [&] {
+    std::wstring version;
+    for (int i = 0; i < 6; ++i) version += wformat(L"%02X", record.FWVersion[i]);
+    return version;
+  };
+  if (bGet763xFWVersion(record)) {
+    const std::wstring version = versionText();
+    // Versions are hexadecimal texts: case does not matter.
+    if (!m_strFW_Indetify.empty() && !text::containsNoCase(m_strFW_Indetify, version)) {
+      HBX_LOG_MSG(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
+                  m_strFW_Indetify, version);
+      return false;
+    }
+    return true;
+  }
+  HBX_LOG_WRN(L"%s:%d:  bGet763xFWVersion Failed, ucPositionIndex[%d]", at.positionIndex);
+  bool read = false;
+  for (int retry = 1; retry <= 2 && !read; ++retry) {
+    HBX_LOG_ERR(L"%s:%d:  bGet763xFWVersion Failed, Retry[%d], Restart Hub[%s]", retry, hub.strConnectedHubName);
+    HubInterfacePaths paths;
+    ucGetHubInterfaces(hub, paths, true);
+    read = bGet763xFWVersion(record);
+  }
+  HBX_LOG_ERR(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s", m_strFW_Indetify,
+              versionText());
+  if (!read) {
+    std::vector<std::uint8_t> chain = walk.portChain;
+    chain.push_back(static_cast<std::uint8_t>(at.port));
+    dev.vNoteUnreadHub(hub.strConnectedHubName, walk.rootHubName, chain, strbcdUSB);
+  }
+  return true;
+}
+
+// The family nibble of the version: the walk lists the 863 and 773 families
+// and leaves the rest out.
+bool CHubUtility::listedByFamily(const DriverInfo& record) {
+  const std::uint8_t family = record.FWVersion[3];
+  if ((family >> 4) == 1) {
+    HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 863 ??", family);
+    return true;
+  }
+  if ((family >> 4) == 2) {
+    HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 773 ??", family);
+    return true;
+  }
+  HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 763", family);
+  return false;
+}
+
+void CHubUtility::fillWalkRecord(DriverInfo& record, const WalkPort& at, const WalkContext& walk) {
+  vSetField(record.VID, strVID);
+  vSetField(record.PID, strPID);
+  vSetField(record.Speed, strbcdUSB);
+  vSetField(record.RootHubName, walk.rootHubName);
+  vSetField(record.HostControllerName, walk.hostDesc);
+  record.ExtraText[0] = L'\0';
+  record.ucPortIndex = static_cast<std::uint8_t>(at.port);
+  record.ucDepth = static_cast<std::uint8_t>(walk.level + 1);
+  record.ucPositionIndex = at.positionIndex;
+  record.ucPortChainLength = 0;
+  for (const std::uint8_t step : walk.portChain)
+    if (record.ucPortChainLength < kMaxPortChain) record.ucPortChain[record.ucPortChainLength++] = step;
+  if (record.ucPortChainLength < kMaxPortChain)
+    record.ucPortChain[record.ucPortChainLength++] = static_cast<std::uint8_t>(at.port);
+}
+
+Examined CHubUtility::examineHub(WalkPort& at, const WalkContext& walk, CZeltHubDev& dev) {
+  if (!passesSpeedMode()) {
+    fetchWalkHubName(at, walk);
+    return Examined::LeftOut;
+  }
+  HBX_LOG_MSG(L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", walk.rootHubName, at.port);
+  fetchWalkHubName(at, walk);
+  if (at.hubName.empty()) {
+    HBX_LOG_ERR(L"%s:%d:  strGetExternalHubName failed, strHubName=%s, ulPortIndex=%d", walk.rootHubName, at.port);
+    ports_.clock.sleepMs(kNameFailedPauseMs);
+    return Examined::LeftOut;
+  }
+  if (!at.placed || !passesIdentityFilters(at, dev)) return Examined::LeftOut;
+
+  const std::wstring changedName = strChangeDeviceNameForMCCI(at.hubName);
+  HBX_LOG_MSG(L"%s:%d:  strChangeDeviceNameForMCCI=%s", changedName);
+  bool overflow = false;
+  DriverInfo* record = takeWalkRecord(changedName, dev, overflow);
+  if (overflow) return Examined::RecordsOverflow;
+  if (record == nullptr) return Examined::LeftOut;
+
+  HubInfo hub;
+  hub.strConnectedHubName = changedName;
+  hub.strVID = strVID;
+  hub.strPID = strPID;
+  hub.strbcdUSB = strbcdUSB;
+  const std::size_t descChars = std::min(walk.hostDesc.size(), std::size(hub.strHostDesc) - 1);
+  std::copy_n(walk.hostDesc.begin(), descChars, hub.strHostDesc);
+  hub.bCorvaneHost = walk.corvaneHost ? 1 : 0;
+  if (GetPortStatus(at.hubName, 0xFF) == 0 || ucOSCode() > kOsWindows7) bSetHubPowerManagementByRegistry(hub, 0);
+
+  if (!readWalkVersion(at, walk, hub, *record, dev) || !listedByFamily(*record)) return Examined::LeftOut;
+  fillWalkRecord(*record, at, walk);
+  HBX_LOG_MSG(L"%s:%d:  Find HBX763x Hub, VID[%s], PID[%s], Speed[%s], ucPositionIndex[%d]", strVID, strPID,
+              strbcdUSB, at.positionIndex);
+  ++dev.m_DriverNum;
+  m_ucWalkRecordsFilled = std::max(m_ucWalkRecordsFilled, dev.m_DriverNum);
+  return Examined::Listed;
+}
+
+// Descends through the hub on `at`, listed or not.
+void CHubUtility::descendInto(const WalkPort& at, WalkContext& walk, const std::wstring& path) {
+  const platform::OpenResult opened =
+      ports_.hubIo.openHub(path, platform::access::kGenericWrite, platform::share::kWrite);
+  if (opened.handle == platform::kInvalidHandle) {
+    HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", path, systemErrorText(opened.error));
+    return;
+  }
+  // Closed when this port is done, also when the descent throws.
+  const platform::HubHandle child(ports_.hubIo, opened.handle);
+  std::uint32_t childPorts = 0;
+  std::uint32_t error = 0;
+  if (!bGetHubPortCount(child.get(), childPorts, error)) {
+    HBX_LOG_ERR(L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %s", path, systemErrorText(error));
+    return;
+  }
+  HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", path);
+  // GetHubPort catches everything, so the way down is always undone.
+  walk.portChain.push_back(static_cast<std::uint8_t>(at.port));
+  walk.hubNames.push_back(walkNameKey(at.hubName));
+  ++walk.level;
+  GetHubPort(child.get(), childPorts, walk);
+  --walk.level;
+  walk.hubNames.pop_back();
+  walk.portChain.pop_back();
 }
 
 }  // namespace hbx
