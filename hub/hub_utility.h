@@ -365,6 +365,13 @@ class CHubUtility {
   bool listedByFamily(const DriverInfo& record);
   void fillWalkRecord(DriverInfo& record, const WalkPort& at, const WalkContext& walk);
   void descendInto(const WalkPort& at, WalkContext& walk, const std::wstring& path);
+
+  // The steps of a selective-suspend change (discovery/power_settings.cpp).
+  bool powerSettingPaths(const HubInfo& hub, std::uint32_t dwValue, std::uint8_t os, std::vector<std::wstring>& paths);
+  std::wstring powerSettingDriverKey(const std::wstring& path, std::size_t index, std::uint32_t dwValue,
+                                     std::uint8_t os);
+  bool changeSuspendSetting(const HubInfo& hub, const std::wstring& subKey, const std::wstring& keyName,
+                            std::uint32_t dwValue);
 };
 
 // The process-wide utility object (set by the program at start).

@@ -31,6 +31,11 @@ constexpr std::uint8_t kUsbModeUsb2Only = 1;
 // the platform reports wrongly, and searching on would never end.
 constexpr std::uint32_t kMaxHubDepth = 5;
 
+// The steps of a port's examination log as the port scan they belong to.
+constexpr const char* kGetHubPort = "void hbx::CHubUtility::GetHubPort()";
+#define WALK_LOG(level, format, ...) \
+  ::hbx::log::writeAt(::hbx::log::Level::level, kGetHubPort, __LINE__, format __VA_OPT__(, ) __VA_ARGS__)
+
 bool speedIs(const std::wstring& bcdUSB, const wchar_t* prefix) { return bcdUSB.compare(0, 2, prefix) == 0; }
 
 // The hub's interface path for a descent: "\\?\" and its name up to the first
@@ -192,7 +197,7 @@ void CHubUtility::fetchWalkHubName(WalkPort& at, const WalkContext& walk) {
   at.hubName = strGetExternalHubName(at.parent, static_cast<std::uint8_t>(at.port));
   const std::wstring key = walkNameKey(at.hubName);
   if (!at.hubName.empty() && std::find(walk.hubNames.begin(), walk.hubNames.end(), key) != walk.hubNames.end()) {
-    HBX_LOG_ERR(L"%s:%d:  Hub on port[%d] is named [%s], a hub above it: not searched", at.port, at.hubName);
+    WALK_LOG(Err, L"%s:%d:  Hub on port[%d] is named [%s], a hub above it: not searched", at.port, at.hubName);
     at.placed = false;
   }
 }
@@ -201,11 +206,11 @@ void CHubUtility::fetchWalkHubName(WalkPort& at, const WalkContext& walk) {
 // visited: the descent needs its name.
 bool CHubUtility::passesSpeedMode() {
   if (m_ucUsbMode == kUsbModeUsb3Only && !speedIs(strbcdUSB, L"03")) {
-    HBX_LOG_WRN(L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+    WALK_LOG(Wrn, L"%s:%d:  Check USB 3.0 Only!!!strBCDUSB[%s]", strbcdUSB);
     return false;
   }
   if (m_ucUsbMode == kUsbModeUsb2Only && !speedIs(strbcdUSB, L"02")) {
-    HBX_LOG_WRN(L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
+    WALK_LOG(Wrn, L"%s:%d:  Check USB 2.0 Only!!!strBCDUSB[%s]", strbcdUSB);
     return false;
   }
   return true;
@@ -216,52 +221,52 @@ bool CHubUtility::passesSpeedMode() {
 // own vendor are never ours.
 bool CHubUtility::passesIdentityFilters(const WalkPort& at, const CZeltHubDev& dev) {
   if (m_bAllHubCheck4ReEnum.load() == 0) {
-    HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == FALSE");
+    WALK_LOG(Msg, L"%s:%d: m_bAllHubCheck4ReEnum == FALSE");
     if (!m_strVID_Indetify.empty() && !text::equalsNoCase(strVID, L"2E8B") &&
         !text::equalsNoCase(strVID, m_strVID_Indetify)) {
-      HBX_LOG_WRN(L"%s:%d:  VID compare Error, this->strVID=%s, this->m_strVID_Indetify=%s", strVID,
+      WALK_LOG(Wrn, L"%s:%d:  VID compare Error, this->strVID=%s, this->m_strVID_Indetify=%s", strVID,
                   m_strVID_Indetify);
       return false;
     }
   } else {
     const int devNums = dev.m_pDevList != nullptr ? dev.m_pDevList->DevNums : 0;
-    HBX_LOG_MSG(L"%s:%d: m_bAllHubCheck4ReEnum == TRUE, ulHubPortIndex=%d, DevNums=%d", at.positionIndex, devNums);
+    WALK_LOG(Msg, L"%s:%d: m_bAllHubCheck4ReEnum == TRUE, ulHubPortIndex=%d, DevNums=%d", at.positionIndex, devNums);
     for (std::size_t i = 0; i < m_ulOldPositionIndex.size(); ++i) {
       if (m_ulOldPositionIndex[i] == 0xFFFFFFFFu) continue;
-      HBX_LOG_MSG(L"%s:%d: m_ulOldPositionIndex[%d]=%d", static_cast<int>(i), m_ulOldPositionIndex[i]);
+      WALK_LOG(Msg, L"%s:%d: m_ulOldPositionIndex[%d]=%d", static_cast<int>(i), m_ulOldPositionIndex[i]);
       if (m_ulOldPositionIndex[i] == at.positionIndex) {
-        HBX_LOG_MSG(L"%s:%d:  [%d]Found current hub port index[%d]=m_ulOldPositionIndex[%d], ulPortIndex=%ld",
+        WALK_LOG(Msg, L"%s:%d:  [%d]Found current hub port index[%d]=m_ulOldPositionIndex[%d], ulPortIndex=%ld",
                     static_cast<int>(i), at.positionIndex, static_cast<int>(i), static_cast<long>(at.port));
         break;
       }
     }
   }
-  HBX_LOG_MSG(L"%s:%d:  get ExternalHubName, strConnectedHubName=%s, ulPortIndex=%d", at.hubName, at.port);
+  WALK_LOG(Msg, L"%s:%d:  get ExternalHubName, strConnectedHubName=%s, ulPortIndex=%d", at.hubName, at.port);
   // The filter value comes upper-cased from the command line; the hub's text
   // is as the maker wrote it.
   if (m_bCheckManuString == 1 && !text::equalsNoCase(strIManufacture, m_strManuString_Indetify)) {
-    HBX_LOG_WRN(L"%s:%d:  Manufactory compare Error, this->strIManufacture=%s, this->m_strManuString_Indetify=%s",
+    WALK_LOG(Wrn, L"%s:%d:  Manufactory compare Error, this->strIManufacture=%s, this->m_strManuString_Indetify=%s",
                 strIManufacture, m_strManuString_Indetify);
     return false;
   }
   if (!m_strPID30_Indetify.empty()) {
     if (!speedIs(strbcdUSB, L"03")) {
-      HBX_LOG_WRN(L"%s:%d:  Current connection is not USB3.0, this->strbcdUSB=%s", strbcdUSB);
+      WALK_LOG(Wrn, L"%s:%d:  Current connection is not USB3.0, this->strbcdUSB=%s", strbcdUSB);
       return false;
     }
     if (!text::equalsNoCase(strPID, m_strPID30_Indetify)) {
-      HBX_LOG_WRN(L"%s:%d:  USB3.0 PID compare Error, this->strPID=%s, this->m_strPID30_Indetify=%s,", strPID,
+      WALK_LOG(Wrn, L"%s:%d:  USB3.0 PID compare Error, this->strPID=%s, this->m_strPID30_Indetify=%s,", strPID,
                   m_strPID30_Indetify);
       return false;
     }
   }
   if (!m_strPID20_Indetify.empty()) {
     if (!speedIs(strbcdUSB, L"02")) {
-      HBX_LOG_WRN(L"%s:%d:  Current connection is not USB2.0, this->strbcdUSB=%s", strbcdUSB);
+      WALK_LOG(Wrn, L"%s:%d:  Current connection is not USB2.0, this->strbcdUSB=%s", strbcdUSB);
       return false;
     }
     if (!text::equalsNoCase(strPID, m_strPID20_Indetify)) {
-      HBX_LOG_WRN(L"%s:%d:  USB2.0 PID compare Error, this->strPID=%s, this->m_strPID20_Indetify=%s,", strPID,
+      WALK_LOG(Wrn, L"%s:%d:  USB2.0 PID compare Error, this->strPID=%s, this->m_strPID20_Indetify=%s,", strPID,
                   m_strPID20_Indetify);
       return false;
     }
@@ -277,28 +282,28 @@ DriverInfo* CHubUtility::takeWalkRecord(const std::wstring& changedName, CZeltHu
   vClearDriverInfo(scratch);
   vSetField(scratch.DriverName, changedName);
   if (GetObjecNameFromDriverName(&scratch, true, false) != 0) {
-    HBX_LOG_ERR(L"%s:%d: GetObjecNameFromDriverName Failed, str763xDriverName=%s", changedName);
+    WALK_LOG(Err, L"%s:%d: GetObjecNameFromDriverName Failed, str763xDriverName=%s", changedName);
     return nullptr;
   }
   DriverInfo& record = dev.m_DriverInfo[dev.m_DriverNum];
   if (dev.m_DriverNum < m_ucWalkRecordsFilled) {
     // The count limit below starts the list again from record 1; say which
     // hub is dropped so the user can see it.
-    HBX_LOG_WRN(L"%s:%d: Record[%d] of hub [%s] is overwritten by hub [%s]", dev.m_DriverNum,
+    WALK_LOG(Wrn, L"%s:%d: Record[%d] of hub [%s] is overwritten by hub [%s]", dev.m_DriverNum,
                 strField(record.DriverName), changedName);
   }
   vClearDriverInfo(record);
   vSetField(record.DeviceObjectName, strField(scratch.DeviceObjectName));
   vSetField(record.DriverName, strField(scratch.DriverName));
   if (dev.m_DriverNum >= kMaxRecordsPerWalk) {
-    HBX_LOG_WRN(L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
+    WALK_LOG(Wrn, L"%s:%d: Find un-reasonable case, there are some exactly the same Hubs cascade, m_DriverNum=%d",
                 dev.m_DriverNum);
     dev.m_bRecordsOverflow = 1;
     dev.m_DriverNum = 1;
     overflow = true;
     return nullptr;
   }
-  HBX_LOG_MSG(L"%s:%d:  Get the ObjecName =%s", strField(record.DeviceObjectName));
+  WALK_LOG(Msg, L"%s:%d:  Get the ObjecName =%s", strField(record.DeviceObjectName));
   return &record;
 }
 
@@ -316,21 +321,21 @@ bool CHubUtility::readWalkVersion(const WalkPort& at, const WalkContext& walk, c
     const std::wstring version = versionText();
     // Versions are hexadecimal texts: case does not matter.
     if (!m_strFW_Indetify.empty() && !text::containsNoCase(m_strFW_Indetify, version)) {
-      HBX_LOG_MSG(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
+      WALK_LOG(Msg, L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s",
                   m_strFW_Indetify, version);
       return false;
     }
     return true;
   }
-  HBX_LOG_WRN(L"%s:%d:  bGet763xFWVersion Failed, ucPositionIndex[%d]", at.positionIndex);
+  WALK_LOG(Wrn, L"%s:%d:  bGet763xFWVersion Failed, ucPositionIndex[%d]", at.positionIndex);
   bool read = false;
   for (int retry = 1; retry <= 2 && !read; ++retry) {
-    HBX_LOG_ERR(L"%s:%d:  bGet763xFWVersion Failed, Retry[%d], Restart Hub[%s]", retry, hub.strConnectedHubName);
+    WALK_LOG(Err, L"%s:%d:  bGet763xFWVersion Failed, Retry[%d], Restart Hub[%s]", retry, hub.strConnectedHubName);
     HubInterfacePaths paths;
     ucGetHubInterfaces(hub, paths, true);
     read = bGet763xFWVersion(record);
   }
-  HBX_LOG_ERR(L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s", m_strFW_Indetify,
+  WALK_LOG(Err, L"%s:%d:  Filter Out FW version this->m_strFW_Indetify = [%s], Get FW Version=%s", m_strFW_Indetify,
               versionText());
   if (!read) {
     std::vector<std::uint8_t> chain = walk.portChain;
@@ -345,14 +350,14 @@ bool CHubUtility::readWalkVersion(const WalkPort& at, const WalkContext& walk, c
 bool CHubUtility::listedByFamily(const DriverInfo& record) {
   const std::uint8_t family = record.FWVersion[3];
   if ((family >> 4) == 1) {
-    HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 863 ??", family);
+    WALK_LOG(Err, L"%s:%d:  Version3:[%x], 863 ??", family);
     return true;
   }
   if ((family >> 4) == 2) {
-    HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 773 ??", family);
+    WALK_LOG(Err, L"%s:%d:  Version3:[%x], 773 ??", family);
     return true;
   }
-  HBX_LOG_ERR(L"%s:%d:  Version3:[%x], 763", family);
+  WALK_LOG(Err, L"%s:%d:  Version3:[%x], 763", family);
   return false;
 }
 
@@ -378,17 +383,17 @@ Examined CHubUtility::examineHub(WalkPort& at, const WalkContext& walk, CZeltHub
     fetchWalkHubName(at, walk);
     return Examined::LeftOut;
   }
-  HBX_LOG_MSG(L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", walk.rootHubName, at.port);
+  WALK_LOG(Msg, L"%s:%d: ready to get ExternalHubName, strHubName=%s, ulPortIndex=%d", walk.rootHubName, at.port);
   fetchWalkHubName(at, walk);
   if (at.hubName.empty()) {
-    HBX_LOG_ERR(L"%s:%d:  strGetExternalHubName failed, strHubName=%s, ulPortIndex=%d", walk.rootHubName, at.port);
+    WALK_LOG(Err, L"%s:%d:  strGetExternalHubName failed, strHubName=%s, ulPortIndex=%d", walk.rootHubName, at.port);
     ports_.clock.sleepMs(kNameFailedPauseMs);
     return Examined::LeftOut;
   }
   if (!at.placed || !passesIdentityFilters(at, dev)) return Examined::LeftOut;
 
   const std::wstring changedName = strChangeDeviceNameForMCCI(at.hubName);
-  HBX_LOG_MSG(L"%s:%d:  strChangeDeviceNameForMCCI=%s", changedName);
+  WALK_LOG(Msg, L"%s:%d:  strChangeDeviceNameForMCCI=%s", changedName);
   bool overflow = false;
   DriverInfo* record = takeWalkRecord(changedName, dev, overflow);
   if (overflow) return Examined::RecordsOverflow;
@@ -406,7 +411,7 @@ Examined CHubUtility::examineHub(WalkPort& at, const WalkContext& walk, CZeltHub
 
   if (!readWalkVersion(at, walk, hub, *record, dev) || !listedByFamily(*record)) return Examined::LeftOut;
   fillWalkRecord(*record, at, walk);
-  HBX_LOG_MSG(L"%s:%d:  Find HBX763x Hub, VID[%s], PID[%s], Speed[%s], ucPositionIndex[%d]", strVID, strPID,
+  WALK_LOG(Msg, L"%s:%d:  Find HBX763x Hub, VID[%s], PID[%s], Speed[%s], ucPositionIndex[%d]", strVID, strPID,
               strbcdUSB, at.positionIndex);
   ++dev.m_DriverNum;
   m_ucWalkRecordsFilled = std::max(m_ucWalkRecordsFilled, dev.m_DriverNum);
@@ -418,7 +423,7 @@ void CHubUtility::descendInto(const WalkPort& at, WalkContext& walk, const std::
   const platform::OpenResult opened =
       ports_.hubIo.openHub(path, platform::access::kGenericWrite, platform::share::kWrite);
   if (opened.handle == platform::kInvalidHandle) {
-    HBX_LOG_ERR(L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", path, systemErrorText(opened.error));
+    WALK_LOG(Err, L"%s:%d:  CreateFile[%s] fail , dwErrorCode : %s", path, systemErrorText(opened.error));
     return;
   }
   // Closed when this port is done, also when the descent throws.
@@ -426,10 +431,10 @@ void CHubUtility::descendInto(const WalkPort& at, WalkContext& walk, const std::
   std::uint32_t childPorts = 0;
   std::uint32_t error = 0;
   if (!bGetHubPortCount(child.get(), childPorts, error)) {
-    HBX_LOG_ERR(L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %s", path, systemErrorText(error));
+    WALK_LOG(Err, L"%s:%d:  IOCTL_USB_ET_NODE_INFORMATION (%s) Fail , dwErrorCode %s", path, systemErrorText(error));
     return;
   }
-  HBX_LOG_MSG(L"%s:%d:  try NEXT_HUB Searching [%s]", path);
+  WALK_LOG(Msg, L"%s:%d:  try NEXT_HUB Searching [%s]", path);
   // GetHubPort catches everything, so the way down is always undone.
   walk.portChain.push_back(static_cast<std::uint8_t>(at.port));
   walk.hubNames.push_back(walkNameKey(at.hubName));

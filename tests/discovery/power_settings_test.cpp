@@ -130,6 +130,9 @@ TEST_F(PowerSettingsTest, NoHubInterfaceOrNoKeyWritesNothing) {
   EXPECT_TRUE(utility->bSetHubPowerManagementByRegistry(absent, 1));
   EXPECT_NE(debugLog().find("RegCreateKeyEx fail, szSubKeyHub3=System\\CurrentControlSet\\Enum\\USB\\VID_2e8b&PID_0632\\NOPE"),
             std::string::npos);
+  // Logged as the method that changes the setting, whichever step wrote it.
+  EXPECT_NE(debugLog().find("CHubUtility::bSetHubPowerManagementByRegistry:"), std::string::npos);
+  EXPECT_EQ(debugLog().find("CHubUtility::changeSuspendSetting"), std::string::npos);
 }
 
 TEST_F(PowerSettingsTest, RestorePutsBackTheValueFound) {

@@ -95,6 +95,8 @@ TEST_F(WalkTest, EachFilterLeavesHubsOutButWalksThroughThem) {
     utility->m_strFW_Indetify = c.versions;
     EXPECT_EQ(positions(walk()), c.listed);
     EXPECT_NE(debugLog().find(c.logged), std::string::npos) << c.logged;
+    // Every step of a port's examination logs as the port scan.
+    EXPECT_NE(lineWith(debugLog(), c.logged).find("CHubUtility::GetHubPort:"), std::string::npos);
   }
 }
 
