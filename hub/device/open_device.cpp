@@ -203,44 +203,16 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
     unread();
     return;
   }
-  std::uint8_t d[18] = {};
-  const int descriptorResult = ZELTFILTER0.Get_Descriptor(device.get(), d, sizeof d);
-  if (descriptorResult != 0) {
-    SCAN_LOG(Err, L"%s:%d: ZELTFILTER0.Get_Descriptor Failed  Error:%d", descriptorResult);
+  if (!readConnectionDescriptor(device.get())) {
     unread();
     return;
   }
-  const UsbDeviceDescriptor descriptor = UsbDeviceDescriptor::parse(std::vector<std::uint8_t>(d, d + sizeof d), 0);
-
-  m_strSN = descriptor.iSerialNumber == 0
-                ? std::wstring(L"----")
-                : readDeviceString(ZELTFILTER0, device.get(), kSerialChars, descriptor.iSerialNumber);
-  m_strManufacturer = readDeviceString(ZELTFILTER0, device.get(), kManufacturerChars, descriptor.iManufacturer);
-  m_strProduct = readDeviceString(ZELTFILTER0, device.get(), kProductChars, descriptor.iProduct);
-  m_strPID = hex4(descriptor.idProduct);
-  m_strVID = hex4(descriptor.idVendor);
-  m_strBcdDevice = hex4(descriptor.bcdDevice);
-  m_strBcdUSB = hex4(descriptor.bcdUSB);
   const bool usb2 = m_strBcdUSB.compare(0, 2, L"02") == 0;
 
   // Second connection of a hub already listed: it only adds its pair fields.
   // A mark number that names no entry (a failed read included) is no mark.
   if (utility_.bIsSignatureMarked(device.get()) == 1) {
-    const std::uint8_t mark = utility_.ucGetSignatureMarked(device.get());
-    const int n = static_cast<int>(mark) - kMarkBase;
-    if (n >= 0 && n < static_cast<int>(kMaxDevices)) {
-      SCAN_LOG(Msg, L"%s:%d: This  Hub [%s] have been marked, ", strField(record.DriverName));
-      DeviceListEntry& first = m_pDevList->Devs[static_cast<std::size_t>(n)];
-      first.m_strPairRootHubName = strField(record.RootHubName);
-      first.m_ucPairPortIndex = record.ucPortIndex;
-      first.m_strPairBcdUSB = m_strBcdUSB;
-      (usb2 ? first.m_strPID20 : first.m_strPID30) = m_strPID;
-      return;
-    }
-    // Marked, so another connection of a listed hub; which one is unknown.
-    // Listed on its own it would be written twice at once.
-    SCAN_LOG(Wrn, L"%s:%d: Hub [%s] mark number 0x%02X names no entry, not listed", strField(record.DriverName), mark);
-    unread();
+    if (!addPairConnection(device.get(), record, usb2)) unread();
     return;
   }
 
@@ -268,6 +240,57 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   if (!bPartialVersionPasses(version, p)) return;
 
   DeviceListEntry& entry = m_pDevList->Devs[p];
+  fillListEntry(entry, record, version, usb2);
+  readPackageAndChipType(entry);
+  m_ucListPosition = static_cast<std::uint8_t>(p + 1);
+  m_pDevList->DevNums = m_ucListPosition;
+}
+
+// The connection's device descriptor and its texts, into the descriptor
+// fields of the hub examined last.
+bool CZeltHubDev::readConnectionDescriptor(platform::OsHandle device) {
+  std::uint8_t d[18] = {};
+  const int descriptorResult = ZELTFILTER0.Get_Descriptor(device, d, sizeof d);
+  if (descriptorResult != 0) {
+    SCAN_LOG(Err, L"%s:%d: ZELTFILTER0.Get_Descriptor Failed  Error:%d", descriptorResult);
+    return false;
+  }
+  const UsbDeviceDescriptor descriptor = UsbDeviceDescriptor::parse(std::vector<std::uint8_t>(d, d + sizeof d), 0);
+  m_strSN = descriptor.iSerialNumber == 0
+                ? std::wstring(L"----")
+                : readDeviceString(ZELTFILTER0, device, kSerialChars, descriptor.iSerialNumber);
+  m_strManufacturer = readDeviceString(ZELTFILTER0, device, kManufacturerChars, descriptor.iManufacturer);
+  m_strProduct = readDeviceString(ZELTFILTER0, device, kProductChars, descriptor.iProduct);
+  m_strPID = hex4(descriptor.idProduct);
+  m_strVID = hex4(descriptor.idVendor);
+  m_strBcdDevice = hex4(descriptor.bcdDevice);
+  m_strBcdUSB = hex4(descriptor.bcdUSB);
+  return true;
+}
+
+// A marked connection is the other connection of the entry its mark names:
+// it adds its pair fields there. False when the mark names no entry.
+bool CZeltHubDev::addPairConnection(platform::OsHandle device, const DriverInfo& record, bool usb2) {
+  const std::uint8_t mark = utility_.ucGetSignatureMarked(device);
+  const int n = static_cast<int>(mark) - kMarkBase;
+  if (n >= 0 && n < static_cast<int>(kMaxDevices)) {
+    SCAN_LOG(Msg, L"%s:%d: This  Hub [%s] have been marked, ", strField(record.DriverName));
+    DeviceListEntry& first = m_pDevList->Devs[static_cast<std::size_t>(n)];
+    first.m_strPairRootHubName = strField(record.RootHubName);
+    first.m_ucPairPortIndex = record.ucPortIndex;
+    first.m_strPairBcdUSB = m_strBcdUSB;
+    (usb2 ? first.m_strPID20 : first.m_strPID30) = m_strPID;
+    return true;
+  }
+  // Marked, so another connection of a listed hub; which one is unknown.
+  // Listed on its own it would be written twice at once.
+  SCAN_LOG(Wrn, L"%s:%d: Hub [%s] mark number 0x%02X names no entry, not listed", strField(record.DriverName), mark);
+  return false;
+}
+
+void CZeltHubDev::fillListEntry(DeviceListEntry& entry, const DriverInfo& record, const std::wstring& version,
+                                bool usb2) {
+  const std::uint8_t p = m_ucListPosition;
   (usb2 ? entry.m_strPID20 : entry.m_strPID30) = m_strPID;
   entry.m_strVID = m_strVID;
   entry.m_strSN = m_strSN;
@@ -281,7 +304,7 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
   entry.m_strRootHubName = strField(record.RootHubName);
   entry.m_strDriverName = strField(record.DriverName);
   entry.m_strExtraText = strField(record.ExtraText);
-  entry.m_strObjectName = objectName;
+  entry.m_strObjectName = strField(record.DeviceObjectName);
   entry.m_ucPortIndex = record.ucPortIndex;
   entry.m_ucOldPositionIndex = record.ucPositionIndex;
   entry.m_PortChain = portChainOf(record);
@@ -291,23 +314,25 @@ void CZeltHubDev::vAddRecordToList(const DriverInfo& record) {
               L"P String[%s], Index[%d], Version[%s]",
               p, entry.m_strSpeed, entry.m_strVID, entry.m_strPID30, entry.m_strPID20, entry.m_strSN,
               entry.m_strManufacturer, entry.m_strProduct, entry.m_ucOldPositionIndex, version);
+}
 
+// The package from the USB status register and the chip type from the chip
+// revision register. A chip type not read is unknown, never one left from an
+// earlier scan: no hub is written or passed on a guess.
+void CZeltHubDev::readPackageAndChipType(DeviceListEntry& entry) {
+  const std::uint8_t p = m_ucListPosition;
   std::uint8_t value = 0;
   if (HBX763xAccessRegister(p, &value, 1, filter::reg::kUsbStatus, 0) == 0) {
     SCAN_LOG(Msg, L"%s:%d: Dev[%d] ucUSBStatusBuf: 0x%02X", p, value);
     entry.m_ucPackage = value & 3;
     SCAN_LOG(Msg, L"%s:%d: Dev[%d] Package: 0x%02X", p, entry.m_ucPackage);
   }
-  // A chip type not read is unknown, never one left from an earlier scan:
-  // no hub is written or passed on a guess.
   entry.m_ucChipType = kChipTypeUnknown;
   if (HBX763xAccessRegister(p, &value, 1, filter::reg::kChipRevision, 0) == 0) {
     entry.m_ucChipType = (value >> 4) & 7;
   } else {
     SCAN_LOG(Err, L"%s:%d: Dev[%d] chip type cannot be read", p);
   }
-  m_ucListPosition = static_cast<std::uint8_t>(p + 1);
-  m_pDevList->DevNums = m_ucListPosition;
 }
 
 bool CZeltHubDev::bPartialVersionPasses(const std::wstring& version, std::uint8_t position) const {

@@ -87,6 +87,11 @@ class CZeltHubDev {
   void vClearMarks();
   void vBuildList();
   void vAddRecordToList(const DriverInfo& record);
+  // The steps of listing one record (device/open_device.cpp).
+  bool readConnectionDescriptor(platform::OsHandle device);
+  bool addPairConnection(platform::OsHandle device, const DriverInfo& record, bool usb2);
+  void fillListEntry(DeviceListEntry& entry, const DriverInfo& record, const std::wstring& version, bool usb2);
+  void readPackageAndChipType(DeviceListEntry& entry);
   bool bPartialVersionPasses(const std::wstring& version, std::uint8_t position) const;
   platform::Ports& ports();
 
