@@ -217,15 +217,16 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
 
   // A settings file that was not written whole (a full disk, say) is not
   // read: its cut last line would load as another setting.
-  const bool extracted = m_Ini.nExtractINILib(folder) == 0;
-  const std::wstring iniPath = Ini::strFilePath(folder);
+  const std::wstring settingsFolder = m_Ini.strPlaceCopy(folder, ports_.system.tempPath() + driver::kWorkFolder);
+  const bool extracted = m_Ini.nExtractINILib(settingsFolder) == 0;
+  const std::wstring iniPath = Ini::strFilePath(settingsFolder);
   if (!extracted || !m_Ini.vLoadINIFile(iniPath)) {
     if (!extracted) HBX_LOG_ERR(L"%s:%d: nExtractINILib Failed[%s]", iniPath);
     HBX_LOG_ERR(L"%s:%d: vLoadINIFile Failed[%s]", iniPath);
     // The settings file must not outlive start-up. An interactive dialog
     // stays idle; an unattended run has nobody to close it and ends, saying
     // why on standard error.
-    m_Ini.vDeleteINIFile(folder);
+    m_Ini.vDeleteCopy();
     if (cmdline::bAsksSilent(g_strInitCmd) || consoleAsked) {
       ports_.system.errorWrite(strSuppressedMessageLine(L"Error", L"vLoadINIFile Failed[" + iniPath + L"]"));
       return StepResult::endProcess(exitValue(ExitCode::kCommandLineError));
@@ -235,7 +236,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   }
 
   utility.m_ucUsbMode = ucUsbMode(m_Ini);
-  m_Ini.vDeleteINIFile(folder);
+  m_Ini.vDeleteCopy();
   m_ucFWType = 0;
   m_strCurFileFWVer.clear();
   vApplySettings(m_Ini, utility);

@@ -183,7 +183,9 @@ class CHubUtility {
   // first when the script is missing). 0 once it ran, -1 when it cannot start.
   int Launch_DelINF(const std::wstring& base);
   // `add` writes the device-console tool of this Windows into `folder`
-  // (an existing one is kept); otherwise deletes it. 0 or -10.
+  // (a user's tool of that name is used as it is); otherwise deletes the
+  // copy this run wrote or took over from a run ended from outside, never
+  // a user's tool. 0 or -10.
   int nADD_Delete_DevconFile(const std::wstring& folder, bool add);
   // True when "UpperFilters" of the USB class key names our filter.
   bool bIsInstallZeltFilterDriverFromRegistry();
@@ -342,6 +344,7 @@ class CHubUtility {
   platform::Ports ports_;
   std::wstring m_strProgramFolder;
   std::wstring m_strModulePath;
+  std::wstring m_strDevconCopy;  // the device-console tool this run placed; empty: none
   std::uint8_t m_ucOSCode = 255;
   std::int64_t m_llCounterFrequency = 0;
   std::atomic<bool> m_bSilentMode{false};

@@ -6,6 +6,7 @@
 #include "base/log/debug_log.h"
 #include "base/text/text_util.h"
 #include "base/log/system_error.h"
+#include "hub/host/run_file_claim.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/payloads.h"
@@ -13,6 +14,9 @@
 namespace hbx {
 
 namespace {
+
+// In the work folder while the carried copy lies beside the program.
+constexpr wchar_t kCopyNote[] = L"settings_copy.note";
 
 // ERROR_RESOURCE_NAME_NOT_FOUND: the program carries no settings file.
 constexpr std::uint32_t kResourceNameNotFound = 1814;
@@ -176,6 +180,34 @@ bool Ini::vLoadINIFile(const std::wstring& path) {
     HBX_LOG_MSG(L"%s:%d: vLoadINIFile: strINIFilePath : %s , dwErrorCode %d", path, 0);
     return false;
   }
+}
+
+std::wstring Ini::strPlaceCopy(const std::wstring& programFolder, const std::wstring& workFolder) {
+  note_ = workFolder + L"\\" + kCopyNote;
+  const auto carried = payloads_.payload(kResourceType, kResourceId);
+  const std::vector<std::uint8_t> bytes = carried ? *carried : std::vector<std::uint8_t>();
+  std::uint32_t error = 0;
+  if (runfile::whatLiesAt(files_, strFilePath(programFolder), note_, bytes) == runfile::Found::UsersFile) {
+    HBX_LOG_WRN(L"%s:%d: %s is a file of the user's; it stays, the settings go to %s", strFilePath(programFolder),
+                workFolder);
+    files_.createDirectory(workFolder, error);  // an existing folder is fine
+    copyFolder_ = workFolder;
+    return copyFolder_;
+  }
+  // A copy a run ended from outside left in the work folder is ours.
+  vDeleteINIFile(workFolder);
+  runfile::claim(files_, note_);
+  copyFolder_ = programFolder;
+  return copyFolder_;
+}
+
+void Ini::vDeleteCopy() {
+  if (copyFolder_.empty()) return;
+  vDeleteINIFile(copyFolder_);
+  // A copy another program holds stays until the end of the run tries again.
+  if (fileExists(files_, strFilePath(copyFolder_))) return;
+  copyFolder_.clear();
+  runfile::release(files_, note_);
 }
 
 bool Ini::vDeleteINIFile(const std::wstring& folder) {

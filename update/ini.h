@@ -1,6 +1,7 @@
 #pragma once
 // The settings file "HBX763xFWUpg.ini": carried inside the program, written
-// beside it at start-up, read into one field per key and deleted again.
+// beside it at start-up (or into the work folder when a user's file of that
+// name lies beside it), read into one field per key and deleted again.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -35,6 +36,15 @@ class Ini {
   bool vDeleteINIFile(const std::wstring& folder);
 
   static std::wstring strFilePath(const std::wstring& folder);
+
+  // The folder the carried copy goes to: `programFolder`, the copy claimed by
+  // a note in `workFolder`, unless a file of this name lies there that no run
+  // wrote; that one is the user's and stays as it is, and the copy goes to
+  // `workFolder`, the program's own.
+  std::wstring strPlaceCopy(const std::wstring& programFolder, const std::wstring& workFolder);
+  // Deletes the copy written into the folder strPlaceCopy chose, and its
+  // note; a file that is no longer the run's copy is not touched.
+  void vDeleteCopy();
 
   // One field per key; numbers hold the low byte of their decimal value.
   // [fun_item]
@@ -80,6 +90,8 @@ class Ini {
 
   platform::FilePort& files_;
   platform::PayloadPort& payloads_;
+  std::wstring copyFolder_;  // where the carried copy lies; empty once deleted
+  std::wstring note_;
   std::function<void(const std::wstring&)> plainMessage_;
 };
 

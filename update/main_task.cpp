@@ -531,9 +531,9 @@ void MainTask::judge(std::size_t workers, bool failed) {
 
 void MainTask::endOfRun() {
   const std::wstring& folder = utility_.strProgramFolder();
-  const std::wstring settings = folder + L"\\" + Ini::kFileName;
+  // Only the run's own copy of the settings, should start-up have left it.
+  dialog_.m_Ini.vDeleteCopy();
   std::uint32_t error = 0;
-  if (utility_.bCheckFilePathExists(settings, 0)) ports_.files.deleteFile(settings, error);
   HBX_TASK_MSG(L"%s:%d: Device Number : %d", dialog_.m_DevList.DevNums);
 
   const UpdateRunHooks& hooks = dialog_.m_RunHooks;

@@ -4,6 +4,7 @@
 
 #include "base/log/debug_log.h"
 #include "hub/host/driver_package.h"
+#include "hub/host/run_file_claim.h"
 #include "hub/hub_utility.h"
 #include "platform/handles.h"
 
@@ -105,13 +106,28 @@ int CHubUtility::nADD_Delete_DevconFile(const std::wstring& folder, bool add) {
   const bool wow64 = IsWow64();
   const driver::PayloadId id = wow64 ? driver::kDevcon64Payload : driver::kDevcon32Payload;
   const std::wstring path = folder + (wow64 ? driver::kDevcon64 : driver::kDevcon32);
-  const bool exists = bCheckFilePathExists(path, 0);
+  // In the work folder while the run's copy lies beside the program.
+  const std::wstring note = ports_.system.tempPath() + driver::kWorkFolder + L"\\devcon_copy.note";
   if (!add) {
+    if (path != m_strDevconCopy) return 0;
     std::uint32_t error = 0;
-    if (exists) ports_.files.deleteFile(path, error);
+    if (bCheckFilePathExists(path, 0)) ports_.files.deleteFile(path, error);
+    m_strDevconCopy.clear();
+    runfile::release(ports_.files, note);
     return 0;
   }
-  if (exists) return 0;
+  const auto bytes = ports_.payloads.payload(id.type, id.id);
+  const std::vector<std::uint8_t> carried = bytes ? *bytes : std::vector<std::uint8_t>();
+  if (runfile::whatLiesAt(ports_.files, path, note, carried) == runfile::Found::UsersFile) {
+    HBX_LOG_WRN(L"%s:%d: %s is a file of the user's: used as it is, and kept", path);
+    // A note beside a user's file claims nothing.
+    runfile::release(ports_.files, note);
+    return 0;
+  }
+  // Claimed before it is written: a run ended in between leaves a copy the
+  // next one knows as a run's.
+  runfile::claim(ports_.files, note);
+  m_strDevconCopy = path;
   const std::uint32_t error = uWritePayload(*this, id, {folder}, wow64 ? driver::kDevcon64 : driver::kDevcon32);
   if (error == 0) return 0;
   HBX_LOG_ERR(kInfLogLine, error);

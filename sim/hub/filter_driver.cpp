@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 
 #include "hub/device/filter_protocol.h"
 #include "sim/last_error.h"
@@ -100,6 +101,12 @@ platform::IoctlStart SimDeviceIo::deviceIoControl(platform::OsHandle device, std
     entry.error = reply.error;
     entry.replyBytes = reply.bytes;
     bench_.record(std::move(entry));
+  }
+  // Another program renames a file over another (the source of the run,
+  // say) while the run goes on.
+  if (reply.renameFiles) {
+    std::error_code ec;
+    std::filesystem::rename(object.chip->config().faults.renameFrom, object.chip->config().faults.renameTo, ec);
   }
   // A kill as from outside: no handler, no clean-up; the flash and the hub's
   // running state are already stored and the hub's lock released.

@@ -209,6 +209,7 @@ void HubChip::applyReplyFaults(Reply& reply) {
   }
   if (f.stuckAtRequest.set() && aims_.hits(f.stuckAtRequest)) reply.stuck = true;
   if (f.killAt.set() && aims_.hits(f.killAt)) reply.killProgram = true;
+  if (f.renameAt.set() && aims_.hits(f.renameAt)) reply.renameFiles = true;
 }
 
 Reply HubChip::erase(std::uint32_t image, std::uint32_t half, Ticks now) {

@@ -34,6 +34,7 @@ struct Reply {
   std::uint32_t bytes = 0;  // reply bytes on success
   bool stuck = false;       // stays pending until it is cancelled
   bool killProgram = false; // fault killAt: the program dies once the request has taken effect
+  bool renameFiles = false; // fault renameAt: a file is renamed over another once the request has taken effect
 };
 
 enum class Running { Image0, Image1, Rom };

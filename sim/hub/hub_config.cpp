@@ -66,7 +66,7 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
   checkKeys(v, where, {"immediateError", "completionError", "failFromRequest", "failCount", "openError",
                        "eraseNeverFinishes", "powerLossAfterRequest", "legacyRegistersOnly", "tornAtRequest",
                        "badEraseAtRequest", "shortReplyAtRequest", "stuckAtRequest", "powerLossAt", "failAt",
-                       "flipBitAtOffset", "killAt"});
+                       "flipBitAtOffset", "killAt", "renameAt"});
   FaultConfig f;
   const std::uint32_t any = 0xFFFFFFFFu;
   if (v.contains("immediateError")) f.immediateError = numberValue(v["immediateError"], where + "/immediateError", 0, any);
@@ -84,6 +84,17 @@ FaultConfig parseFaults(const json& v, const std::string& where) {
                            std::pair{"stuckAtRequest", &f.stuckAtRequest}, std::pair{"powerLossAt", &f.powerLossAt},
                            std::pair{"failAt", &f.failAt}, std::pair{"killAt", &f.killAt}}) {
     if (v.contains(name)) *aim = parseFaultAim(v[name], where + "/" + name);
+  }
+  if (v.contains("renameAt")) {
+    const json& r = v["renameAt"];
+    const std::string at = where + "/renameAt";
+    checkKeys(r, at, {"at", "from", "to"});
+    if (!r.contains("at") || !r.contains("from") || !r.contains("to")) throw BenchFieldError{at, "needs at, from and to"};
+    f.renameAt = parseFaultAim(r["at"], at + "/at");
+    for (auto [name, path] : {std::pair{"from", &f.renameFrom}, std::pair{"to", &f.renameTo}}) {
+      if (!r[name].is_string() || r[name].get<std::string>().empty()) throw BenchFieldError{at + "/" + name, "expected a path"};
+      *path = r[name].get<std::string>();
+    }
   }
   if (v.contains("flipBitAtOffset")) {
     f.flipBitAtOffset = numberValue(v["flipBitAtOffset"], where + "/flipBitAtOffset", 0, SpiFlash::kSize - 1);

@@ -42,6 +42,9 @@ struct FaultConfig {
   FaultAim powerLossAt{};         // power lost after that request (powerLossAfterRequest by phase)
   FaultAim failAt{};              // failCount requests fail from that one (failFromRequest by phase)
   FaultAim killAt{};              // the program is killed (SIGKILL) once that request has taken effect
+  FaultAim renameAt{};            // once that request has taken effect, renameFrom is renamed over renameTo
+  std::string renameFrom{};       // host paths (a file, a pipe) of the fault matrix
+  std::string renameTo{};
   std::optional<std::uint32_t> flipBitAtOffset{};  // a programmed byte there (0 to 0x1FFFF) reads with bit 0 changed
 };
 

@@ -214,9 +214,11 @@ TEST_F(DriverStartupTest, StartPlacesTheDevconToolAndWiresTheRunsRemovals) {
   dialog_->vWaitForRunEnd();
   ASSERT_TRUE(dialog_->m_RunHooks.removeDevconFile);
   ASSERT_TRUE(dialog_->m_RunHooks.removeFilterDriverAndFiles);
+  // The run removed the tool it placed; one placed after it is not the run's.
+  EXPECT_FALSE(exists(kDevcon));
   writeFile(kDevcon, "tool");
   EXPECT_EQ(dialog_->m_RunHooks.removeDevconFile(kProgramFolder), 0);
-  EXPECT_FALSE(exists(kDevcon));
+  EXPECT_EQ(readFile(kDevcon), "tool");
 }
 
 // The firmware file: a relative or absolute name, checked and classified

@@ -3,7 +3,7 @@
 //   fault_matrix [--quick] [--list] [--jobs N] [--family NAME] [--only TEXT] [--program PATH]
 // --quick      the short form (CI)
 // --jobs N     points run in parallel (default: the processors)
-// --family     only that family (power-cut, torn, request-fault, kill, time-out)
+// --family     only that family (power-cut, torn, request-fault, kill, time-out, source-swap)
 // --program    the program to run (default: 8634FWUpgradeTool beside this tool)
 // --list       names the points instead of running them
 // --only TEXT  only the points whose name holds TEXT
@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
                              {"torn", tornPoints},
                              {"request-fault", requestFaultPoints},
                              {"kill", killPoints},
-                             {"time-out", timeOutPoints}};
+                             {"time-out", timeOutPoints},
+                             {"source-swap", sourceSwapPoints}};
   bool allRecovered = true;
   bool known = only.empty();
   for (const Family& family : families) {

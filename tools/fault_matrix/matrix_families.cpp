@@ -265,18 +265,23 @@ std::vector<Point> killPoints(const std::vector<Step>& steps, bool quick) {
   using nlohmann::json;
   struct Kill {
     std::string where;
-    json aim;  // null: the staging write
+    json aim;             // null: half-way through the write of `writeTo`
+    std::string writeTo;
   };
   std::vector<Kill> kills;
+  // Start-up: the files it writes beside the program, under names a user's
+  // file may hold too.
+  kills.push_back({"settings file write", json(), "HBX763xFWUpg.ini"});
+  kills.push_back({"device-console tool write", json(), "devconAMD64.exe"});
   // The scan: the hub's first request, and its last one before the hub is written.
-  kills.push_back({"scan, first request", 1});
+  kills.push_back({"scan, first request", 1, ""});
   std::uint32_t lastScan = 0;
   for (const Step& step : steps) {
     if (isFlashStep(step)) break;
     lastScan = step.request;
   }
-  if (!quick && lastScan > 1) kills.push_back({"scan, last request", lastScan});
-  kills.push_back({"staging", json()});
+  if (!quick && lastScan > 1) kills.push_back({"scan, last request", lastScan, ""});
+  kills.push_back({"staging", json(), "TempBinData.bin"});
   std::map<std::pair<Phase, std::optional<std::uint32_t>>, std::uint32_t> total;
   for (const Step& step : steps) total[{step.phase, step.image}] = step.nthOfPhase;
   for (const Step& step : steps) {
@@ -287,14 +292,14 @@ std::vector<Point> killPoints(const std::vector<Step>& steps, bool quick) {
                       (step.phase == Phase::Download && (step.nthOfPhase == 1 || middle || step.nthOfPhase == count)) ||
                       (step.phase == Phase::Readback && step.nthOfPhase == 1 && !quick);
     if (quick && step.phase == Phase::Erase && step.nthOfPhase != 1 && step.nthOfPhase != count) continue;
-    if (pick) kills.push_back({stepName(step), aimOf(step)});
+    if (pick) kills.push_back({stepName(step), aimOf(step), ""});
   }
   // The reset wait: killed once the reset request has gone to the hub.
-  kills.push_back({"reset wait", json{{"phase", "reset"}}});
+  kills.push_back({"reset wait", json{{"phase", "reset"}}, ""});
   std::vector<Point> points;
   for (const Kill& kill : kills) {
     const std::string faults = kill.aim.is_null() ? "" : json{{"killAt", kill.aim}}.dump();
-    const std::string writeTo = kill.aim.is_null() ? "TempBinData.bin" : "";
+    const std::string writeTo = kill.writeTo;
     points.push_back({"killed at " + kill.where,
                       [faults, writeTo](const PointPlace& place) { return killAndRerun(place, faults, writeTo); }});
   }

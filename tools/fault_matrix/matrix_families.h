@@ -1,5 +1,5 @@
 #pragma once
-// The interruption matrix: the five families of points, each point one
+// The interruption matrix: the six families of points, each point one
 // fault put into a run of the built program on a fresh bench folder and
 // judged by what the runs leave behind.
 //   power-cut      the hub loses its power after a request (but the run's
@@ -20,6 +20,10 @@
 //   time-out       the run's time-out comes at a share of the writes of
 //                  three slow hubs: no hub is cut in its writes nor passed
 //                  untruly, and re-runs finish the update
+//   source-swap    another file (another chip type, another version, a
+//                  pipe) is renamed over the firmware file at a moment of
+//                  the run: the run writes, passes and states what it read
+//                  at start-up, and never waits on the pipe
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -65,6 +69,9 @@ std::vector<Point> killPoints(const std::vector<Step>& steps, bool quick);
 // time-out: three slow hubs, the run's time-out at a share of their writes
 // (tools/fault_matrix/time_out_family.cpp); none in the short form.
 std::vector<Point> timeOutPoints(const std::vector<Step>& steps, bool quick);
+// source-swap: the source replaced at a moment of a one-hub run
+// (tools/fault_matrix/source_swap_family.cpp).
+std::vector<Point> sourceSwapPoints(const std::vector<Step>& steps, bool quick);
 
 struct FamilyResult {
   std::size_t points = 0;
