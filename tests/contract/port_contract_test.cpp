@@ -302,8 +302,12 @@ TEST_F(PortContract, MachinesOfTheProgramAndOfWindows) {
   std::uint16_t native = 0xFFFF;
   if (!ports.system.isWow64Process2(process, native)) GTEST_SKIP() << "kernel32 without IsWow64Process2";
   EXPECT_EQ(process != platform::machine::kUnknown, host.expectWow64());
-  if (host.expectWow64()) EXPECT_EQ(process, platform::machine::kI386);
-  if (host.expectWow64() || program != platform::machine::kI386) EXPECT_NE(native, platform::machine::kI386);
+  if (host.expectWow64()) {
+    EXPECT_EQ(process, platform::machine::kI386);
+  }
+  if (host.expectWow64() || program != platform::machine::kI386) {
+    EXPECT_NE(native, platform::machine::kI386);
+  }
 }
 
 // ---- processes --------------------------------------------------------------------

@@ -323,8 +323,8 @@ TEST_F(Arm64Test, ArmWindowsIsRefusedBeforeAnythingIsPlaced) {
                 errors().find(toUtf8(text), errorsBefore) != std::string::npos);
     EXPECT_EQ(status(), L"Failed!!");
     EXPECT_FALSE(exists(kDevcon));
-    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\devcon.exe"));
-    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\" + kCarriedImage));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\devcon.exe"));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
     EXPECT_FALSE(logged(kInstallLog));
     EXPECT_FALSE(utility_->bIsInstallZeltFilterDriverFromRegistry());
     EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
