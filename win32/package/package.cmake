@@ -34,14 +34,15 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME HBX763xFWUpgradeTool)
 set(CPACK_PACKAGE_VENDOR Corvane)
 set(CPACK_PACKAGE_VERSION 3.2.2.0)
-set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-windows)
+set(hbx_package_file ${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-windows)
+set(CPACK_PACKAGE_FILE_NAME ${hbx_package_file})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-include(CPack)
+include(CPack)  # which leaves CPACK_PACKAGE_FILE_NAME at the source package's name
 
 # The zip's contents checked (tools/check_package.py); run after the package
 # step: ctest --test-dir <this build> -L package
 add_test(NAME package_contents
          COMMAND python3 ${PROJECT_SOURCE_DIR}/tools/check_package.py
-                 ${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_FILE_NAME}.zip)
+                 ${PROJECT_BINARY_DIR}/${hbx_package_file}.zip)
 set_tests_properties(package_contents PROPERTIES LABELS package SKIP_RETURN_CODE 77)
