@@ -41,6 +41,9 @@ std::uint8_t ucUsbMode(const Ini& ini) {
   return 0;
 }
 
+constexpr wchar_t kArm64Text[] =
+    L"This program does not run on ARM64 Windows: the filter driver it needs is for x86 and x64 Windows only.";
+
 // Status colour kind of a failure, and the height of its text.
 constexpr std::uint8_t kStatusRed = 0;
 constexpr std::uint8_t kStatusHeight = 32;
@@ -301,6 +304,14 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   m_RunHooks.readSpiRom = [&utility](std::uint8_t index, std::uint8_t* buffer) {
     return utility.bReadSPIROM(index, buffer, 0, 1);
   };
+
+  // An x86 or x64 program runs on ARM64 Windows emulated, but the filter
+  // driver and the device-console tool it carries are for x86 and x64
+  // Windows: nothing is placed or installed there.
+  if (utility.uNativeMachine() == platform::machine::kArm64) {
+    HBX_LOG_ERR(L"%s:%d: ARM64 Windows: no filter driver for this machine");
+    return vStartupFailure(*this, utility, kArm64Text, exitcode::kFilterDriverMissing);
+  }
 
   if (utility.nADD_Delete_DevconFile(folder, true) != 0) {
     HBX_LOG_ERR(L"%s:%d: nADD_Delete_DevconFile Failed[%s]", folder);

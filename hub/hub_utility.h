@@ -138,6 +138,13 @@ class CHubUtility {
   bool bRegistryDeleteValue(const std::wstring& wSubKey, const std::wstring& wKeyName);
   std::uint8_t GetOSVersion();
   bool IsWow64();
+  // The machine Windows runs on (platform::machine), told alike to the 32-bit
+  // and the 64-bit build: IsWow64Process2 where kernel32 has it; on older
+  // Windows (none of them runs on ARM64) the build's own machine, or x64
+  // under WOW64.
+  std::uint16_t uNativeMachine();
+  // 64-bit Windows, whichever build runs: the amd64 device-console tool.
+  bool bIs64BitWindows() { return uNativeMachine() != platform::machine::kI386; }
   int DetectProcess(const std::wstring& pName);
   std::uint32_t GetProcessID(const std::wstring& pName);
   bool KillProcess(std::uint32_t pId, std::uint32_t exitCode);

@@ -19,6 +19,14 @@ struct OsVersionInfo {
 
 inline constexpr std::uint32_t kVerPlatformWin32Nt = 2;
 
+// Machine types as Windows names them (IMAGE_FILE_MACHINE_*).
+namespace machine {
+inline constexpr std::uint16_t kUnknown = 0;
+inline constexpr std::uint16_t kI386 = 0x014C;
+inline constexpr std::uint16_t kAmd64 = 0x8664;
+inline constexpr std::uint16_t kArm64 = 0xAA64;
+}  // namespace machine
+
 class SystemPort {
  public:
   virtual ~SystemPort() = default;
@@ -36,6 +44,13 @@ class SystemPort {
   // IsWow64Process is exported by kernel32 / its answer for this process.
   virtual bool hasIsWow64Process() = 0;
   virtual bool isWow64Process() = 0;
+  // IsWow64Process2 for this process: the machine it is emulated as under
+  // WOW64 (kUnknown when it is no WOW64 process) and the machine Windows
+  // runs on. False when kernel32 does not export it (Windows before 10
+  // version 1511) or the call fails.
+  virtual bool isWow64Process2(std::uint16_t& processMachine, std::uint16_t& nativeMachine) = 0;
+  // The machine this program was built for.
+  virtual std::uint16_t programMachine() = 0;
   // Wow64DisableWow64FsRedirection / Wow64RevertWow64FsRedirection.
   // `token` is the value the disable call hands back.
   virtual bool disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) = 0;

@@ -62,10 +62,35 @@ void readBool(const json& object, const std::string& place, const char* key, boo
   if (object.contains(key)) out = asBool(object[key], child(place, key));
 }
 
+// "x86", "x64" or "arm64" (those `allowed`) as a machine type.
+std::uint16_t asMachine(const json& value, const std::string& place, bool arm64Allowed) {
+  if (!value.is_string()) throw BenchError(place, "expected a string");
+  const std::string text = value.get<std::string>();
+  if (text == "x86") return platform::machine::kI386;
+  if (text == "x64") return platform::machine::kAmd64;
+  if (text == "arm64" && arm64Allowed) return platform::machine::kArm64;
+  throw BenchError(place, arm64Allowed ? "expected \"x86\", \"x64\" or \"arm64\"" : "expected \"x86\" or \"x64\"");
+}
+
+// "wow64" says in one word what "machine" and "program" say apart: the
+// 32-bit program on x64 Windows, or on 32-bit Windows.
+void readMachines(const json& os, const std::string& place, SimOsIdentity& identity) {
+  if (os.contains("wow64")) {
+    const bool wow64 = asBool(os["wow64"], child(place, "wow64"));
+    identity.nativeMachine = wow64 ? platform::machine::kAmd64 : platform::machine::kI386;
+    identity.programMachine = platform::machine::kI386;
+  }
+  if (os.contains("machine")) identity.nativeMachine = asMachine(os["machine"], child(place, "machine"), true);
+  if (os.contains("program")) identity.programMachine = asMachine(os["program"], child(place, "program"), false);
+  if (identity.programMachine != platform::machine::kI386 && identity.nativeMachine == platform::machine::kI386) {
+    throw BenchError(child(place, "program"), "a 64-bit program does not run on 32-bit Windows");
+  }
+}
+
 void readOs(const json& os, const std::string& place, Bench& bench) {
   onlyKeys(os, place,
-           {"version", "wow64", "isWow64ProcessPresent", "shutdownPrivilegeGranted", "restartAccepted",
-            "processStatusLibrary"});
+           {"version", "wow64", "machine", "program", "isWow64ProcessPresent", "isWow64Process2Present",
+            "shutdownPrivilegeGranted", "restartAccepted", "processStatusLibrary"});
   if (os.contains("version")) {
     const std::string at = child(place, "version");
     const json& v = os["version"];
@@ -75,8 +100,9 @@ void readOs(const json& os, const std::string& place, Bench& bench) {
     readU32(v, at, "build", bench.os.buildNumber);
     readU32(v, at, "platformId", bench.os.platformId);
   }
-  readBool(os, place, "wow64", bench.os.wow64);
+  readMachines(os, place, bench.os);
   readBool(os, place, "isWow64ProcessPresent", bench.os.hasIsWow64Process);
+  readBool(os, place, "isWow64Process2Present", bench.os.hasIsWow64Process2);
   readBool(os, place, "shutdownPrivilegeGranted", bench.os.shutdownPrivilegeGranted);
   readBool(os, place, "restartAccepted", bench.os.restartAccepted);
   readBool(os, place, "processStatusLibrary", bench.processStatusLibrary);

@@ -237,7 +237,8 @@ void SimHost::applyRunFaults() {
 void SimHost::placeInstalledDriver() {
   if (!hubBench_->driverInstalled()) return;
   setup::SetupHost setupHost{*paths_, *registry_, *system_, *hubBench_};
-  setup::completeInstalledState(setupHost, payloads_->payload(L"SYS", system_->identity().wow64 ? 165 : 154));
+  const bool windows64 = system_->identity().nativeMachine != platform::machine::kI386;
+  setup::completeInstalledState(setupHost, payloads_->payload(L"SYS", windows64 ? 165 : 154));
 }
 
 SimHost::~SimHost() {

@@ -16,7 +16,7 @@ SimSystem::SimSystem(WinPaths& paths, std::wstring moduleFileName,
       moduleFileName_(std::move(moduleFileName)),
       standardOutput_(std::move(standardOutput)),
       standardError_(std::move(standardError)) {
-  paths_.setWow64(identity_.wow64);
+  paths_.setWow64(identity_.wow64());
 }
 
 void SimSystem::setDebugLogFile(const std::filesystem::path& file) {
@@ -56,7 +56,14 @@ platform::OsVersionInfo SimSystem::versionEx() {
 
 bool SimSystem::hasIsWow64Process() { return identity_.hasIsWow64Process; }
 
-bool SimSystem::isWow64Process() { return identity_.wow64; }
+bool SimSystem::isWow64Process() { return identity_.wow64(); }
+
+bool SimSystem::isWow64Process2(std::uint16_t& processMachine, std::uint16_t& nativeMachine) {
+  if (!identity_.hasIsWow64Process2) return false;
+  processMachine = identity_.wow64() ? identity_.programMachine : platform::machine::kUnknown;
+  nativeMachine = identity_.nativeMachine;
+  return true;
+}
 
 // The token keeps the calling thread's state before the switch, as Windows'
 // does, so that the revert puts that state back.
@@ -64,7 +71,7 @@ constexpr std::uintptr_t kTokenWasOn = 0x5157;
 constexpr std::uintptr_t kTokenWasOff = 0x5158;
 
 bool SimSystem::disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) {
-  if (!identity_.wow64) {
+  if (!identity_.wow64()) {
     error = 1;  // ERROR_INVALID_FUNCTION on a 32-bit Windows
     setThreadLastError(error);
     return false;
@@ -88,7 +95,7 @@ bool SimSystem::fsRedirectionDisabled() const { return paths_.redirectionOff(); 
 
 void SimSystem::setIdentity(const SimOsIdentity& identity) {
   identity_ = identity;
-  paths_.setWow64(identity.wow64);
+  paths_.setWow64(identity.wow64());
 }
 
 bool SimSystem::enableShutdownPrivilege(std::uint32_t& lastError) {

@@ -25,9 +25,19 @@ struct SimOsIdentity {
   std::uint32_t buildNumber = 9200;
   std::uint32_t platformId = platform::kVerPlatformWin32Nt;
   bool hasIsWow64Process = true;
-  bool wow64 = true;  // a 32-bit program on 64-bit Windows
+  bool hasIsWow64Process2 = true;
+  // The machine Windows runs on and the one the program was built for: by
+  // default the 32-bit program on x64 Windows.
+  std::uint16_t nativeMachine = platform::machine::kAmd64;
+  std::uint16_t programMachine = platform::machine::kI386;
   bool shutdownPrivilegeGranted = true;
   bool restartAccepted = true;
+
+  // A 32-bit program on 64-bit Windows (x64 or ARM64) runs under WOW64; a
+  // 64-bit program never does.
+  bool wow64() const {
+    return programMachine == platform::machine::kI386 && nativeMachine != platform::machine::kI386;
+  }
 };
 
 class SimSystem : public platform::SystemPort {
@@ -59,6 +69,8 @@ class SimSystem : public platform::SystemPort {
   platform::OsVersionInfo versionEx() override;
   bool hasIsWow64Process() override;
   bool isWow64Process() override;
+  bool isWow64Process2(std::uint16_t& processMachine, std::uint16_t& nativeMachine) override;
+  std::uint16_t programMachine() override { return identity_.programMachine; }
   bool disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) override;
   bool revertFsRedirection(std::uintptr_t token, std::uint32_t& error) override;
   bool enableShutdownPrivilege(std::uint32_t& lastError) override;

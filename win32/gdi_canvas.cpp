@@ -6,11 +6,25 @@ namespace hbx::win32 {
 
 namespace {
 RECT toRect(const ui::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+// The screen's pixels per logical inch. The program declares itself aware of
+// the system's setting, so the window system grows the dialog's units and
+// its font by it and no longer stretches the window's picture.
+int screenDpi() {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int value = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    return value > 0 ? value : 96;
+  }();
+  return dpi;
+}
 }  // namespace
 
 HFONT createFont(const ui::Font& font) {
   if (font == ui::kSystemFont) return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-  return CreateFontW(font.height, 0, font.escapement, font.escapement, font.weight, FALSE, FALSE, FALSE,
+  // The controls give heights in pixels of a 96-dpi screen.
+  return CreateFontW(MulDiv(font.height, screenDpi(), 96), 0, font.escapement, font.escapement, font.weight, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, font.face.c_str());
 }

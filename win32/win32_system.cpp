@@ -25,6 +25,7 @@ Fn kernelFunction(const char* name) {
 }
 
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
 using Wow64DisableFn = BOOL(WINAPI*)(PVOID*);
 using Wow64RevertFn = BOOL(WINAPI*)(PVOID);
 
@@ -79,6 +80,26 @@ class Win32System final : public platform::SystemPort {
     const auto isWow64 = kernelFunction<IsWow64ProcessFn>("IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+  }
+
+  bool isWow64Process2(std::uint16_t& processMachine, std::uint16_t& nativeMachine) override {
+    const auto isWow64 = kernelFunction<IsWow64Process2Fn>("IsWow64Process2");
+    USHORT process = 0;
+    USHORT native = 0;
+    if (!isWow64 || !isWow64(GetCurrentProcess(), &process, &native)) return false;
+    processMachine = process;
+    nativeMachine = native;
+    return true;
+  }
+
+  std::uint16_t programMachine() override {
+#if defined(_M_ARM64) || defined(__aarch64__)
+    return platform::machine::kArm64;
+#elif defined(_WIN64)
+    return platform::machine::kAmd64;
+#else
+    return platform::machine::kI386;
+#endif
   }
 
   bool disableFsRedirection(std::uintptr_t& token, std::uint32_t& error) override {

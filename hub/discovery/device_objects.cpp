@@ -150,7 +150,9 @@ std::uint8_t CHubUtility::ucGetHWId(const platform::Guid& interfaceClass, const 
         const std::wstring hardwareId =
             vGetSetupDiDeviceRegistryProperty(list.get(), &info.device, platform::spdrp::kHardwareId);
         HBX_LOG_MSG(L"%s:%d: Trigger Device!!!!!Get Hub ID Number, strDevConParam[%s]", hardwareId);
-        if (IsWow64()) {
+        // On 64-bit Windows the class installer's restart is left to the
+        // amd64 device-console tool, for the 32-bit and the 64-bit build.
+        if (bIs64BitWindows()) {
           // The id is one argument, whatever characters it holds.
           ports_.processes.shellExecuteAndWait(m_strProgramFolder + L"\\devconAMD64.exe",
                                                L"Restart " + quoteCommandLineArgument(hardwareId), kDevConWaitMs);

@@ -103,9 +103,11 @@ int CHubUtility::nLoadDelInstall_INF(const std::wstring& base) {
 }
 
 int CHubUtility::nADD_Delete_DevconFile(const std::wstring& folder, bool add) {
-  const bool wow64 = IsWow64();
-  const driver::PayloadId id = wow64 ? driver::kDevcon64Payload : driver::kDevcon32Payload;
-  const std::wstring path = folder + (wow64 ? driver::kDevcon64 : driver::kDevcon32);
+  // The tool of the machine Windows runs on, not of this build.
+  const bool windows64 = bIs64BitWindows();
+  const driver::PayloadId id = windows64 ? driver::kDevcon64Payload : driver::kDevcon32Payload;
+  const std::wstring name = windows64 ? driver::kDevcon64 : driver::kDevcon32;
+  const std::wstring path = folder + name;
   // In the work folder while the run's copy lies beside the program.
   const std::wstring note = ports_.system.tempPath() + driver::kWorkFolder + L"\\devcon_copy.note";
   if (!add) {
@@ -128,7 +130,7 @@ int CHubUtility::nADD_Delete_DevconFile(const std::wstring& folder, bool add) {
   // next one knows as a run's.
   runfile::claim(ports_.files, note);
   m_strDevconCopy = path;
-  const std::uint32_t error = uWritePayload(*this, id, {folder}, wow64 ? driver::kDevcon64 : driver::kDevcon32);
+  const std::uint32_t error = uWritePayload(*this, id, {folder}, name);
   if (error == 0) return 0;
   HBX_LOG_ERR(kInfLogLine, error);
   return -10;

@@ -233,6 +233,14 @@ bool CHubUtility::IsWow64() {
   }
 }
 
+std::uint16_t CHubUtility::uNativeMachine() {
+  std::uint16_t processMachine = platform::machine::kUnknown;
+  std::uint16_t nativeMachine = platform::machine::kUnknown;
+  if (ports_.system.isWow64Process2(processMachine, nativeMachine)) return nativeMachine;
+  if (ports_.system.programMachine() != platform::machine::kI386) return ports_.system.programMachine();
+  return IsWow64() ? platform::machine::kAmd64 : platform::machine::kI386;
+}
+
 int CHubUtility::DetectProcess(const std::wstring& pName) {
   try {
     const ProcessScan scan = scanProcesses(ports_.processes, pName, false);

@@ -85,6 +85,21 @@ std::uint32_t number(const std::wstring& text) {
   }
 }
 
+// The INF decorations of a machine: its install sections and its
+// SourceDisksFiles.
+struct Decoration {
+  const wchar_t* section;
+  const wchar_t* sourceFiles;
+};
+
+Decoration decorationOf(std::uint16_t nativeMachine) {
+  switch (nativeMachine) {
+    case platform::machine::kAmd64: return {L".NTAMD64", L".amd64"};
+    case platform::machine::kArm64: return {L".NTARM64", L".arm64"};
+    default: return {L".NTx86", L".x86"};
+  }
+}
+
 // One InstallHinfSection call.
 class SectionRunner {
  public:
@@ -95,17 +110,18 @@ class SectionRunner {
     // Only an install is refused or waits for a restart; the uninstall works.
     installing_ = upper(section).find(L"UNINSTALL") == std::wstring::npos;
     if (installing_ && host_.install == InstallOutcome::Fails) return;
-    const bool wow64 = host_.system.identity().wow64;
+    // The decoration follows the machine Windows runs on, whichever build of
+    // the program started the setup library.
+    const Decoration decoration = decorationOf(host_.system.identity().nativeMachine);
     std::wstring chosen;
-    for (const std::wstring& suffix :
-         wow64 ? std::vector<std::wstring>{L".NTAMD64", L".NT", L""} : std::vector<std::wstring>{L".NTx86", L".NT", L""}) {
+    for (const wchar_t* suffix : {decoration.section, L".NT", L""}) {
       if (inf_.hasSection(section + suffix)) {
         chosen = section + suffix;
         break;
       }
     }
     if (chosen.empty()) return;
-    platform_ = wow64 ? L".amd64" : L".x86";
+    platform_ = decoration.sourceFiles;
     for (const InfLine& line : inf_.section(chosen)) {
       bool ok = true;
       for (const std::wstring& list : line.fields) {

@@ -293,6 +293,23 @@ TEST_F(PortContract, Wow64AnswersAndRedirection) {
   }
 }
 
+// Both builds tell the same machine: a WOW64 process is the 32-bit build on
+// 64-bit Windows, and the 64-bit build runs on nothing else.
+TEST_F(PortContract, MachinesOfTheProgramAndOfWindows) {
+  const std::uint16_t program = ports.system.programMachine();
+  EXPECT_TRUE(program == platform::machine::kI386 || program == platform::machine::kAmd64) << program;
+  std::uint16_t process = 0xFFFF;
+  std::uint16_t native = 0xFFFF;
+  if (!ports.system.isWow64Process2(process, native)) GTEST_SKIP() << "kernel32 without IsWow64Process2";
+  EXPECT_EQ(process != platform::machine::kUnknown, host.expectWow64());
+  if (host.expectWow64()) {
+    EXPECT_EQ(process, platform::machine::kI386);
+  }
+  if (host.expectWow64() || program != platform::machine::kI386) {
+    EXPECT_NE(native, platform::machine::kI386);
+  }
+}
+
 // ---- processes --------------------------------------------------------------------
 
 TEST_F(PortContract, OwnProcessIsListedByItsBaseName) {

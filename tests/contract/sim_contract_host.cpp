@@ -23,7 +23,7 @@ class SimContractHost final : public ContractHost {
   void createRegistryKey(const std::wstring& subKey) override { host_.registry().createKey(subKey); }
   void deleteRegistryKey(const std::wstring& subKey) override { host_.registry().deleteKey(subKey); }
   std::wstring moduleFileName() override { return sim::SimHostOptions{}.moduleFileName; }
-  bool expectWow64() override { return host_.system().identity().wow64; }
+  bool expectWow64() override { return host_.system().identity().wow64(); }
 
  private:
   sim::SimHost host_;

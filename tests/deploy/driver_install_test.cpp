@@ -22,7 +22,10 @@ TEST_F(DeployTest, InstallRegistersTheFilterCopiesTheDriverAndMakesDeviceObjects
     driver::PayloadId copied;
   };
   for (const Case& c : {Case{R"({"hubs": {"driverInstalled": false}, "os": {"wow64": true}})", driver::kSys64KmdfPayload},
-                        Case{R"({"hubs": {"driverInstalled": false}, "os": {"wow64": false}})", driver::kSys32Payload}}) {
+                        Case{R"({"hubs": {"driverInstalled": false}, "os": {"wow64": false}})", driver::kSys32Payload},
+                        // The 64-bit build: the amd64 section, with no redirection to turn off.
+                        Case{R"({"hubs": {"driverInstalled": false}, "os": {"program": "x64"}})",
+                             driver::kSys64KmdfPayload}}) {
     SCOPED_TRACE(c.bench);
     fs::remove_all(bench.path() / "drive_c");
     CHubUtility& utility = start(c.bench);

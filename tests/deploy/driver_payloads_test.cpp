@@ -123,7 +123,11 @@ TEST_F(DeployTest, DevconOfTheWindowsIsPlacedKeptAndRemoved) {
     driver::PayloadId id;
   };
   for (const Case& c : {Case{R"({"os": {"wow64": true}})", "devconAMD64.exe", "devcon.exe", driver::kDevcon64Payload},
-                        Case{R"({"os": {"wow64": false}})", "devcon.exe", "devconAMD64.exe", driver::kDevcon32Payload}}) {
+                        Case{R"({"os": {"wow64": false}})", "devcon.exe", "devconAMD64.exe", driver::kDevcon32Payload},
+                        // The 64-bit build is no WOW64 process, on Windows old and new.
+                        Case{R"({"os": {"program": "x64"}})", "devconAMD64.exe", "devcon.exe", driver::kDevcon64Payload},
+                        Case{R"({"os": {"program": "x64", "isWow64Process2Present": false}})", "devconAMD64.exe",
+                             "devcon.exe", driver::kDevcon64Payload}}) {
     SCOPED_TRACE(c.bench);
     CHubUtility& utility = start(c.bench);
     const fs::path folder = bench.path() / "drive_c" / "HBX";

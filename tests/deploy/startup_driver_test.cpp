@@ -78,7 +78,9 @@ class BenchStartupTest : public DriverStartupTest {
 constexpr char kNotInstalled[] = R"({"hubs": {"driverInstalled": false}})";
 constexpr char kRegisteredWithoutFile[] =
     R"({"hubs": {"driverInstalled": false}, "usb": {"upperFilters": ["ZeltFilter"]}})";
+constexpr char kArm64NotInstalled[] = R"({"hubs": {"driverInstalled": false}, "os": {"machine": "arm64"}})";
 using NotInstalledTest = BenchStartupTest<kNotInstalled>;
+using Arm64Test = BenchStartupTest<kArm64NotInstalled>;
 using RegisteredWithoutFileTest = BenchStartupTest<kRegisteredWithoutFile>;
 
 TEST_F(DriverStartupTest, InstalledAndCurrentDriverIsUsedAsItIs) {
@@ -303,6 +305,32 @@ TEST_F(DriverStartupTest, ProgramWithoutAnImageNeedsANamedFileAndTouchesNothingE
     EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
   }
   EXPECT_FALSE(logged(kInstallLog));
+}
+
+// On ARM64 Windows the x86 program runs under WOW64, yet the amd64 tools
+// it carries are not for that machine: it ends before placing any.
+TEST_F(Arm64Test, ArmWindowsIsRefusedBeforeAnythingIsPlaced) {
+  const std::wstring text =
+      L"This program does not run on ARM64 Windows: the filter driver it needs is for x86 and x64 Windows only.";
+  for (const wchar_t* line : {L"/DBG 3", L"/DOS /A /DBG 3"}) {
+    SCOPED_TRACE(toUtf8(line));
+    const std::size_t before = boxes().size();
+    const std::size_t errorsBefore = errors().size();
+    newDialog();
+    const StepResult r = startAndRun(line);
+    ASSERT_TRUE(r.endsProcess());
+    EXPECT_EQ(r.exitCode(), -20);
+    const std::vector<std::wstring> shown = boxesSince(before);
+    EXPECT_TRUE((shown == std::vector<std::wstring>{L"[Error] " + text}) ||
+                errors().find(toUtf8(text), errorsBefore) != std::string::npos);
+    EXPECT_EQ(status(), L"Failed!!");
+    EXPECT_FALSE(exists(kDevcon));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\devcon.exe"));
+    EXPECT_FALSE(exists(std::wstring(kProgramFolder) + L"\\" + kCarriedImage));
+    EXPECT_FALSE(logged(kInstallLog));
+    EXPECT_FALSE(utility_->bIsInstallZeltFilterDriverFromRegistry());
+    EXPECT_FALSE(logged(": OnBnClickedStartButton::"));
+  }
 }
 
 TEST_F(DriverStartupTest, UnloadableSettingsEndUnattendedRunsWithMinusTen) {

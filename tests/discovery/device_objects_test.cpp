@@ -135,23 +135,28 @@ TEST_F(DeviceObjectTest, ClassInstallerRestartGivesANewDeviceObject) {
   for (std::uint32_t wait : clock->takeSleeps()) EXPECT_EQ(wait, 5000u);
 }
 
+// The 32-bit build under WOW64 and the 64-bit build alike.
 TEST_F(DeviceObjectTest, DeviceConsoleRestartOn64BitWindows) {
-  start();
-  const std::uint32_t node = function("hub2");
-  const std::wstring before = objectOf(node);
-  CHubUtility::HubInterfacePaths paths;
-  // Without the device console nothing restarts; the waits are the same.
-  EXPECT_EQ(utility->ucGetHubInterfaces(hubNamed(kHub2Usb3Name), paths, true), 1);
-  EXPECT_EQ(clock->takeSleeps(), (std::vector<std::uint32_t>{500, 500}));
-  EXPECT_TRUE(tree().restarts().empty());
-  placeDevCon();
-  EXPECT_EQ(utility->ucGetHubInterfaces(hubNamed(kHub2Usb3Name), paths, true), 1);
-  ASSERT_EQ(tree().restarts().size(), 2u);  // with hub0's function below it
-  EXPECT_EQ(tree().restarts()[0].how, "device console");
-  EXPECT_EQ(tree().restarts()[0].node, node);
-  EXPECT_NE(objectOf(node), before);
-  EXPECT_NE(debugLog().find("Trigger Device!!!!!Get Hub ID Number, strDevConParam[USB\\VID_2E8B&PID_0632&REV_0100]"),
-            std::string::npos);
+  for (const char* bench : {R"({"os": {"wow64": true}})", R"({"os": {"program": "x64"}})"}) {
+    SCOPED_TRACE(bench);
+    start(bench);
+    std::filesystem::remove(host->hostPath(utility->strProgramFolder() + L"\\devconAMD64.exe"));
+    const std::uint32_t node = function("hub2");
+    const std::wstring before = objectOf(node);
+    CHubUtility::HubInterfacePaths paths;
+    // Without the device console nothing restarts; the waits are the same.
+    EXPECT_EQ(utility->ucGetHubInterfaces(hubNamed(kHub2Usb3Name), paths, true), 1);
+    EXPECT_EQ(clock->takeSleeps(), (std::vector<std::uint32_t>{500, 500}));
+    EXPECT_TRUE(tree().restarts().empty());
+    placeDevCon();
+    EXPECT_EQ(utility->ucGetHubInterfaces(hubNamed(kHub2Usb3Name), paths, true), 1);
+    ASSERT_EQ(tree().restarts().size(), 2u);  // with hub0's function below it
+    EXPECT_EQ(tree().restarts()[0].how, "device console");
+    EXPECT_EQ(tree().restarts()[0].node, node);
+    EXPECT_NE(objectOf(node), before);
+    EXPECT_NE(debugLog().find("Trigger Device!!!!!Get Hub ID Number, strDevConParam[USB\\VID_2E8B&PID_0632&REV_0100]"),
+              std::string::npos);
+  }
 }
 
 TEST_F(DeviceObjectTest, StateChangeFailsWhenOnlyTheSecondPassFails) {

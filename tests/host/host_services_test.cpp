@@ -287,6 +287,34 @@ TEST_F(UtilityTest, RestartNeedsTheGrantedPrivilege) {
   }
 }
 
+// Both builds tell 64-bit Windows, with and without IsWow64Process2; only
+// the 32-bit build on it runs under WOW64.
+TEST_F(UtilityTest, MachineOfWindowsForEitherBuild) {
+  using namespace platform::machine;
+  struct Case {
+    const char* bench;
+    std::uint16_t native;
+    bool wow64;
+  } cases[] = {
+      {R"({"os": {"wow64": false}})", kI386, false},
+      {R"({"os": {"wow64": false, "isWow64Process2Present": false}})", kI386, false},
+      {R"({"os": {"wow64": true}})", kAmd64, true},
+      {R"({"os": {"wow64": true, "isWow64Process2Present": false}})", kAmd64, true},
+      {R"({"os": {"program": "x64"}})", kAmd64, false},
+      {R"({"os": {"program": "x64", "isWow64Process2Present": false}})", kAmd64, false},
+      {R"({"os": {"program": "x64", "isWow64Process2Present": false, "isWow64ProcessPresent": false}})", kAmd64, false},
+      {R"({"os": {"machine": "arm64"}})", kArm64, true},
+      {R"({"os": {"machine": "arm64", "program": "x64"}})", kArm64, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bench);
+    CHubUtility& u = start(c.bench);
+    EXPECT_EQ(u.uNativeMachine(), c.native);
+    EXPECT_EQ(u.bIs64BitWindows(), c.native != kI386);
+    EXPECT_EQ(u.IsWow64(), c.wow64);
+  }
+}
+
 TEST_F(UtilityTest, FileVersionText) {
   CHubUtility& u = start(nullptr, L"C:\\Tools\\x.exe");
   tools::PeStubOptions driver;

@@ -45,7 +45,8 @@ TEST(BenchTest, ReadsEverySection) {
   EXPECT_EQ(b.os.majorVersion, 6u);
   EXPECT_EQ(b.os.minorVersion, 1u);
   EXPECT_EQ(b.os.buildNumber, 7601u);
-  EXPECT_FALSE(b.os.wow64);
+  EXPECT_FALSE(b.os.wow64());
+  EXPECT_EQ(b.os.nativeMachine, platform::machine::kI386);
   EXPECT_FALSE(b.os.hasIsWow64Process);
   EXPECT_FALSE(b.os.shutdownPrivilegeGranted);
   EXPECT_FALSE(b.os.restartAccepted);
@@ -113,6 +114,9 @@ TEST(BenchTest, RefusesAWrongDescriptionNamingThePlace) {
       {R"({"os": {"version": {"major": -6}}})", "/os/version/major: expected an unsigned 32-bit number"},
       {R"({"os": {"version": {"major": 4294967296}}})", "/os/version/major"},
       {R"({"os": {"wow46": true}})", "/os/wow46: unknown field"},
+      {R"({"os": {"machine": "ia64"}})", "/os/machine: expected \"x86\", \"x64\" or \"arm64\""},
+      {R"({"os": {"program": "arm64"}})", "/os/program: expected \"x86\" or \"x64\""},
+      {R"({"os": {"wow64": false, "program": "x64"}})", "/os/program: a 64-bit program does not run on 32-bit"},
       {R"({"registry": {"K": {"V": {"type": "REG_QWORD", "value": 1}}}})", "/registry/K/V/type"},
       {R"({"registry": {"K": {"V": {"type": "REG_DWORD", "value": "1"}}}})", "/registry/K/V/value"},
       {R"({"registry": {"K": {"V": {"type": "REG_SZ"}}}})", "/registry/K/V/value: missing"},
