@@ -310,7 +310,7 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   // Windows: nothing is placed or installed there.
   if (utility.uNativeMachine() == platform::machine::kArm64) {
     HBX_LOG_ERR(L"%s:%d: ARM64 Windows: no filter driver for this machine");
-    return vStartupFailure(*this, utility, kArm64Text, exitcode::kFilterDriverMissing);
+    return vStartupFailure(*this, utility, kArm64Text, exitValue(ExitCode::kFilterDriverMissing));
   }
 
   if (utility.nADD_Delete_DevconFile(folder, true) != 0) {
