@@ -231,7 +231,7 @@ void SimHost::applyRunFaults() {
   }
   if (const std::optional<LogHoldField> hold = readLogHold(document, error)) {
     const std::optional<fs::path>& folder = options_.benchFolder;
-    logHold_ = std::make_unique<LogHold>(*hold, folder ? *folder / "hold-at-log.taken" : fs::path(),
+    logHold_ = std::make_unique<LogHold>(*hold, folder ? *folder : fs::path(),
                                          [this] { return system_->interruptRequests(); });
     system_->setDebugOutputHook([this](const std::string& line) { logHold_->onLine(line); });
   }

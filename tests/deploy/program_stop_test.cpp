@@ -88,6 +88,7 @@ class ProgramStopTest : public ProgramFolderTest {
     fs::remove_all(benchFolder() / "hubs");
     fs::remove(benchFolder() / "registry.json");
     fs::remove(benchFolder() / "hold-at-log.taken");
+    fs::remove(benchFolder() / "release");
     for (const char* name : {"run", "first", "second"}) fs::remove(logOf(name));
     bench(json);
   }
@@ -119,9 +120,8 @@ TEST_F(ProgramStopTest, AnInterruptLetsTheWritesInProgressFinishAndCleansUp) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::remove_all(benchFolder() / "hubs");
-    fs::remove(benchFolder() / "registry.json");
-    fs::remove(logOf("run"));
+    // The run waits at the moment until the signal comes.
+    freshBench(std::string(R"({"holdAtLog": {"text": ")") + c.moment + R"("}})");
     const auto program = startUpdate();
     ASSERT_TRUE(reach("run", c.moment)) << readText(errorsOf("run"));
     program->signal(c.signal);
@@ -177,12 +177,15 @@ TEST_F(ProgramStopTest, ASecondCopyNeverEndsOneThatWritesHubs) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    freshBench();
+    // The first copy waits at the moment until it is asked to stop or the
+    // second has ended, so the second always meets it there.
+    freshBench(std::string(R"({"holdAtLog": {"text": ")") + c.moment + R"(", "releaseFile": "release"}})");
     const auto first = startUpdate("first");
     ASSERT_TRUE(reach("first", c.moment));
     const auto second = std::make_unique<StartedProgram>(
         command("/DOS /DBG 3", "second", kSlowScale, false, c.otherFolder ? otherFolder() : programFolder()));
     EXPECT_EQ(second->wait(), c.secondCode) << readText(logOf("second"));
+    std::ofstream(benchFolder() / "release").put('\n');
     EXPECT_EQ(first->wait(), c.firstCode) << readText(logOf("first"));
     if (c.secondCode != 0) {
       EXPECT_NE(readText(errorsOf("second")).find("[Error] Another copy of this tool is writing hubs"),
