@@ -73,12 +73,14 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
   std::uint32_t error = 0;
   int crtErrno = 0;
   std::wstring target = inProgramFolder;
+  bool noteClaimedHere = false;  // the note is this call's own, not an earlier run's
   if (files.access(inProgramFolder, 0, crtErrno, error) == 0) {
     std::vector<std::uint8_t> existing;
     const image::SourceRead read = image::readSourceFile(files, inProgramFolder, image::kSourceFileMax, existing);
     const bool leftByARun = files.access(note, 0, crtErrno, error) == 0;
     if (leftByARun && read.step == image::ReadStep::Done && std::ranges::equal(existing, *imageBytes)) {
       m_strCarriedImageCopy = inProgramFolder;
+      m_bCarriedCopyTakenOver = true;
       HBX_LOG_MSG(L"%s:%d: restore FW.bin to %s", m_strDefaultFWFile);
       return true;
     }
@@ -87,6 +89,7 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
     HBX_LOG_WRN(L"%s:%d: %s is a file of the user's; it stays, the carried image goes to %s", inProgramFolder, target);
   } else {
     files.createDirectory(workFolder, error);  // an existing folder is fine; removed with the note
+    noteClaimedHere = files.access(note, 0, crtErrno, error) != 0;
     const OpenResult claimed = files.createFile(note, access::kGenericWrite, 0, creation::kCreateAlways, 0);
     // Without the note (no work folder can be made) the copy still goes into
     // the program folder: a copy a killed run leaves there is then taken for
@@ -102,9 +105,12 @@ bool ZAr763ORIdirevaVodoRev::vExtractBinFiles() {
     error = out.error;
   }
   if (!written) {
-    // A cut-off image must not stay behind to be taken for the carried one.
+    // A cut-off image must not stay behind to be taken for the carried one,
+    // nor the note this call wrote for it or the work folder it made for it.
     std::uint32_t deleteError = 0;
     if (out.handle != kInvalidHandle) files.deleteFile(target, deleteError);
+    if (noteClaimedHere) files.deleteFile(note, deleteError);
+    files.removeDirectory(workFolder, deleteError);  // only when empty
     HBX_LOG_ERR(L"%s:%d: restore FW.bin to %s failed. ErrorCode[%s]", target, systemErrorText(error));
     return false;
   }

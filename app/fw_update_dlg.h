@@ -27,7 +27,8 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // The dialog's initialisation: the whole start-up sequence.
   StepResult OnInitDialog();
   // Start-up finds another copy writing hubs: a message, and this copy ends
-  // with exitValue(ExitCode::kOtherCopyUpdating), deleting nothing.
+  // with exitValue(ExitCode::kOtherCopyUpdating), deleting only the copy of the carried
+  // image it wrote itself.
   StepResult vOtherCopyUpdating();
 
   // ---- Options (command_line.cpp, firmware_source.cpp) ---------------------------
@@ -117,6 +118,9 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   // Where the copy of the carried image is that the run deletes at its end;
   // empty while there is none.
   std::wstring m_strCarriedImageCopy;
+  // That copy was left by an earlier run and taken over, not written by this
+  // one: it may be the copy of another copy still running from this folder.
+  bool m_bCarriedCopyTakenOver = false;
   // The program was built without a firmware image of its own (a build for
   // real PCs whose packager named none): a run needs "/U <file>".
   bool m_bCarriesNoImage = false;

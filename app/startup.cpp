@@ -52,6 +52,9 @@ constexpr std::uint32_t kIconWarningFlags = 0x30;
 // GetTempPathW's buffers of the two installs, in characters.
 constexpr std::size_t kFirstInstallPathChars = 260;
 constexpr std::size_t kSecondInstallPathChars = 255;
+// How long another copy asked to stop is given to clean up and end: a search
+// to finish and the driver's removal.
+constexpr std::uint32_t kOtherCopyStopWaitMs = 60000;
 
 std::wstring strTempPath(platform::SystemPort& system, std::size_t chars) {
   std::wstring path = system.tempPath();
@@ -193,9 +196,11 @@ StepResult ZAr763ORIdirevaVodoRev::vOtherCopyUpdating() {
   HBX_LOG_ERR(L"%s:%d: %s", text);
   nShowMessage(text, msgkind::kError, platform::mb::kOk);
   SetExitcode(exitValue(ExitCode::kOtherCopyUpdating));
-  // The files in the program folder are the writing copy's as well (the
-  // carried image it may have taken over, say): this copy deletes none.
-  m_strCarriedImageCopy.clear();
+  // The copy of the carried image this copy wrote goes, wherever it lies; one
+  // it took over may be the writing copy's (same folder) and stays, as do the
+  // other files, which are the writing copy's as well.
+  if (m_bCarriedCopyTakenOver) m_strCarriedImageCopy.clear();
+  vRemoveBinFiles();
   return StepResult::endProcess(exitValue(ExitCode::kOtherCopyUpdating));
 }
 
@@ -257,14 +262,19 @@ StepResult ZAr763ORIdirevaVodoRev::OnInitDialog() {
   // Only one copy runs: an older copy is ended, never the starting one, and
   // never one that is writing hubs (it holds the update lock meanwhile: this
   // copy then ends itself). The lock is held while the other copy is ended,
-  // so that it cannot begin to write in between.
+  // so that it cannot begin to write in between. It is asked to stop as an
+  // interrupt does, so that it removes what it placed (its driver, its files
+  // in its own folder); only a copy that does not end in time is ended
+  // outright. Either way its code says it was stopped: it wrote no hub.
   const int processCount = utility.DetectProcess(tool::kProgramFileName);
   std::uint32_t otherId = 0;
   if (processCount >= 2) {
     if (!ports_.processes.tryLockUpdate()) return vOtherCopyUpdating();
     otherId = utility.GetProcessID(tool::kProgramFileName);
-    // The ended copy's code says it was stopped: it did not write its hubs.
-    if (otherId != 0) utility.KillProcess(otherId, static_cast<std::uint32_t>(exitValue(ExitCode::kStopped)));
+    if (otherId != 0) {
+      utility.StopProcess(otherId, tool::kProgramFileName, static_cast<std::uint32_t>(exitValue(ExitCode::kStopped)),
+                          kOtherCopyStopWaitMs);
+    }
     ports_.processes.unlockUpdate();
   }
   HBX_LOG_MSG(L"%s:%d: iProcessCount: %d , dwProcessID : %d dwErrorCode %s", processCount, otherId,

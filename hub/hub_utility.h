@@ -148,6 +148,11 @@ class CHubUtility {
   int DetectProcess(const std::wstring& pName);
   std::uint32_t GetProcessID(const std::wstring& pName);
   bool KillProcess(std::uint32_t pId, std::uint32_t exitCode);
+  // Ends another copy of the program, process `pId` of image `pName`: asks
+  // it to stop the write-safe way (it cleans up and ends by itself), waits
+  // at most `waitMs` for it to be gone, and only then ends it outright with
+  // `exitCode`. True once it is gone.
+  bool StopProcess(std::uint32_t pId, const std::wstring& pName, std::uint32_t exitCode, std::uint32_t waitMs);
   int bRebootSystem();
   std::wstring vGetFileVersionInfo(const std::wstring& path);
   std::wstring WideStrToMultiStr(const std::wstring& text);

@@ -38,6 +38,12 @@ class ProcessPort {
   // two failed.
   virtual bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                                 std::uint32_t& error) = 0;
+  // Asks the process to stop the write-safe way, as an interrupt does (the
+  // run stops, cleans up and the process ends by itself). On Windows a close
+  // request to its stop-request window. False with the system error when it
+  // cannot be asked (no such window, a process that is not a copy of this
+  // program): only ending it outright is left then.
+  virtual bool requestStop(std::uint32_t pid, std::uint32_t& error) = 0;
   // The update lock: one per computer, held by a copy of the program while
   // it writes hubs, so that no other copy ends it then. A named mutex
   // (WaitForSingleObject with no wait / ReleaseMutex); the system gives it

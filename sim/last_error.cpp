@@ -192,6 +192,11 @@ bool LastErrorProcesses::terminateProcess(std::uint32_t pid, std::uint32_t exitC
   return noted(ok, !ok, error);
 }
 
+bool LastErrorProcesses::requestStop(std::uint32_t pid, std::uint32_t& error) {
+  const bool ok = inner_.requestStop(pid, error);
+  return noted(ok, !ok, error);
+}
+
 platform::ProcessLaunch LastErrorProcesses::createProcessAndWait(const std::wstring& commandLine,
                                                                  const std::wstring& currentDirectory,
                                                                  std::uint32_t waitMs) {

@@ -108,6 +108,7 @@ class LastErrorProcesses : public platform::ProcessPort {
   std::uint32_t currentProcessId() override;
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
+  bool requestStop(std::uint32_t pid, std::uint32_t& error) override;
   bool tryLockUpdate() override { return inner_.tryLockUpdate(); }
   void unlockUpdate() override { inner_.unlockUpdate(); }
   platform::ProcessLaunch createProcessAndWait(const std::wstring& commandLine,

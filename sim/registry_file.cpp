@@ -1,5 +1,7 @@
 #include "sim/registry_file.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -79,6 +81,14 @@ std::optional<RegistryKeys> loadRegistryFile(const fs::path& file) {
     }
   }
   return keys;
+}
+
+std::optional<RegistryFileStamp> registryFileStamp(const fs::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+  return RegistryFileStamp{static_cast<unsigned long long>(st.st_ino),
+                           static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec,
+                           static_cast<long long>(st.st_size)};
 }
 
 }  // namespace hbx::sim

@@ -20,4 +20,7 @@ bool saveRegistryFile(const std::filesystem::path& file, const RegistryKeys& key
 // Empty when the file is missing or not a registry file.
 std::optional<RegistryKeys> loadRegistryFile(const std::filesystem::path& file);
 
+// Which write of the file is there now; empty when there is no file.
+std::optional<RegistryFileStamp> registryFileStamp(const std::filesystem::path& file);
+
 }  // namespace hbx::sim

@@ -11,6 +11,7 @@
 #include "sim/bench.h"
 #include "sim/host_faults.h"
 #include "sim/last_error.h"
+#include "sim/log_hold.h"
 #include "sim/sim_clock.h"
 #include "sim/sim_devices.h"
 #include "sim/sim_files.h"
@@ -201,9 +202,10 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
                                            LastErrorProcesses(*processes_)});
 }
 
-// Two top-level fields of bench.json for the runs of the fault matrix (carried
+// Top-level fields of bench.json for the runs of the fault matrix (carried
 // files replaced, the settings file say, and a kill half-way through a
-// write), and the faults of the computer in its "host" section.
+// write) and for runs met at a moment (a hold), and the faults of the
+// computer in its "host" section.
 void SimHost::applyRunFaults() {
   const nlohmann::json& document = bench_->document;
   std::string error;
@@ -226,6 +228,12 @@ void SimHost::applyRunFaults() {
                          std::vector<std::uint8_t>(text.begin(), text.end()));
     }
     if (!carried.is_array()) error = "/carried: expected an array";
+  }
+  if (const std::optional<LogHoldField> hold = readLogHold(document, error)) {
+    const std::optional<fs::path>& folder = options_.benchFolder;
+    logHold_ = std::make_unique<LogHold>(*hold, folder ? *folder : fs::path(),
+                                         [this] { return system_->interruptRequests(); });
+    system_->setDebugOutputHook([this](const std::string& line) { logHold_->onLine(line); });
   }
   const HostFaultsLoad host = readHostFaults(document);
   if (error.empty()) error = host.error;

@@ -22,6 +22,7 @@ namespace hbx::sim {
 class SimClock;
 class WinPaths;
 class SimFiles;
+class LogHold;
 class SimSystem;
 class SimWindows;
 class SimPayloads;
@@ -126,6 +127,7 @@ class SimHost {
   std::unique_ptr<SimClock> clock_;
   std::unique_ptr<WinPaths> paths_;
   std::unique_ptr<SimFiles> files_;
+  std::unique_ptr<LogHold> logHold_;  // before system_, which calls it
   std::unique_ptr<SimSystem> system_;
   std::unique_ptr<SimWindows> windows_;
   SimDigest digest_;

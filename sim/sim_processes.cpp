@@ -271,6 +271,22 @@ bool SimProcesses::terminateProcess(std::uint32_t pid, std::uint32_t exitCode, b
   return true;
 }
 
+bool SimProcesses::requestStop(std::uint32_t pid, std::uint32_t& error) {
+  const auto reg = pid == ownId_ ? std::nullopt : liveRegistration(pid);
+  if (!reg) {
+    // The tool itself, a simulated process (it has no stop-request window)
+    // or an id that does not run.
+    error = platform::err::kInvalidParameter;
+    return false;
+  }
+  if (reg->realPid == static_cast<std::uint32_t>(::getpid()) ||
+      ::kill(static_cast<pid_t>(reg->realPid), SIGTERM) != 0) {
+    error = platform::err::kAccessDenied;
+    return false;
+  }
+  return true;
+}
+
 int SimProcesses::terminateSignal() { return SIGUSR1; }
 
 bool SimProcesses::tryLockUpdate() {

@@ -41,6 +41,10 @@ class SimProcesses : public platform::ProcessPort {
   std::uint32_t currentProcessId() override { return ownId_; }
   bool terminateProcess(std::uint32_t pid, std::uint32_t exitCode, bool& opened,
                         std::uint32_t& error) override;
+  // A tool of this machine gets SIGTERM, one of its interrupts. Another
+  // host inside this process and the bench's simulated processes cannot
+  // be asked.
+  bool requestStop(std::uint32_t pid, std::uint32_t& error) override;
   // On a bench folder the lock is an exclusive flock of
   // processes/update.lock, which the system gives up with the process.
   bool tryLockUpdate() override;

@@ -32,6 +32,7 @@ std::wstring SimRegistry::normalise(const std::wstring& subKey) {
 
 platform::RegOpenResult SimRegistry::openKey(const std::wstring& subKey, std::uint32_t access) {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   const std::wstring key = normalise(subKey);
   if (!keys_.count(key)) return {platform::kNullHandle, static_cast<std::int32_t>(platform::err::kFileNotFound)};
   const OsHandle handle = next_;
@@ -43,6 +44,7 @@ platform::RegOpenResult SimRegistry::openKey(const std::wstring& subKey, std::ui
 platform::RegQueryResult SimRegistry::queryValue(OsHandle key, const std::wstring& name,
                                                  std::vector<std::uint8_t>& buffer) {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   const auto handle = open_.find(key);
   if (handle == open_.end()) return {static_cast<std::int32_t>(platform::err::kInvalidHandle), 0, 0};
   const auto& values = keys_[handle->second.first];
@@ -58,6 +60,7 @@ platform::RegQueryResult SimRegistry::queryValue(OsHandle key, const std::wstrin
 std::int32_t SimRegistry::setValue(OsHandle key, const std::wstring& name, std::uint32_t type,
                                    const std::vector<std::uint8_t>& data) {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   const auto handle = open_.find(key);
   if (handle == open_.end()) return static_cast<std::int32_t>(platform::err::kInvalidHandle);
   if (!(handle->second.second & 0x2)) return static_cast<std::int32_t>(platform::err::kAccessDenied);  // KEY_SET_VALUE
@@ -68,6 +71,7 @@ std::int32_t SimRegistry::setValue(OsHandle key, const std::wstring& name, std::
 
 std::int32_t SimRegistry::deleteValue(OsHandle key, const std::wstring& name) {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   const auto handle = open_.find(key);
   if (handle == open_.end()) return static_cast<std::int32_t>(platform::err::kInvalidHandle);
   if (!(handle->second.second & 0x2)) return static_cast<std::int32_t>(platform::err::kAccessDenied);  // KEY_SET_VALUE
@@ -88,6 +92,7 @@ void SimRegistry::closeKey(OsHandle key) {
 
 void SimRegistry::createKey(const std::wstring& subKey) {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   // Parents exist too, as in a real hive.
   const std::wstring key = normalise(subKey);
   for (std::size_t pos = key.find(L'\\'); pos != std::wstring::npos; pos = key.find(L'\\', pos + 1))
@@ -128,6 +133,7 @@ void SimRegistry::setDword(const std::wstring& subKey, const std::wstring& name,
 
 std::optional<RegValue> SimRegistry::value(const std::wstring& subKey, const std::wstring& name) const {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   const auto key = keys_.find(normalise(subKey));
   if (key == keys_.end()) return std::nullopt;
   const auto it = key->second.find(foldCase(name));
@@ -142,6 +148,7 @@ std::size_t SimRegistry::openKeyCount() const {
 
 void SimRegistry::deleteKey(const std::wstring& subKey) {
   std::lock_guard<std::mutex> lock(mutex_);
+  refresh();
   const std::wstring key = normalise(subKey);
   for (auto it = keys_.begin(); it != keys_.end();) {
     const bool inside = it->first == key || it->first.starts_with(key + L"\\");
@@ -159,11 +166,22 @@ bool SimRegistry::attachFile(const std::filesystem::path& file) {
     return false;
   }
   keys_ = std::move(*loaded);
+  seen_ = registryFileStamp(file);
   return true;
 }
 
 void SimRegistry::changed() {
-  if (file_) saveRegistryFile(*file_, keys_);
+  if (!file_) return;
+  saveRegistryFile(*file_, keys_);
+  seen_ = registryFileStamp(*file_);
+}
+
+void SimRegistry::refresh() const {
+  if (!file_) return;
+  const std::optional<RegistryFileStamp> now = registryFileStamp(*file_);
+  if (!now || now == seen_) return;
+  if (auto loaded = loadRegistryFile(*file_)) keys_ = std::move(*loaded);
+  seen_ = now;
 }
 
 }  // namespace hbx::sim

@@ -17,6 +17,15 @@ struct RegValue {
   std::uint32_t type = 0;
   std::vector<std::uint8_t> bytes;
 };
+// Which write of a registry file is there (each save puts a new file in
+// place): another process on the bench saved it when it differs from the
+// one last seen.
+struct RegistryFileStamp {
+  unsigned long long inode = 0;
+  long long modifiedNs = 0;
+  long long size = 0;
+  bool operator==(const RegistryFileStamp&) const = default;
+};
 
 class SimRegistry : public platform::RegistryPort {
  public:
@@ -43,7 +52,9 @@ class SimRegistry : public platform::RegistryPort {
 
   // Keeps the registry in a file (a bench folder's registry.json): loads it
   // when it holds a registry (true), else writes the current content to it;
-  // every later change is written through.
+  // every later change is written through, and what another process on the
+  // bench wrote there is taken in at the next access (one computer, one
+  // registry; changes at the same moment are not merged).
   bool attachFile(const std::filesystem::path& file);
 
   // Normalised key path: lower case, single separators, no leading or
@@ -52,10 +63,14 @@ class SimRegistry : public platform::RegistryPort {
 
  private:
   void changed();  // with mutex_ held
+  // With mutex_ held: takes in another process's save (also on a read, so
+  // the content is a cache of the file).
+  void refresh() const;
 
   mutable std::mutex mutex_;
-  std::map<std::wstring, std::map<std::wstring, RegValue>> keys_;
+  mutable std::map<std::wstring, std::map<std::wstring, RegValue>> keys_;
   std::optional<std::filesystem::path> file_;
+  mutable std::optional<RegistryFileStamp> seen_;  // the file as last loaded or saved
   std::map<platform::OsHandle, std::pair<std::wstring, std::uint32_t>> open_;
   platform::OsHandle next_ = 0x80000100;
 };

@@ -152,10 +152,15 @@ std::wstring SimSystem::ansiRoundTrip(const std::wstring& text) {
 }
 
 void SimSystem::outputDebugString(const std::wstring& text) {
-  std::lock_guard<std::mutex> lock(debugMutex_);
-  if (!debugLog_.is_open()) return;
-  debugLog_ << toUtf8(text);
-  debugLog_.flush();
+  const std::string utf8 = toUtf8(text);
+  {
+    std::lock_guard<std::mutex> lock(debugMutex_);
+    if (debugLog_.is_open()) {
+      debugLog_ << utf8;
+      debugLog_.flush();
+    }
+  }
+  if (debugHook_) debugHook_(utf8);
 }
 
 bool SimSystem::allocConsole() {

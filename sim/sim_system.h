@@ -50,6 +50,9 @@ class SimSystem : public platform::SystemPort {
   const SimOsIdentity& identity() const { return identity_; }
   // Every string sent to the debug-output channel is appended to this file.
   void setDebugLogFile(const std::filesystem::path& file);
+  // Called with every debug-output string (UTF-8) once it is written, on the
+  // sending thread (bench field holdAtLog).
+  void setDebugOutputHook(std::function<void(const std::string&)> hook) { debugHook_ = std::move(hook); }
   // How many forced restarts the program asked for. On a bench folder each
   // request is also appended as a line to `file`.
   int restartRequests() const { return restartRequests_.load(); }
@@ -95,6 +98,7 @@ class SimSystem : public platform::SystemPort {
   SimOsIdentity identity_;
   std::mutex debugMutex_;
   std::ofstream debugLog_;
+  std::function<void(const std::string&)> debugHook_;  // set once while the host is built
   std::atomic<int> restartRequests_{0};
   std::mutex restartMutex_;
   std::optional<std::filesystem::path> restartLog_;

@@ -35,6 +35,9 @@ void showShutdownBlock(HWND window, bool writing) {
   }
 }
 constexpr wchar_t kWindowClass[] = L"8634FWUpgradeTool.InterruptWatch";
+// wParam of WM_CLOSE: 1 the watch itself ends; this value, another copy
+// asks this one to stop.
+constexpr WPARAM kStopFromAnotherCopy = 2;
 // The longest a held event waits for the program's clean-up.
 constexpr DWORD kHoldMs = 30000;
 constexpr DWORD kHoldStepMs = 50;
@@ -70,6 +73,17 @@ BOOL WINAPI consoleEvent(DWORD event) {
 }  // namespace
 
 int interruptCount() { return g_interrupts.load(); }
+
+bool askToStop(DWORD pid) {
+  bool asked = false;
+  for (HWND window = FindWindowExW(nullptr, nullptr, kWindowClass, nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, kWindowClass, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && PostMessageW(window, WM_CLOSE, kStopFromAnotherCopy, 0)) asked = true;
+  }
+  return asked;
+}
 
 void setWritingHubs(bool writing) {
   if (g_writingHubs.exchange(writing) == writing) return;
@@ -134,6 +148,8 @@ LRESULT CALLBACK InterruptWatch::windowProc(HWND window, UINT message, WPARAM wP
       // wParam 1: the watch itself ends.
       if (wParam == 1) {
         DestroyWindow(window);
+      } else if (wParam == kStopFromAnotherCopy) {
+        g_interrupts.fetch_add(1);
       } else if (self && !(self->dialogShown_ && self->dialogShown_())) {
         g_interrupts.fetch_add(1);
       }

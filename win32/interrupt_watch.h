@@ -23,6 +23,11 @@ int interruptCount();
 // WM_QUERYENDSESSION), and the first request to end the session stops the
 // run the write-safe way.
 void setWritingHubs(bool writing);
+// Asks another copy of the program, process `pid`, to stop the write-safe
+// way: a close request to its watch window, which counts as an interrupt
+// whether or not its dialog is shown. False when it has no such window
+// (another session, a copy that has not set up its watch yet).
+bool askToStop(DWORD pid);
 
 class InterruptWatch {
  public:

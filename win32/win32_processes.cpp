@@ -89,6 +89,12 @@ class Win32Processes final : public platform::ProcessPort {
     return ok != FALSE;
   }
 
+  bool requestStop(std::uint32_t pid, std::uint32_t& error) override {
+    const bool asked = askToStop(pid);
+    error = asked ? 0 : ERROR_NOT_FOUND;
+    return asked;
+  }
+
   bool tryLockUpdate() override {
     if (updateLock_) return false;
     HANDLE mutex = CreateMutexW(nullptr, FALSE, kUpdateLockName);

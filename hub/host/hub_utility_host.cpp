@@ -102,7 +102,11 @@ bool CHubUtility::bCheckFilePathExists(const std::wstring& strFilePath, std::uin
     }
     if (regularFileOnly && !platform::bIsRegularFile(ports_.files, strFilePath, error)) {
       HBX_LOG_ERR(L"%s:%d: bCheckFilePathExists: Not a File , strFilePath : %s , dwErrorCode %d", strFilePath, error);
-      if (bShowMsg == 1) nShowPlainMessage(strFilePath + L" File/Path Not Exist");
+      // It is there: the user is told what it is rather than that it is missing.
+      const std::uint32_t attributes = ports_.files.fileAttributes(strFilePath, error);
+      const bool folder = attributes != platform::attr::kInvalidAttributes && (attributes & platform::attr::kDirectory);
+      if (bShowMsg == 1)
+        nShowPlainMessage(strFilePath + (folder ? L" is a folder, not a file" : L" is a pipe or device, not a file"));
       return false;
     }
     if (ports_.files.access(strFilePath, accessMode, crtErrno, error) != 0) {
@@ -294,6 +298,27 @@ bool CHubUtility::KillProcess(std::uint32_t pId, std::uint32_t exitCode) {
     return false;
   }
   return terminated;
+}
+
+bool CHubUtility::StopProcess(std::uint32_t pId, const std::wstring& pName, std::uint32_t exitCode,
+                              std::uint32_t waitMs) {
+  // How often the wait looks whether the process is gone.
+  constexpr std::uint32_t kGonePollMs = 100;
+  platform::ProcessPort& processes = ports_.processes;
+  const auto running = [&] { return processes.processBaseName(pId) == pName; };
+  std::uint32_t error = 0;
+  if (processes.requestStop(pId, error)) {
+    HBX_LOG_MSG(L"%s:%d: StopProcess: pId:%x asked to stop, waiting up to %d ms", pId, waitMs);
+    for (std::uint32_t waited = 0; waited < waitMs && running(); waited += kGonePollMs) {
+      ports_.clock.sleepMs(kGonePollMs);
+    }
+    if (!running()) return true;
+    HBX_LOG_ERR(L"%s:%d: StopProcess: pId:%x still runs after %d ms: ended outright", pId, waitMs);
+  } else {
+    HBX_LOG_ERR(L"%s:%d: StopProcess: pId:%x cannot be asked to stop, dwErrorCode:%s: ended outright", pId,
+                systemErrorText(error));
+  }
+  return KillProcess(pId, exitCode);
 }
 
 int CHubUtility::bRebootSystem() {

@@ -317,8 +317,12 @@ TEST_F(OptionTest, OnlyAFileOnADiskIsASourceAndReadingItIsEnough) {
     EXPECT_FALSE(r.endsProcess()) << r.exitCode();
     EXPECT_LE(dialog_->m_bMajorType, 3);
   }
-  // A folder, a pipe or a device is refused at once, before it is opened.
-  for (const fs::path& source : {folder, fifo, device}) {
+  // A folder, a pipe or a device is refused at once, before it is opened,
+  // and the box says what it is (it is there, not missing).
+  const std::pair<fs::path, std::wstring> refused[] = {{folder, L" is a folder, not a file"},
+                                                       {fifo, L" is a pipe or device, not a file"},
+                                                       {device, L" is a pipe or device, not a file"}};
+  for (const auto& [source, what] : refused) {
     SCOPED_TRACE(source.string());
     dialog_ = std::make_unique<Dlg>(host_->ports(), *utility_);
     const std::size_t before = boxes().size();
@@ -326,6 +330,8 @@ TEST_F(OptionTest, OnlyAFileOnADiskIsASourceAndReadingItIsEnough) {
     ASSERT_TRUE(r.endsProcess());
     EXPECT_EQ(r.exitCode(), -10);
     ASSERT_GE(boxes().size(), before + 2);
+    EXPECT_TRUE(boxes()[before].starts_with(L"[8634FWUpgradeTool] Z:")) << toUtf8(boxes()[before]);
+    EXPECT_TRUE(boxes()[before].ends_with(what)) << toUtf8(boxes()[before]);
     EXPECT_EQ(boxes()[before + 1], L"[Error] Input FW File is not exist!!! ");
   }
 }

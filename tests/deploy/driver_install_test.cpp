@@ -110,6 +110,7 @@ class ThirtyTwoBitTools final : public platform::ProcessPort {
   bool terminateProcess(std::uint32_t pid, std::uint32_t code, bool& opened, std::uint32_t& error) override {
     return inner_.terminateProcess(pid, code, opened, error);
   }
+  bool requestStop(std::uint32_t pid, std::uint32_t& error) override { return inner_.requestStop(pid, error); }
   bool tryLockUpdate() override { return inner_.tryLockUpdate(); }
   void unlockUpdate() override { inner_.unlockUpdate(); }
   platform::ProcessLaunch createProcessAndWait(const std::wstring& line, const std::wstring& folder,

@@ -83,11 +83,14 @@ class ProgramFolderTest : public ::testing::Test {
   std::filesystem::path errorsOf(const std::string& name) const { return root_.path() / (name + ".stderr"); }
 
   // The shell command of a run named `name` at time scale `scale`; its
-  // standard output goes nowhere unless `keepOutput`.
+  // standard output goes nowhere unless `keepOutput`. `folder`: another
+  // program folder with a copy of the program (default: programFolder()).
   std::string command(const std::string& arguments, const std::string& name = "run",
-                      const std::string& scale = "0.001", bool keepOutput = false) const {
+                      const std::string& scale = "0.001", bool keepOutput = false,
+                      const std::filesystem::path& folder = {}) const {
+    const std::filesystem::path program = (folder.empty() ? programFolder() : folder) / "8634FWUpgradeTool";
     return "HBX_BENCH='" + benchFolder().string() + "' HBX_TIME_SCALE=" + scale + " HBX_DEBUG_LOG='" +
-           logOf(name).string() + "' '" + (programFolder() / "8634FWUpgradeTool").string() + "' " + arguments +
+           logOf(name).string() + "' '" + program.string() + "' " + arguments +
            " </dev/null " + (keepOutput ? "" : ">/dev/null ") + "2>'" + errorsOf(name).string() + "'";
   }
 

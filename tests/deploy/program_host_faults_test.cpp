@@ -58,6 +58,10 @@ const HostFaultCase kCases[] = {
      "[Error] Please install Corvane Filter Driver !!\n"},
     {"DriverInstallNeedsRestart", R"({"driverInstall": "restartNeeded"})", "/DOS", true, -20,
      "[Error] Please install Corvane Filter Driver !!\n"},
+    // The carried image's copy cannot be written: the work folder made for
+    // its note goes again with the refused source.
+    {"CarriedImageHeldByAnotherProgram", R"({"sharingViolationOn": "Config_250318_25_01_0C.bin"})",
+     "/DOS /U Config_250318_25_01_0C.bin", false, -10, "[Error] Input FW File is not exist!!! \n"},
 };
 
 // Names the case in test listings instead of its bytes.

@@ -140,6 +140,21 @@ TEST(BenchTest, RefusesAWrongDescriptionNamingThePlace) {
   }
 }
 
+TEST(BenchTest, WrongHoldIsRefused) {
+  for (const auto& [json, place] : {std::pair{R"({"holdAtLog": "vScanUSBPort"})", "/holdAtLog: expected"},
+                                    std::pair{R"({"holdAtLog": {"text": ""}})", "/holdAtLog: expected"},
+                                    std::pair{R"({"holdAtLog": {"text": "a", "releasedByStop": 1}})",
+                                              "/holdAtLog/releasedByStop"},
+                                    std::pair{R"({"holdAtLog": {"text": "a", "until": true}})", "/holdAtLog/until"}}) {
+    hbx::testing::TempFolder bench;
+    bench.write("bench.json", json);
+    SimHostOptions options;
+    options.benchFolder = bench.path();
+    SimHost host(options);
+    EXPECT_NE(host.benchError().find(place), std::string::npos) << json << " gave: " << host.benchError();
+  }
+}
+
 TEST(BenchTest, RefusedBenchKeepsNothingOfItAndTheProgramDoesNotRun) {
   hbx::testing::TempFolder bench;
   bench.write("bench.json", R"({"os": {"version": {"minor": 1}}, "processes": [{"pid": "x", "image": "a"}]})");

@@ -134,6 +134,29 @@ TEST(SimProcessesTest, RealProcessOnTheBenchIsSeenAndEndedBySignal) {
   EXPECT_FALSE(contains(ids(host), 77));
 }
 
+TEST(SimProcessesTest, AToolOfTheBenchIsAskedToStopWithAnInterrupt) {
+  hbx::testing::TempFolder bench;
+  bench.write("bench.json", R"({"processes": [{"pid": 8, "image": "8634FWUpgradeTool.exe"}]})");
+  Child child;
+  ASSERT_GT(child.pid, 0);
+  child.waitStarted();
+  ASSERT_TRUE(SimProcesses::registerProcess(bench.path() / "processes", 77, static_cast<std::uint32_t>(child.pid),
+                                            L"8634FWUpgradeTool.exe"));
+  SimHost host(onBench(bench.path()));
+  std::uint32_t error = 0;
+  ASSERT_TRUE(host.processes().requestStop(77, error));
+  int status = 0;
+  ASSERT_EQ(::waitpid(child.pid, &status, 0), child.pid);
+  child.reaped = true;
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  // Itself, a process of the bench's description and an id nobody has
+  // cannot be asked: only ending them outright is left.
+  for (const std::uint32_t id : {host.processes().currentProcessId(), 8u, 12345u}) {
+    EXPECT_FALSE(host.processes().requestStop(id, error)) << id;
+  }
+}
+
 TEST(SimProcessesTest, StaleAndMalformedRegistrationsAreDropped) {
   hbx::testing::TempFolder bench;
   const fs::path folder = bench.path() / "processes";

@@ -100,5 +100,25 @@ TEST(SimRegistryTest, BenchFolderKeepsTheRegistryAndTheDriverStateBetweenRuns) {
   EXPECT_FALSE(fresh.registry().value(L"SYSTEM\\Left", L"EnableSelectiveSuspend").has_value());
 }
 
+TEST(SimRegistryTest, TwoToolsOnOneBenchShareOneRegistry) {
+  // One computer: what a tool changes while another runs is what the other
+  // reads next (a copy that removed the filter, say, before the next one
+  // checks for it).
+  hbx::testing::TempFolder folder;
+  SimHostOptions options;
+  options.benchFolder = folder.path();
+  SimHost first(options);
+  SimHost second(options);
+  first.registry().setDword(L"SYSTEM\\Shared", L"Value", 7);
+  const auto seen = second.registry().value(L"SYSTEM\\Shared", L"Value");
+  ASSERT_TRUE(seen.has_value());
+  EXPECT_EQ(seen->bytes, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+  const RegOpenResult key = second.registry().openKey(L"SYSTEM\\Shared", keyaccess::kWrite);
+  ASSERT_EQ(key.status, 0);
+  EXPECT_EQ(second.registry().deleteValue(key.key, L"Value"), 0);
+  second.registry().closeKey(key.key);
+  EXPECT_FALSE(first.registry().value(L"SYSTEM\\Shared", L"Value").has_value());
+}
+
 }  // namespace
 }  // namespace hbx::sim
