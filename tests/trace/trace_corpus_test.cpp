@@ -1,0 +1,49 @@
+// The recorded traces of tests/data/traces, each replayed by the program as
+// a bench: the run follows its recording to the end, with the recorded exit
+// code and console output (docs/trace.md, "The corpus").
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/sim/shell_run.h"
+#include "tests/sim/temp_folder.h"
+
+namespace hbx::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string quoted(const std::string& text) {
+  std::string q = "'";
+  for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+TEST(TraceCorpus, EveryRecordedRunReplaysWhole) {
+  std::vector<fs::path> cases;
+  for (const auto& entry : fs::directory_iterator(HBX_TRACE_CORPUS))
+    if (entry.is_directory()) cases.push_back(entry.path());
+  ASSERT_FALSE(cases.empty()) << "no trace in " << HBX_TRACE_CORPUS;
+  for (const fs::path& recorded : cases) {
+    SCOPED_TRACE(recorded.filename().string());
+    const nlohmann::json expected = nlohmann::json::parse(readText(recorded / "case.json"), nullptr, false);
+    ASSERT_TRUE(expected.is_object() && expected.contains("commandLine") && expected.contains("exitCode"));
+    // A copy: the run writes its drive C: and registry into the bench folder.
+    TempFolder bench;
+    for (const auto& file : fs::directory_iterator(recorded))
+      if (file.path().filename() != "case.json") fs::copy_file(file.path(), bench.path() / file.path().filename());
+    const ShellRun run = runShell("HBX_TIME_SCALE=0 HBX_BENCH=" + quoted(bench.path().string()) + " " +
+                                  quoted(HBX_PROGRAM_PATH) + " " + expected["commandLine"].get<std::string>() +
+                                  " 2>" + quoted((bench.path() / "errors.txt").string()));
+    const std::string errors = readText(bench.path() / "errors.txt");
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(run.exitStatus, expected["exitCode"].get<int>() & 0xFF) << errors;
+    EXPECT_EQ(errors.find("replay failed"), std::string::npos) << errors;
+    if (expected.contains("output")) EXPECT_EQ(run.output, expected["output"].get<std::string>());
+  }
+}
+
+}  // namespace
+}  // namespace hbx::testing
