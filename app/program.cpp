@@ -17,6 +17,7 @@ int runProgram(platform::Ports hostPorts, const std::wstring& rawCommandLine, ui
   // Without "/TRACE" the program talks to the host's ports directly.
   trace::RecordedPorts recorded(hostPorts);
   const platform::Ports ports = traceFile ? recorded.ports() : hostPorts;
+  if (traceFile) recorded.writer().startRecording();
   // The log channel is set before the utility object, whose construction logs.
   log::setDebugOutput(&ports.system);
   int exitCode = 0;
@@ -29,7 +30,7 @@ int runProgram(platform::Ports hostPorts, const std::wstring& rawCommandLine, ui
       exitCode = application.InitInstance(commandLine);
       // Whatever ended the run (a refusal, a failure, a stop request), the
       // report states it.
-      const std::wstring traced = recorded.writer().active() ? recorded.writer().path() : std::wstring();
+      const std::wstring traced = recorded.writer().writing() ? recorded.writer().path() : std::wstring();
       if (application.dialog() != nullptr) app::vWriteRunReport(ports, *application.dialog(), exitCode, traced);
     }
     pUtility = nullptr;

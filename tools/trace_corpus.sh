@@ -41,7 +41,7 @@ record() {
   python3 - "$line" "$code" "$work/output.txt" > "$corpus/$name/case.json" <<'PY'
 import json, sys
 print(json.dumps({"commandLine": sys.argv[1], "exitCode": int(sys.argv[2]),
-                  "output": open(sys.argv[3], encoding="utf-8").read()}, indent=2))
+                  "output": open(sys.argv[3], encoding="utf-8", newline="").read()}, indent=2))
 PY
   echo "$name: exit $code, $(wc -l < "$corpus/$name/trace.jsonl") trace lines"
   rm -rf "$work"

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -25,10 +26,17 @@ class TraceWriter {
   TraceWriter(const TraceWriter&) = delete;
   TraceWriter& operator=(const TraceWriter&) = delete;
 
-  // Creates (or empties) `path` and writes the format line. False with the
-  // system error when the file cannot be written; the writer stays off.
+  // From now on calls are recorded, kept in memory until the file is open:
+  // the calls made before the program knows its folder belong to the run.
+  void startRecording();
+  // Creates (or empties) `path` and writes the format line and the calls
+  // recorded so far. False with the system error when the file cannot be
+  // written; the writer is then off.
   bool open(const std::wstring& path, std::uint32_t& error);
+  // Calls are being recorded (kept or written).
   bool active() const { return active_.load(std::memory_order_acquire); }
+  // The trace file is open and holds the calls.
+  bool writing() const { return file_ != platform::kInvalidHandle && active(); }
   const std::wstring& path() const { return path_; }
 
   // One call: its name, what the program passed and what it got back.
@@ -46,6 +54,7 @@ class TraceWriter {
   std::int64_t startTicks_ = 0;
   std::int64_t frequency_ = 1;
   std::uint64_t count_ = 0;
+  std::vector<std::string> kept_;  // lines recorded before the file was open
   std::map<std::thread::id, int> threads_;
 };
 
