@@ -1,6 +1,7 @@
-// The recorded traces of tests/data/traces, each replayed by the program as
-// a bench: the run follows its recording to the end, with the recorded exit
-// code and console output (docs/trace.md, "The corpus").
+// The program run as a process with traces: the recorded traces of
+// tests/data/traces, each replayed as a bench (the run follows its recording
+// to the end, with the recorded exit code and console output: docs/trace.md,
+// "The corpus"), and a trace written by a run that was killed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/sim/shell_run.h"
+#include "trace/trace_reader.h"
 #include "tests/sim/temp_folder.h"
 
 namespace hbx::testing {
@@ -57,6 +59,30 @@ TEST(TraceCorpus, EveryRecordedRunReplaysWhole) {
       EXPECT_EQ(sortedLines(run.output), sortedLines(expected["output"].get<std::string>()));
     }
   }
+}
+
+// A run killed outright half-way through its download keeps the trace of
+// every call it made up to then: each line is written whole as its call
+// returns, so the file reads as a trace.
+TEST(TraceFile, AKilledRunKeepsWhatItRecorded) {
+  TempFolder bench;
+  std::string description = readText(fs::path(HBX_TRACE_CORPUS) / "power-cut" / "bench.json");
+  const std::size_t faults = description.find("\"faults\": ");
+  ASSERT_NE(faults, std::string::npos);
+  description.replace(faults, description.find('}', description.find('}', faults) + 1) + 1 - faults,
+                      R"("faults": {"killAt": {"phase": "download", "nth": 2}})");
+  bench.write("bench.json", description);
+  // The shell gives way to the program, so the kill ends the command.
+  const ShellRun run = runShell("exec env HBX_TIME_SCALE=0 HBX_BENCH=" + quoted(bench.path().string()) + " " +
+                                quoted(HBX_PROGRAM_PATH) + " /DOS /DBG 3 /TRACE 'C:\\trace.jsonl' 2>/dev/null");
+  EXPECT_FALSE(run.exited);
+  const trace::TraceLoad load = trace::readTrace(readText(bench.path() / "drive_c" / "trace.jsonl"));
+  ASSERT_EQ(load.error, "");
+  // The header and the first download packet (56 bytes) went out before the kill.
+  std::size_t packets = 0;
+  for (const trace::TraceEntry& entry : load.entries)
+    if (entry.call == "deviceIoControl" && entry.in["request"].get<std::string>().size() == 112) ++packets;
+  EXPECT_GE(packets, 1u);
 }
 
 }  // namespace
