@@ -6,7 +6,6 @@
 #include "app/command_line.h"
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
-#include "base/text/text_util.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
