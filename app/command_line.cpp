@@ -35,8 +35,9 @@ std::wstring strPrepare(const std::wstring& initCmd) {
 bool bAsksSilent(const std::wstring& raw) { return text::containsNoCase(raw, L"/SILENT"); }
 bool bAsksConsole(const std::wstring& raw) { return text::containsNoCase(raw, L"/DOS"); }
 
-std::optional<std::wstring> takeReportFile(std::wstring& line) {
-  static constexpr std::wstring_view kOption = L"/REPORT";
+std::optional<std::wstring> takeReportFile(std::wstring& line) { return takeFileOption(line, L"/REPORT"); }
+
+std::optional<std::wstring> takeFileOption(std::wstring& line, std::wstring_view kOption) {
   const std::wstring upper = text::upper(line);
   // The firmware file's name is no place for options, this one included.
   const std::optional<ArgumentSpan> firmware = firmwareSpan(upper);
@@ -72,6 +73,16 @@ std::optional<std::wstring> takeReportFile(std::wstring& line) {
   if (from == 0 && end != std::wstring::npos) end = line.find_first_not_of(L' ', end);
   line.erase(from, end == std::wstring::npos ? std::wstring::npos : end - from);
   return file;
+}
+
+std::wstring strComparablePath(const std::wstring& folder, const std::wstring& path) {
+  std::wstring p = text::upper(text::trim(path));
+  for (wchar_t& c : p)
+    if (c == L'/') c = L'\\';
+  const bool rooted = p.find(L':') != std::wstring::npos || p.starts_with(L"\\");
+  if (!rooted) p = text::upper(folder) + L"\\" + p;
+  for (std::size_t at; (at = p.find(L"\\.\\")) != std::wstring::npos;) p.erase(at, 2);
+  return p;
 }
 
 std::wstring strPieceToNextSlash(const std::wstring& s, std::size_t at) {

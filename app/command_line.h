@@ -3,6 +3,7 @@
 // the helpers of the option parser (ZAr763ORIdirevaVodoRev::ParseCommandLine).
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <string>
 
 namespace hbx::cmdline {
@@ -34,6 +35,13 @@ std::optional<ArgumentSpan> firmwareSpan(const std::wstring& s);
 // without the option; an empty name when it has none (the next word is an
 // option: "/" and a name without a further "/", "\\" or ".").
 std::optional<std::wstring> takeReportFile(std::wstring& line);
+// The same for any option that takes a file ("/TRACE"); `option` in upper
+// case.
+std::optional<std::wstring> takeFileOption(std::wstring& line, std::wstring_view option);
+
+// A path as Windows resolves it, for a comparison: upper case, "\" for "/",
+// no "." folders, a name without a drive or root in `folder`.
+std::wstring strComparablePath(const std::wstring& folder, const std::wstring& path);
 
 // The text from `at` up to the next "/" after it (or the firmware argument
 // set aside), or to the end.

@@ -3,9 +3,9 @@
 // would destroy what the user has or what the run needs.
 #include <array>
 
+#include "app/command_line.h"
 #include "app/fw_update_dlg.h"
 #include "base/log/debug_log.h"
-#include "base/text/text_util.h"
 #include "hub/host/driver_package.h"
 #include "hub/hub_utility.h"
 #include "image/temp_bin_file.h"
@@ -13,26 +13,10 @@
 
 namespace hbx {
 
-namespace {
-
-// A path as Windows resolves it, for a comparison: upper case, "\" for "/",
-// no "." folders, a name without a drive or root in `folder`.
-std::wstring strComparablePath(const std::wstring& folder, const std::wstring& path) {
-  std::wstring p = text::upper(text::trim(path));
-  for (wchar_t& c : p)
-    if (c == L'/') c = L'\\';
-  const bool rooted = p.find(L':') != std::wstring::npos || p.starts_with(L"\\");
-  if (!rooted) p = text::upper(folder) + L"\\" + p;
-  for (std::size_t at; (at = p.find(L"\\.\\")) != std::wstring::npos;) p.erase(at, 2);
-  return p;
-}
-
-}  // namespace
-
 StepResult ZAr763ORIdirevaVodoRev::vRefuseReportOverRunFiles() {
   if (!m_Report.requested()) return StepResult::goOn();
   const std::wstring& folder = utility_.strProgramFolder();
-  const std::wstring report = strComparablePath(folder, m_Report.file());
+  const std::wstring report = cmdline::strComparablePath(folder, m_Report.file());
   const std::array<std::wstring, 11> used = {
       utility_.m_strFWBinFilePath,
       utility_.strModulePath(),
@@ -47,7 +31,7 @@ StepResult ZAr763ORIdirevaVodoRev::vRefuseReportOverRunFiles() {
       folder + driver::kSysFile,
   };
   for (const std::wstring& file : used) {
-    if (file.empty() || strComparablePath(folder, file) != report) continue;
+    if (file.empty() || cmdline::strComparablePath(folder, file) != report) continue;
     HBX_LOG_ERR(L"%s:%d: The report file [%s] is [%s], a file the run uses", m_Report.file(), file);
     // Nothing is written to it, this refusal included.
     m_Report.withdraw();

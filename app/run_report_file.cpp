@@ -45,10 +45,10 @@ bool bWriteFileAtomically(platform::FilePort& files, const std::wstring& path, c
   return false;
 }
 
-void vWriteRunReport(platform::Ports ports, const RunDialog& dialog, int exitCode) {
+void vWriteRunReport(platform::Ports ports, const RunDialog& dialog, int exitCode, const std::wstring& traceFile) {
   const report::RunRecorder& recorder = dialog.m_Report;
   if (!recorder.requested()) return;
-  const ReportEnding ending{modeOf(dialog), exitCode, ports.clock.calendarSeconds()};
+  const ReportEnding ending{modeOf(dialog), exitCode, ports.clock.calendarSeconds(), traceFile};
   const std::string document = strRunReportJson(recorder.facts(), ending);
   std::uint32_t error = 0;
   if (bWriteFileAtomically(ports.files, recorder.file(), document, error)) return;

@@ -17,6 +17,8 @@ bool bWriteFileAtomically(platform::FilePort& files, const std::wstring& path, c
 
 // The report of the run `dialog` holds, when one was asked for. A report that
 // cannot be written is said on standard error; the run's code stays.
-void vWriteRunReport(platform::Ports ports, const RunDialog& dialog, int exitCode);
+// `traceFile`: the trace the run wrote ("/TRACE"), empty when none.
+void vWriteRunReport(platform::Ports ports, const RunDialog& dialog, int exitCode,
+                     const std::wstring& traceFile = std::wstring());
 
 }  // namespace hbx::app

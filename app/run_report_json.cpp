@@ -90,7 +90,7 @@ std::string strRunReportJson(const report::RunFacts& facts, const ReportEnding& 
   json changes = json::array();
   for (const report::HostChange& change : facts.hostChanges)
     changes.push_back({{"change", change.change}, {"subject", toUtf8(change.subject)}, {"ok", change.ok}});
-  const json document = {{"tool", {{"name", toUtf8(tool::kProgramFileName)}, {"version", toUtf8(tool::kVersion)}}},
+  json document = {{"tool", {{"name", toUtf8(tool::kProgramFileName)}, {"version", toUtf8(tool::kVersion)}}},
                          {"commandLine", toUtf8(facts.commandLine)},
                          {"start", strUtcTime(facts.startSeconds)},
                          {"end", strUtcTime(ending.endSeconds)},
@@ -101,6 +101,7 @@ std::string strRunReportJson(const report::RunFacts& facts, const ReportEnding& 
                          {"source", ending.mode == "update" ? sourceJson(facts.source) : json(nullptr)},
                          {"hubs", hubs},
                          {"hostChanges", changes}};
+  if (!ending.traceFile.empty()) document["trace"] = toUtf8(ending.traceFile);
   return document.dump(2) + "\n";
 }
 

@@ -12,6 +12,7 @@ struct ReportEnding {
   std::string mode;  // "update", "check", "export", "version-file", "serial-comparison", "help"
   int exitCode = 0;
   std::int64_t endSeconds = 0;
+  std::wstring traceFile;  // the trace the run wrote; empty: none, and no "trace" field
 };
 
 // "YYYY-MM-DDThh:mm:ssZ" of seconds since 1970-01-01 UTC.

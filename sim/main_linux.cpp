@@ -14,6 +14,8 @@
 namespace {
 // Not one of the program's own exit codes (0, -4, -5, -7, -9, -10, -20).
 constexpr int kBenchRefused = 2;
+// A replayed trace that the run did not follow (docs/trace.md).
+constexpr int kReplayFailed = 3;
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,6 +45,10 @@ int main(int argc, char** argv) {
     commandLine += hbx::fromUtf8(argv[i]);
   }
   const int code = hbx::app::runProgram(host.ports(), commandLine, view ? &*view : nullptr);
+  if (const std::string verdict = host.replayVerdict(); !verdict.empty()) {
+    std::fprintf(stderr, "8634FWUpgradeTool: replay failed: %s\n", verdict.c_str());
+    return kReplayFailed;
+  }
   // The exit status is the run's code as an 8-bit value (-10 is 246).
   return code & 0xFF;
 }

@@ -23,6 +23,7 @@
 #include "sim/hub/hub_bench.h"
 #include "sim/setup/driver_setup.h"
 #include "sim/usb/usb_host.h"
+#include "sim/trace_replay.h"
 #include "sim/win_paths.h"
 
 namespace hbx::sim {
@@ -197,8 +198,16 @@ SimHost::SimHost(SimHostOptions options) : options_(std::move(options)) {
   });
   hubIo_ = std::make_unique<SimHubIo>(*usbTree_);
   setupApi_ = std::make_unique<SimSetupApi>(*usbTree_);
-  lastErrorPorts_.reset(new LastErrorPorts{LastErrorDeviceIo(*deviceIo_), LastErrorHubIo(*hubIo_),
-                                           LastErrorSetupApi(*setupApi_), LastErrorFiles(*files_),
+  if (benchInUse) {
+    ReplayLoad replay = loadReplay(*options_.benchFolder, bench_->document);
+    if (!replay.error.empty() && benchError_.empty()) benchError_ = replay.error;
+    replay_ = std::move(replay.ports);
+  }
+  platform::DeviceIoPort& deviceIo = replay_ ? static_cast<platform::DeviceIoPort&>(replay_->deviceIo) : *deviceIo_;
+  platform::HubIoPort& hubIo = replay_ ? static_cast<platform::HubIoPort&>(replay_->hubIo) : *hubIo_;
+  platform::SetupApiPort& setupApi = replay_ ? static_cast<platform::SetupApiPort&>(replay_->setupApi) : *setupApi_;
+  lastErrorPorts_.reset(new LastErrorPorts{LastErrorDeviceIo(deviceIo), LastErrorHubIo(hubIo),
+                                           LastErrorSetupApi(setupApi), LastErrorFiles(*files_),
                                            LastErrorProcesses(*processes_)});
 }
 
@@ -259,9 +268,12 @@ SimHost::~SimHost() {
 
 platform::Ports SimHost::ports() {
   LastErrorPorts& p = *lastErrorPorts_;
-  return platform::Ports{p.deviceIo, p.hubIo,  p.setupApi, *registry_, p.processes,
-                         *system_,   p.files,  *payloads_, *clock_,    *windows_, digest_};
+  platform::RegistryPort& registry = replay_ ? static_cast<platform::RegistryPort&>(replay_->registry) : *registry_;
+  return platform::Ports{p.deviceIo, p.hubIo,  p.setupApi, registry, p.processes,
+                         *system_,   p.files,  *payloads_, *clock_,  *windows_, digest_};
 }
+
+std::string SimHost::replayVerdict() const { return replay_ ? replay_->replay.verdict() : std::string(); }
 
 const fs::path& SimHost::driveC() const { return driveC_; }
 

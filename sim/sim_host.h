@@ -17,6 +17,10 @@
 #include "sim/sim_digest.h"
 #include "sim/setup/driver_setup.h"
 
+namespace hbx::trace {
+struct ReplayPorts;
+}
+
 namespace hbx::sim {
 
 class SimClock;
@@ -112,6 +116,13 @@ class SimHost {
   const nlohmann::json& benchDocument() const;
   const std::optional<std::filesystem::path>& benchFolder() const { return options_.benchFolder; }
 
+  // A bench folder with a recorded trace replays it (docs/trace.md): true
+  // while this host answers from one.
+  bool replaying() const { return replay_ != nullptr; }
+  // Empty while the replay holds; else the call that broke it and where the
+  // trace stood. Once the run has ended, also a trace not replayed whole.
+  std::string replayVerdict() const;
+
  private:
   void applyRunFaults();
   // The filter's registry entry and driver file on a bench whose filter
@@ -139,6 +150,8 @@ class SimHost {
   std::unique_ptr<usb::UsbTree> usbTree_;  // before hubIo_ and setupApi_, which use it
   std::unique_ptr<SimHubIo> hubIo_;
   std::unique_ptr<SimSetupApi> setupApi_;
+  // The recording that answers for the four ports above and the registry.
+  std::unique_ptr<trace::ReplayPorts> replay_;
   // What ports() hands out for the five above that report errors in their
   // results: a failed call also becomes the thread's last error.
   std::unique_ptr<LastErrorPorts> lastErrorPorts_;

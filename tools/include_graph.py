@@ -20,7 +20,7 @@ import tempfile
 LEVELS = [
     ["platform", "payload"],
     ["base"],
-    ["image", "ui"],
+    ["image", "ui", "trace"],
     ["hub"],
     ["update"],
     ["app"],
