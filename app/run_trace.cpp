@@ -15,7 +15,7 @@ namespace {
 
 int nRefuse(platform::SystemPort& system, const std::wstring& text) {
   system.errorWrite(strSuppressedMessageLine(L"Error", text));
-  return exitcode::kCommandLineError;
+  return exitValue(ExitCode::kCommandLineError);
 }
 
 // The firmware file and the report file the line names, as written.

@@ -100,4 +100,8 @@ else
   bash tools/wine_checks.sh build/win64 build/release
 fi
 
+step "the release package: both programs, the Windows readme, SHA-256 sums"
+cmake --build build/win64 -j "$jobs" --target package
+/usr/bin/python3 tools/check_package.py build/win64/HBX763xFWUpgradeTool-3.2.2.0-windows.zip
+
 steps_summary

@@ -97,6 +97,10 @@ expect 246 "$program" /SILENT /A
 shipped=0
 WINE=$wine MINGW_CC=$mingw_cc bash "$root/tools/wine_checks_ship.sh" "$build" || shipped=$?
 failures=$((failures + shipped))
+# /TRACE on a computer without hubs records the walk's calls and Wine's answers.
+traced=0
+WINE=$wine bash "$root/tools/wine_checks_trace.sh" "$build" || traced=$?
+failures=$((failures + traced))
 
 # The run report on Windows: a refused source still gets one, with the
 # source's SHA-256 from the system's digest, renamed over an older report.
