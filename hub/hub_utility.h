@@ -17,7 +17,7 @@
 #include "image/source_file.h"
 #include "image/staged_digest.h"
 #include "platform/ports.h"
-// Hub device operations (hubdev/)
+// Hub device operations (device/)
 #include "hub/device/hub_records.h"
 #include "hub/device/zelt_filter.h"
 #include "hub/device/zelt_usb_lib.h"
@@ -322,7 +322,7 @@ class CHubUtility {
   // is done, read by the workers waiting for their reset turn.
   std::atomic<std::uint8_t> m_MaxHubDepth{0};
 
-  // ---- Hub device operations (hubdev/) ------------------------------------
+  // ---- Hub device operations (device/) -------------------------------------
   // These work on a handle the caller opened (INVALID_HANDLE_VALUE is
   // refused) and send every register request through ZELTFILTER1.
   // Reads `count` bytes at `address` every 100 ms until they equal `expected`;
