@@ -13,6 +13,7 @@
 #include "tests/sim/shell_run.h"
 #include "trace/trace_reader.h"
 #include "tests/sim/temp_folder.h"
+#include "tests/trace/sorted_text.h"
 
 namespace hbx::testing {
 namespace {
@@ -23,14 +24,6 @@ std::string quoted(const std::string& text) {
   std::string q = "'";
   for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
-}
-
-std::vector<std::string> sortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
 }
 
 TEST(TraceCorpus, EveryRecordedRunReplaysWhole) {
@@ -56,7 +49,7 @@ TEST(TraceCorpus, EveryRecordedRunReplaysWhole) {
     // The hubs' workers print as their threads take turns: the lines, not
     // their order, are the run's.
     if (expected.contains("output")) {
-      EXPECT_EQ(sortedLines(run.output), sortedLines(expected["output"].get<std::string>()));
+      EXPECT_EQ(sortedConsolePieces(run.output), sortedConsolePieces(expected["output"].get<std::string>()));
     }
   }
 }

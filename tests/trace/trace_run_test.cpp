@@ -15,6 +15,7 @@
 #include "sim/sim_host.h"
 #include "tests/e2e/e2e_fixture.h"
 #include "tests/sim/temp_folder.h"
+#include "tests/trace/sorted_text.h"
 
 namespace hbx::testing {
 namespace {
@@ -44,14 +45,6 @@ nlohmann::json comparable(const std::string& report) {
 
 // The debug log's lines in order: the workers' lines interleave as their
 // threads run, in any run.
-std::vector<std::string> sortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
 struct Replayed {
   int code = 0;
   std::string output;
@@ -109,7 +102,7 @@ TEST(TraceRun, RecordingChangesNothingAndItsReplayGivesTheSameRun) {
   E2eRun traced(twoTiers());
   const Recorded recorded = record(traced);
   EXPECT_EQ(recorded.code, code);
-  EXPECT_EQ(sortedLines(recorded.output), sortedLines(plain.output()));
+  EXPECT_EQ(sortedConsolePieces(recorded.output), sortedConsolePieces(plain.output()));
   // The main task's line on lowering the reset tier shows only when its poll
   // meets the tier still pending, which the threads' turns decide in any run.
   const auto withoutTierPoll = [](std::vector<std::string> lines) {
@@ -134,7 +127,7 @@ TEST(TraceRun, RecordingChangesNothingAndItsReplayGivesTheSameRun) {
   const Replayed replayed = replay(recorded.bench, recorded.trace, kLine);
   EXPECT_EQ(replayed.verdict, "");
   EXPECT_EQ(replayed.code, recorded.code);
-  EXPECT_EQ(sortedLines(replayed.output), sortedLines(recorded.output));
+  EXPECT_EQ(sortedConsolePieces(replayed.output), sortedConsolePieces(recorded.output));
   EXPECT_EQ(comparable(replayed.report), comparable(recorded.report))
       << nlohmann::json::diff(comparable(replayed.report), comparable(recorded.report));
 }
