@@ -140,6 +140,10 @@ class ZAr763ORIdirevaVodoRev : public RunDialog {
   bool m_bClosePending = false;
 };
 
+// The main dialog under a name that says what it is; the system's own name
+// stays for what logs and the settings describe.
+using UpdateDialog = ZAr763ORIdirevaVodoRev;
+
 // The process-wide dialog (set by the application while it runs).
 extern ZAr763ORIdirevaVodoRev* pFWUpdateDlg;
 
