@@ -40,7 +40,7 @@ std::vector<std::uint8_t> bytesOf(const TraceEntry& entry, const char* name) {
 
 // Copies recorded reply bytes into the caller's buffer, never past its end.
 void copyInto(const std::vector<std::uint8_t>& bytes, std::uint8_t* out, std::size_t capacity) {
-  if (out != nullptr) std::memcpy(out, bytes.data(), std::min(bytes.size(), capacity));
+  if (out != nullptr && !bytes.empty()) std::memcpy(out, bytes.data(), std::min(bytes.size(), capacity));
 }
 
 }  // namespace
