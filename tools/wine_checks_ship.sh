@@ -13,13 +13,7 @@
 #   then uninstalls, instead of asking again without end.
 # Exit status: the number of failed checks.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "$1" && pwd)
-wine=${WINE:-wine}
-drive_c=$WINEPREFIX/drive_c
-failures=0
-pass() { echo "ok   $1"; }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+source "$(dirname "$0")/wine_check_common.sh"
 
 # A program folder of its own, and a firmware file the program takes (the
 # made-up image of the test build, generated in the build folder).

@@ -11,13 +11,7 @@
 # asked for, and the interfaces asked for up to the first one not found
 # (the controllers Wine reports, none). Exit status: the number of failed checks.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "$1" && pwd)
-wine=${WINE:-wine}
-drive_c=$WINEPREFIX/drive_c
-failures=0
-pass() { echo "ok   $1"; }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+source "$(dirname "$0")/wine_check_common.sh"
 
 # On Windows the USB class key always exists; a new Wine prefix has none yet.
 "$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Class\{36FC9E60-C465-11CF-8056-444553540000}' /f >/dev/null 2>&1
